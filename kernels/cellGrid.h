@@ -1,0 +1,50 @@
+// The cell grid shared by the kernels and the driver: cell coordinates and keys, the hash table's shape, the phases.
+#pragma once
+
+#include <cuda_runtime.h>
+
+#include <climits>
+#include <cmath>
+
+// Hash table: kBucketsPerCell buckets per occupied cell, kSlotsPerBucket slots per bucket.
+constexpr unsigned int kBucketsPerCell = 4;
+constexpr int kSlotsPerBucket = 5;
+// A sample slot that holds no accepted candidate.
+constexpr unsigned int kNoSample = 0xFFFFFFFFu;
+// Cell coordinates modulo 3 on three axes; cells of one phase are never neighbours.
+constexpr int kPhaseCount = 27;
+// Each cell offers at most this many of its candidates, one per pass.
+constexpr int kPassCount = 5;
+
+// Rounds toward minus infinity into the int range, saturating as the GPU's conversion does (NaN gives 0),
+// so that out-of-range values behave the same in both builds.
+__host__ __device__ inline int floorToInt(float value)
+{
+    const float f = floorf(value);
+    if (f != f)
+        return 0;
+    if (f <= -2147483648.0f)
+        return INT_MIN;
+    if (f >= 2147483648.0f)
+        return INT_MAX;
+    return static_cast<int>(f);
+}
+
+// A coordinate's cell number along one axis; offsets below the grid's corner count as cell 0.
+__host__ __device__ inline int cellCoordinate(float offset, float cellSize)
+{
+    return floorToInt(fmaxf(0.0f, offset) / cellSize);
+}
+
+// x runs fastest, then z, then y; the arithmetic wraps at 32 bits.
+__host__ __device__ inline unsigned int cellKey(int cx, int cy, int cz, int stepZ, int stepY)
+{
+    return static_cast<unsigned int>(stepZ) * static_cast<unsigned int>(cz) +
+           static_cast<unsigned int>(stepY) * static_cast<unsigned int>(cy) + static_cast<unsigned int>(cx);
+}
+
+// Phase of a cell from its coordinates, which are never negative.
+__host__ __device__ inline unsigned int cellPhaseOf(int cx, int cy, int cz)
+{
+    return static_cast<unsigned int>(cx % 3 + 3 * (cz % 3) + 9 * (cy % 3));
+}

@@ -1,0 +1,31 @@
+// The scatter node's device kernels: one thread per element over one-dimensional grids, each guarding its index.
+#pragma once
+
+#include <cuda_runtime.h>
+
+// Surface sampling.
+__global__ void calculateArea(const float* points, const int* triIds, float* areas, int numTris);
+__device__ int getTriIndex(const float* cumulativeArea, int triCount, float random, float totalArea);
+__global__ void generateRandomPoints(const float* randoms, float* x, float* y, float* z, float* u, float* v, int* triId,
+                                     unsigned int* cellId, const float* meshPoints, const int* triIds,
+                                     const float* cumulativeArea, float totalArea, int triCount, int numElements,
+                                     float cellSize, float bboxMinX, float bboxMinY, float bboxMinZ, int stepZ,
+                                     int stepY);
+
+// Cell grid over the candidates sorted by cell key.
+__global__ void detectCells(const unsigned int* cellId, unsigned int* aux, int numElements);
+__global__ void fillHashTable(const unsigned int* pointCellId, unsigned int* tabBucketIndex, unsigned int* const* tabKeys,
+                              unsigned int* const* tabAddress, unsigned int hashTableSize, int numElements);
+__global__ void getCells(unsigned int* cells, const unsigned int* cellIndex, int numElements);
+
+// Phased selection.
+__global__ void calculateCellPhase(unsigned int* cellPhase, const unsigned int* cellIndex, float cellSize,
+                                   float phasesBoxSize, float bboxMinX, float bboxMinY, float bboxMinZ, const float* x,
+                                   const float* y, const float* z, const unsigned int* map, int numElements);
+__global__ void countCellsInPhases(unsigned int* cellCountInPhase, const unsigned int* cellPhase, int numElements);
+__global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned int rangeStart, unsigned int cellCount,
+                                     const unsigned int* bucketIndex, unsigned int* const* tabKeys,
+                                     unsigned int* const* tabAddress, unsigned int* const* tabSamples,
+                                     unsigned int stepZ, unsigned int stepY, short t, float r, const float* x,
+                                     const float* y, const float* z, const unsigned int* pointCellIds,
+                                     const unsigned int* map, unsigned int hashTableSize, int randomsNumber);

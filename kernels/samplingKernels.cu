@@ -1,0 +1,86 @@
+#include <cuda_runtime.h>
+
+#include "cellGrid.h"
+#include "kyScatterPointsKernels.h"
+
+__global__ void calculateArea(const float* points, const int* triIds, float* areas, int numTris)
+{
+    const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
+    if (t >= static_cast<unsigned int>(numTris))
+        return;
+    const float* a = points + 3 * triIds[3 * t];
+    const float* b = points + 3 * triIds[3 * t + 1];
+    const float* c = points + 3 * triIds[3 * t + 2];
+    const float e1x = b[0] - a[0], e1y = b[1] - a[1], e1z = b[2] - a[2];
+    const float e2x = c[0] - a[0], e2y = c[1] - a[1], e2z = c[2] - a[2];
+    const float wx = e1y * e2z - e1z * e2y;
+    const float wy = e1z * e2x - e1x * e2z;
+    const float wz = e1x * e2y - e1y * e2x;
+    areas[t] = 0.5f * sqrtf(wy * wy + wx * wx + wz * wz);
+}
+
+// Triangle i owns [cumulativeArea[i-1], cumulativeArea[i]); a value on a boundary belongs to the next triangle.
+__device__ int getTriIndex(const float* cumulativeArea, int triCount, float random, float totalArea)
+{
+    if (triCount == 1)
+        return 0;
+    const float value = totalArea * random;
+    int lo = 0;
+    int hi = triCount - 1;
+    // The range shrinks every step, so the search ends for any value; one at or past the last entry
+    // (a random number of exactly 1) closes the last triangle's interval.
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        const float a = cumulativeArea[mid];
+        const float b = cumulativeArea[mid + 1];
+        if (a <= value && value < b)
+            return mid + 1;
+        if (value < a) {
+            if (mid == 0)
+                return 0;
+            hi = mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return hi;
+}
+
+__global__ void generateRandomPoints(const float* randoms, float* x, float* y, float* z, float* u, float* v, int* triId,
+                                     unsigned int* cellId, const float* meshPoints, const int* triIds,
+                                     const float* cumulativeArea, float totalArea, int triCount, int numElements,
+                                     float cellSize, float bboxMinX, float bboxMinY, float bboxMinZ, int stepZ,
+                                     int stepY)
+{
+    const int i = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
+    if (i >= numElements)
+        return;
+    const int tri = getTriIndex(cumulativeArea, triCount, randoms[i], totalArea);
+    triId[i] = tri;
+    const float* a = meshPoints + 3 * triIds[3 * tri];
+    const float* b = meshPoints + 3 * triIds[3 * tri + 1];
+    const float* c = meshPoints + 3 * triIds[3 * tri + 2];
+
+    // One random array feeds all three draws: r0 here, r1 and r2 from shifted and mirrored indices.
+    const int j = (i + 1) % numElements;
+    const float s = sqrtf(randoms[j]);
+    const float r2 = randoms[numElements - 1 - j];
+    const float wu = 1.0f - s;
+    const float wv = s * r2;
+    u[i] = wu;
+    v[i] = wv;
+
+    float p[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        const float alongB = (b[axis] - a[axis]) * wu + a[axis];
+        p[axis] = alongB + (c[axis] - a[axis]) * wv;
+    }
+    x[i] = p[0];
+    y[i] = p[1];
+    z[i] = p[2];
+
+    const int cx = cellCoordinate(p[0] - bboxMinX, cellSize);
+    const int cy = cellCoordinate(p[1] - bboxMinY, cellSize);
+    const int cz = cellCoordinate(p[2] - bboxMinZ, cellSize);
+    cellId[i] = cellKey(cx, cy, cz, stepZ, stepY);
+}

@@ -1,0 +1,139 @@
+// The CUDA stand-in behaves as the runtime does where the plug-in relies on it.
+#include <cudaStandin.h>
+
+#include <gtest/gtest.h>
+
+#include <thrust/device_vector.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+__global__ void countThreads(unsigned int* counter, unsigned int* lastIndex)
+{
+    const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
+    atomicAdd(counter, 1u);
+    atomicAdd(&lastIndex[i], i);
+}
+
+class CudaStandin : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        cudaStandin::clearFaults();
+        cudaStandin::setDeviceMemory(std::size_t(80) << 30);
+        cudaGetLastError();
+    }
+};
+
+TEST_F(CudaStandin, LaunchRunsEveryThreadOfTheGrid)
+{
+    unsigned int counter = 0;
+    std::vector<unsigned int> indices(7 * 33, 0);
+    cudaStandinLaunch("countThreads", countThreads, dim3(7), dim3(33), &counter, indices.data());
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+    EXPECT_EQ(counter, 7u * 33u);
+    for (unsigned int i = 0; i < indices.size(); ++i)
+        ASSERT_EQ(indices[i], i);
+}
+
+TEST_F(CudaStandin, RefusedConfigurationsDoNotRunAndLeaveTheError)
+{
+    unsigned int counter = 0;
+    std::vector<unsigned int> indices(2048, 0);
+    const dim3 refused[][2] = {{dim3(0), dim3(32)}, {dim3(1), dim3(0)}, {dim3(1), dim3(1025)},
+                               {dim3(2147483648u), dim3(1)}, {dim3(1), dim3(32, 32, 2)}};
+    for (const auto& config : refused) {
+        cudaStandinLaunch("countThreads", countThreads, config[0], config[1], &counter, indices.data());
+        EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidConfiguration);
+        EXPECT_EQ(cudaGetLastError(), cudaSuccess) << "reading the error clears it";
+    }
+    EXPECT_EQ(counter, 0u);
+    EXPECT_STREQ(cudaGetErrorString(cudaErrorInvalidConfiguration), "invalid configuration argument");
+    cudaStandinLaunch("countThreads", countThreads, dim3(2), dim3(1024), &counter, indices.data());
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+    EXPECT_EQ(counter, 2048u);
+}
+
+TEST_F(CudaStandin, NamedLaunchFaultFiresOnceOnTheChosenLaunch)
+{
+    unsigned int counter = 0;
+    std::vector<unsigned int> indices(1, 0);
+    cudaStandin::failNextLaunch("countThreads", cudaErrorLaunchFailure, 1);
+    cudaStandinLaunch("countThreads", countThreads, dim3(1), dim3(1), &counter, indices.data());
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+    cudaStandinLaunch("countThreads", countThreads, dim3(1), dim3(1), &counter, indices.data());
+    EXPECT_EQ(cudaGetLastError(), cudaErrorLaunchFailure);
+    cudaStandinLaunch("countThreads", countThreads, dim3(1), dim3(1), &counter, indices.data());
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+    EXPECT_EQ(counter, 2u);
+}
+
+TEST_F(CudaStandin, LastErrorIsPerHostThread)
+{
+    unsigned int counter = 0;
+    std::vector<unsigned int> indices(1, 0);
+    cudaStandinLaunch("countThreads", countThreads, dim3(0), dim3(1), &counter, indices.data());
+    cudaError_t other = cudaErrorUnknown;
+    std::thread([&] { other = cudaGetLastError(); }).join();
+    EXPECT_EQ(other, cudaSuccess);
+    EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidConfiguration);
+}
+
+TEST_F(CudaStandin, FreeMemoryFallsWhileBuffersAndDeviceVectorsAreHeld)
+{
+    cudaStandin::setDeviceMemory(1000000);
+    size_t freeBytes = 0, totalBytes = 0;
+    ASSERT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaSuccess);
+    const size_t baseline = freeBytes;
+    EXPECT_EQ(totalBytes, 1000000u);
+
+    void* buffer = nullptr;
+    ASSERT_EQ(cudaMalloc(&buffer, 4000), cudaSuccess);
+    {
+        thrust::device_vector<float> v(1000, 0.0f);
+        cudaMemGetInfo(&freeBytes, &totalBytes);
+        EXPECT_EQ(freeBytes, baseline - 4000 - 4000);
+    }
+    cudaMemGetInfo(&freeBytes, &totalBytes);
+    EXPECT_EQ(freeBytes, baseline - 4000);
+    EXPECT_EQ(cudaFree(buffer), cudaSuccess);
+    cudaMemGetInfo(&freeBytes, &totalBytes);
+    EXPECT_EQ(freeBytes, baseline);
+
+    EXPECT_EQ(cudaMalloc(&buffer, 2000000), cudaErrorMemoryAllocation);
+    EXPECT_THROW(thrust::device_vector<float>(1000000, 0.0f), std::bad_alloc);
+    EXPECT_EQ(cudaStandin::deviceBytesInUse(), 1000000 - baseline);
+    EXPECT_EQ(cudaFree(reinterpret_cast<void*>(0x1234)), cudaErrorInvalidValue);
+}
+
+TEST_F(CudaStandin, InjectedMemoryFaults)
+{
+    size_t freeBytes = 0, totalBytes = 0;
+    cudaStandin::failMemGetInfo(cudaErrorInitializationError);
+    EXPECT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaErrorInitializationError);
+    EXPECT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaSuccess);
+
+    cudaStandin::setFreeMemoryForQuery(123, 1);
+    cudaMemGetInfo(&freeBytes, &totalBytes);
+    EXPECT_NE(freeBytes, 123u);
+    cudaMemGetInfo(&freeBytes, &totalBytes);
+    EXPECT_EQ(freeBytes, 123u);
+
+    const size_t before = cudaStandin::deviceBytesInUse();
+    cudaStandin::failDeviceVectorAllocation();
+    EXPECT_THROW(thrust::device_vector<unsigned int>(10, 0u), std::bad_alloc);
+    EXPECT_EQ(cudaStandin::deviceBytesInUse(), before);
+
+    void* buffer = nullptr;
+    cudaStandin::failMalloc();
+    EXPECT_EQ(cudaMalloc(&buffer, 16), cudaErrorMemoryAllocation);
+    ASSERT_EQ(cudaMalloc(&buffer, 16), cudaSuccess);
+    cudaStandin::failFree();
+    EXPECT_EQ(cudaFree(buffer), cudaErrorInvalidValue);
+    EXPECT_EQ(cudaFree(buffer), cudaSuccess);
+    EXPECT_EQ(cudaStandin::deviceBytesInUse(), before);
+}
+
+}  // namespace
