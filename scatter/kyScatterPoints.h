@@ -1,0 +1,38 @@
+// The scatter node: scatters Poisson-disk-like points over a mesh on the GPU.
+#pragma once
+
+#include <maya/MDataBlock.h>
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MPxNode.h>
+#include <maya/MStatus.h>
+#include <maya/MTypeId.h>
+
+class kyScatterPoints : public MPxNode {
+public:
+    kyScatterPoints();
+    ~kyScatterPoints() override;
+
+    MStatus compute(const MPlug& plug, MDataBlock& block) override;
+
+    static void* creator();
+    static MStatus initialize();
+
+    static MTypeId id;
+    static MObject inMesh;
+    static MObject boundingBox;
+    static MObject boundingBoxMin;
+    static MObject boundingBoxMinX;
+    static MObject boundingBoxMinY;
+    static MObject boundingBoxMinZ;
+    static MObject boundingBoxMax;
+    static MObject boundingBoxMaxX;
+    static MObject boundingBoxMaxY;
+    static MObject boundingBoxMaxZ;
+    static MObject boundingBoxSize;
+    static MObject boundingBoxSizeX;
+    static MObject boundingBoxSizeY;
+    static MObject boundingBoxSizeZ;
+    static MObject radius;
+    static MObject outPoints;
+};

@@ -1,0 +1,440 @@
+// The scatter node's compute through the host: results, budgets, reports and every way it can fail.
+#include <cudaStandin.h>
+
+#include <gtest/gtest.h>
+
+#include <thrust/device_vector.h>
+#include <thrust/scan.h>
+
+#include <curand.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "kernels/cellGrid.h"
+#include "kernels/kyScatterPointsKernels.h"
+#include "kernels/launch.h"
+#include "support/scatterHarness.h"
+
+using harness::Box;
+using harness::CapturedOutput;
+using harness::Mesh;
+using harness::Point;
+using harness::ScatterNode;
+
+namespace {
+
+std::string errorText(MStatus::MStatusCode code)
+{
+    return MStatus(code).errorString().asChar();
+}
+
+class Compute : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        CapturedOutput quiet;
+        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
+    }
+
+    static void TearDownTestSuite()
+    {
+        CapturedOutput quiet;
+        mayaStandin::unloadPlugin(harness::pluginPath());
+    }
+
+    void SetUp() override { baseline_ = cudaStandin::deviceBytesInUse(); }
+
+    void TearDown() override
+    {
+        cudaStandin::clearFaults();
+        mayaStandin::clearFaults();
+        EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline_) << "device memory given back";
+    }
+
+    size_t baseline_ = 0;
+};
+
+const Mesh& ball()
+{
+    static const Mesh mesh = harness::sphere(40, 80, 2.0f);
+    return mesh;
+}
+
+// A triangle far smaller than a cell: every candidate falls in one cell.
+const Mesh& speck()
+{
+    static const Mesh mesh = harness::singleTriangle({0.1f, 0.2f, 0.3f}, {0.11f, 0.2f, 0.3f}, {0.1f, 0.21f, 0.3f});
+    return mesh;
+}
+
+// ------------------------------------------------------------------------------------------------ results
+
+// Replays candidate generation exactly as the node does it, to check the selection against every candidate.
+struct CandidateSet {
+    std::vector<Point> positions;
+    std::vector<unsigned int> keys;
+};
+
+CandidateSet candidatesFor(const Mesh& mesh, const harness::Grid& grid)
+{
+    std::vector<float> points;
+    for (const Point& p : mesh.points)
+        points.insert(points.end(), p.begin(), p.end());
+    std::vector<int> tris;
+    size_t offset = 0;
+    for (int c : mesh.counts) {
+        for (int k = 1; k + 1 < c; ++k)
+            tris.insert(tris.end(), {mesh.connects[offset], mesh.connects[offset + k], mesh.connects[offset + k + 1]});
+        offset += c;
+    }
+    const int n = static_cast<int>(tris.size());
+    const int triCount = n / 3;
+    thrust::device_vector<float> cumulative(n, 0.0f);
+    launchKernel("calculateArea", calculateArea, triCount / 64 + 1, 64u, points.data(), tris.data(),
+                 thrust::raw_pointer_cast(cumulative.data()), triCount);
+    thrust::inclusive_scan(cumulative.begin(), cumulative.end(), cumulative.begin());
+    std::vector<float> table(cumulative.begin(), cumulative.end());
+
+    const int count = 1000000;
+    std::vector<float> randoms(count);
+    curandGenerator_t generator;
+    curandCreateGeneratorHost(&generator, CURAND_RNG_PSEUDO_DEFAULT);
+    curandSetPseudoRandomGeneratorSeed(generator, 1234);
+    curandGenerateUniform(generator, randoms.data(), count);
+    curandDestroyGenerator(generator);
+
+    std::vector<float> x(count), y(count), z(count), u(count), v(count);
+    std::vector<int> triId(count);
+    CandidateSet set;
+    set.keys.resize(count);
+    launchKernel("generateRandomPoints", generateRandomPoints, count / 64 + 1, 64u,
+                 static_cast<const float*>(randoms.data()), x.data(), y.data(), z.data(), u.data(), v.data(),
+                 triId.data(), set.keys.data(), static_cast<const float*>(points.data()),
+                 static_cast<const int*>(tris.data()), static_cast<const float*>(table.data()), table[n - 1], triCount,
+                 count, grid.cellSize, grid.min[0], grid.min[1], grid.min[2], static_cast<int>(grid.stepZ),
+                 static_cast<int>(grid.stepY));
+    for (int i = 0; i < count; ++i)
+        set.positions.push_back({x[i], y[i], z[i]});
+    return set;
+}
+
+float kernelDistance(const Point& a, const Point& b)
+{
+    const float dy = a[1] - b[1], dx = a[0] - b[0], dz = a[2] - b[2];
+    return std::sqrt(dy * dy + dx * dx + dz * dz);
+}
+
+// Every property the selection promises, checked against the candidates it chose from.
+void expectSelectionInvariants(const Mesh& mesh, float radius, const std::vector<Point>& points, const Box* box)
+{
+    const harness::Grid grid = harness::gridFor(mesh, radius, box);
+    const CandidateSet candidates = candidatesFor(mesh, grid);
+
+    // Cells with their candidates in the order the selection offers them.
+    std::map<unsigned int, std::vector<int>> cellCandidates;
+    for (int i = 0; i < static_cast<int>(candidates.keys.size()); ++i)
+        cellCandidates[candidates.keys[i]].push_back(i);
+    const unsigned int tableSize = 4u * static_cast<unsigned int>(cellCandidates.size());
+    std::map<unsigned int, int> bucketLoad;
+    for (const auto& cell : cellCandidates)
+        ++bucketLoad[cell.first % tableSize];
+
+    // At most one point per cell, and each point one of its cell's first five candidates.
+    std::map<unsigned int, Point> pointInCell;
+    for (const Point& p : points) {
+        const unsigned int key = grid.key(p);
+        ASSERT_TRUE(pointInCell.emplace(key, p).second) << "two points in cell " << key;
+        const auto& offered = cellCandidates[key];
+        bool found = false;
+        for (size_t t = 0; t < offered.size() && t < 5; ++t)
+            found = found || candidates.positions[offered[t]] == p;
+        ASSERT_TRUE(found) << "a point that is none of its cell's first five candidates";
+    }
+
+    // No two points of neighbouring cells within the radius.
+    auto neighbourPoints = [&](const Point& p, auto&& visit) {
+        int c[3];
+        grid.coords(p, c);
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dz = -1; dz <= 1; ++dz)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if ((dx == 0 && dy == 0 && dz == 0) || c[0] + dx < 0 || c[1] + dy < 0 || c[2] + dz < 0)
+                        continue;
+                    const unsigned int key =
+                        cellKey(c[0] + dx, c[1] + dy, c[2] + dz, static_cast<int>(grid.stepZ), static_cast<int>(grid.stepY));
+                    auto it = pointInCell.find(key);
+                    if (it != pointInCell.end())
+                        visit(it->second);
+                }
+    };
+    for (const Point& p : points)
+        neighbourPoints(p, [&](const Point& q) { ASSERT_GT(kernelDistance(p, q), radius); });
+
+    // A cell left empty had each of its first five candidates blocked by a neighbour's point.
+    int emptyCells = 0;
+    for (const auto& cell : cellCandidates) {
+        if (pointInCell.count(cell.first) || bucketLoad[cell.first % tableSize] > 5)
+            continue;
+        ++emptyCells;
+        for (size_t t = 0; t < cell.second.size() && t < 5; ++t) {
+            const Point& candidate = candidates.positions[cell.second[t]];
+            bool blocked = false;
+            neighbourPoints(candidate, [&](const Point& q) { blocked = blocked || kernelDistance(candidate, q) <= radius; });
+            ASSERT_TRUE(blocked) << "cell " << cell.first << " left empty although candidate " << t << " was free";
+        }
+    }
+    EXPECT_GT(emptyCells, 0) << "the check above must have had something to check";
+}
+
+TEST_F(Compute, PointSetKeepsEveryPromiseOfTheSelection)
+{
+    ScatterNode node;
+    node.setMesh(ball());
+    node.setRadius(0.15f);
+    std::vector<Point> points;
+    ASSERT_EQ(node.pull(&points), MS::kSuccess);
+    EXPECT_FALSE(node.outPointsDirty());
+    ASSERT_GT(points.size(), 500u);
+    expectSelectionInvariants(ball(), 0.15f, points, nullptr);
+    // Every point lies on the surface: between the faces' inner distance and the sphere.
+    for (const Point& p : points) {
+        const float d = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+        ASSERT_LE(d, 2.0f + 1e-4f);
+        ASSERT_GE(d, 2.0f * std::cos(3.14159265f / 40) - 1e-4f);
+    }
+}
+
+TEST_F(Compute, SameInputsGiveTheSamePointSet)
+{
+    ScatterNode first, second;
+    for (ScatterNode* node : {&first, &second}) {
+        node->setMesh(harness::grid(60, 40, 10.0f));
+        node->setRadius(0.2f);
+    }
+    std::vector<Point> a, b, again;
+    ASSERT_EQ(first.pull(&a), MS::kSuccess);
+    ASSERT_EQ(second.pull(&b), MS::kSuccess);
+    first.setRadius(0.3f);
+    first.setRadius(0.2f);
+    ASSERT_EQ(first.pull(&again), MS::kSuccess);
+    EXPECT_EQ(harness::sorted(a), harness::sorted(b));
+    EXPECT_EQ(harness::sorted(a), harness::sorted(again));
+}
+
+TEST_F(Compute, AllCandidatesInOneCellGiveExactlyOnePoint)
+{
+    ScatterNode node;
+    node.setMesh(speck());
+    node.setRadius(1.0f);
+    std::vector<Point> points;
+    ASSERT_EQ(node.pull(&points), MS::kSuccess);
+    EXPECT_EQ(points.size(), 1u);
+    EXPECT_EQ(cudaStandin::launchCount("chooseSamplesInCells") % 135, 0) << "27 phases x 5 passes, empty ones included";
+}
+
+TEST_F(Compute, NoMeshSurfaceGivesAnEmptyRecordAndSucceeds)
+{
+    Mesh noFaces;
+    noFaces.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    const Mesh flat = harness::singleTriangle({0, 0, 0}, {1, 1, 1}, {2, 2, 2});
+    const Mesh* meshes[] = {&noFaces, &flat};
+    for (const Mesh* mesh : meshes) {
+        ScatterNode node;
+        node.setMesh(*mesh);
+        std::vector<Point> points = {{9, 9, 9}};
+        cudaStandin::clearLaunchCounts();
+        EXPECT_EQ(node.pull(&points), MS::kSuccess);
+        EXPECT_TRUE(points.empty());
+        EXPECT_FALSE(node.outPointsDirty());
+        EXPECT_EQ(cudaStandin::launchCount("generateRandomPoints"), 0);
+    }
+}
+
+TEST_F(Compute, GridCoversTheMeshWhateverTheBox)
+{
+    const Mesh mesh = harness::sphere(20, 40, 1.0f, {3.0f, 1.0f, -2.0f});
+    const float radius = 0.1f;
+    std::vector<Point> unset, enclosing, partial;
+    {
+        ScatterNode node;
+        node.setMesh(mesh);
+        node.setRadius(radius);
+        ASSERT_EQ(node.pull(&unset), MS::kSuccess);
+    }
+    {
+        ScatterNode node;
+        node.setMesh(mesh);
+        node.setRadius(radius);
+        node.setBox({{2.0f, 0.0f, -3.0f}, {4.0f, 2.0f, -1.0f}});
+        ASSERT_EQ(node.pull(&enclosing), MS::kSuccess);
+    }
+    EXPECT_EQ(harness::sorted(unset), harness::sorted(enclosing)) << "the mesh's own bounds are the default box";
+    {
+        ScatterNode node;
+        node.setMesh(mesh);
+        node.setRadius(radius);
+        const Box small = {{3.0f, 1.0f, -2.0f}, {3.2f, 1.2f, -1.8f}};
+        node.setBox(small);
+        ASSERT_EQ(node.pull(&partial), MS::kSuccess);
+        expectSelectionInvariants(mesh, radius, partial, &small);
+    }
+    EXPECT_NEAR(static_cast<double>(partial.size()), static_cast<double>(unset.size()), 0.05 * unset.size());
+}
+
+TEST_F(Compute, BadMeshesAndGridsAreRefusedWithAReport)
+{
+    {
+        Mesh mesh = harness::singleTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0});
+        mesh.points[1][0] = NAN;
+        ScatterNode node;
+        node.setMesh(mesh);
+        CapturedOutput output;
+        EXPECT_EQ(node.pull(), MS::kFailure);
+        output.finish();
+        EXPECT_NE(output.err().find("not finite"), std::string::npos) << output.err();
+    }
+    {
+        ScatterNode node;
+        node.setMesh(harness::sphere(10, 20, 2000.0f));
+        node.setRadius(0.001f);
+        CapturedOutput output;
+        EXPECT_EQ(node.pull(), MS::kFailure);
+        output.finish();
+        EXPECT_NE(output.err().find("radius 0.001"), std::string::npos) << output.err();
+        EXPECT_NE(output.err().find("4000"), std::string::npos) << "names the extent: " << output.err();
+        EXPECT_TRUE(node.outPointsDirty());
+    }
+}
+
+// ------------------------------------------------------------------------------------------------ failures
+
+struct FailureCase {
+    const char* what;
+    std::function<void()> arm;
+    MStatus::MStatusCode status;
+    std::string out;  // exact standard output, or a regular expression when it starts with '^'
+    std::string err;
+};
+
+void expectStream(const std::string& expected, const std::string& actual, const char* what)
+{
+    if (!expected.empty() && expected[0] == '^')
+        EXPECT_TRUE(std::regex_match(actual, std::regex(expected))) << what << ": " << actual;
+    else
+        EXPECT_EQ(actual, expected) << what;
+}
+
+void runFailureCases(const Mesh& mesh, float radius, const std::vector<FailureCase>& cases, size_t baseline)
+{
+    std::vector<Point> clean;
+    {
+        ScatterNode reference;
+        reference.setMesh(mesh);
+        reference.setRadius(radius);
+        ASSERT_EQ(reference.pull(&clean), MS::kSuccess);
+    }
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScatterNode node;
+        node.setMesh(mesh);
+        node.setRadius(radius * 1.5f);
+        std::vector<Point> previous;
+        ASSERT_EQ(node.pull(&previous), MS::kSuccess);
+        node.setRadius(radius);
+
+        c.arm();
+        MObject record;
+        MStatus status;
+        {
+            CapturedOutput output;
+            status = node.plug("outPoints").getValue(record);
+            output.finish();
+            expectStream(c.out, output.out(), "standard output");
+            expectStream(c.err, output.err(), "standard error");
+        }
+        EXPECT_EQ(status.statusCode(), c.status);
+        EXPECT_EQ(harness::sorted(harness::positionsOf(record)), harness::sorted(previous)) << "outPoints kept";
+        EXPECT_TRUE(node.outPointsDirty()) << "not marked clean";
+        EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline) << "device memory given back";
+
+        cudaStandin::clearFaults();
+        mayaStandin::clearFaults();
+        std::vector<Point> after;
+        ASSERT_EQ(node.pull(&after), MS::kSuccess);
+        EXPECT_EQ(harness::sorted(after), harness::sorted(clean)) << "the next compute is as if nothing had failed";
+    }
+}
+
+TEST_F(Compute, BudgetIsAskedForTheExactFiguresAtEachCheckpoint)
+{
+    // speck(): 3 vertices, 3 triangle indices, one occupied cell.
+    const unsigned long figures[7] = {36, 12, 12, 24000008, 8000000, 4 * 64 + 120, 8 + 108};
+    const std::string notEnough = "Not enough memory on GPU: " + errorText(MS::kSuccess) + "\n";
+    std::vector<FailureCase> cases;
+    for (int checkpoint = 0; checkpoint < 7; ++checkpoint) {
+        const size_t request = figures[checkpoint];
+        ScatterNode node;
+        node.setMesh(speck());
+        cudaStandin::setFreeMemoryForQuery(request, checkpoint);
+        std::vector<Point> points;
+        EXPECT_EQ(node.pull(&points), MS::kSuccess) << "exactly the request free passes, checkpoint " << checkpoint;
+        EXPECT_EQ(points.size(), 1u);
+        cases.push_back({"one byte short", [=] { cudaStandin::setFreeMemoryForQuery(request - 1, checkpoint); },
+                         MS::kFailure, "", notEnough});
+    }
+    runFailureCases(speck(), 1.0f, cases, baseline_);
+}
+
+TEST_F(Compute, EveryFailureIsReportedInItsFormAndLosesNothing)
+{
+    const std::string launchFailure = cudaGetErrorString(cudaErrorLaunchFailure);
+    std::vector<FailureCase> cases;
+    const char* kernels[] = {"calculateArea", "generateRandomPoints", "detectCells", "fillHashTable", "getCells",
+                             "calculateCellPhase"};
+    for (const char* kernel : kernels)
+        cases.push_back({kernel, [=] { cudaStandin::failNextLaunch(kernel); }, MS::kFailure,
+                         std::string("Failed to launch ") + kernel + " kernel, error code: " + launchFailure + "\n", ""});
+    cases.push_back({"countCellsInPhases", [] { cudaStandin::failNextLaunch("countCellsInPhases"); }, MS::kFailure,
+                     "Failed to launch kernel, error code: " + launchFailure + "\n", ""});
+    cases.push_back({"a launch refused for its configuration",
+                     [] { cudaStandin::failNextLaunch("detectCells", cudaErrorInvalidConfiguration); }, MS::kFailure,
+                     "Failed to launch detectCells kernel, error code: invalid configuration argument\n", ""});
+    cases.push_back({"selection loop", [] { cudaStandin::failNextLaunch("chooseSamplesInCells", cudaErrorLaunchFailure, 70); },
+                     MS::kFailure, "", "Cuda error: " + launchFailure + ".\n"});
+    for (int query = 0; query < 7; ++query)
+        cases.push_back({"memory query", [=] { cudaStandin::failMemGetInfo(cudaErrorInitializationError, query); },
+                         MS::kFailure, "Error: cudaMemGetInfo fails, initialization error \n", ""});
+    cases.push_back({"cudaMalloc", [] { cudaStandin::failMalloc(); }, MS::kFailure,
+                     "^Error at kyScatterPoints\\.cu:[0-9]+\n$", ""});
+    cases.push_back({"cudaFree", [] { cudaStandin::failFree(); }, MS::kFailure,
+                     "^Error at kyScatterPoints\\.cu:[0-9]+\n$", ""});
+    for (int allocation : {0, 3, 12, 20, 25})
+        cases.push_back({"device vector", [=] { cudaStandin::failDeviceVectorAllocation(allocation); }, MS::kFailure, "",
+                         "^ERROR kyScatterPoints compute failed: .*out of memory\n$"});
+    const std::string failure = errorText(MS::kFailure);
+    const std::string invalid = errorText(MS::kInvalidParameter);
+    cases.push_back({"inputValue", [] { mayaStandin::failCall("MDataBlock::inputValue"); }, MS::kFailure, "",
+                     "ERROR getting inMesh\n" + failure + "\n"});
+    cases.push_back({"MFnMesh", [] { mayaStandin::failCall("MFnMesh::MFnMesh", MS::kInvalidParameter); },
+                     MS::kInvalidParameter, "", "ERROR MFnMesh\n" + invalid + "\n"});
+    cases.push_back({"getPoints", [] { mayaStandin::failCall("MFnMesh::getPoints", MS::kInvalidParameter); },
+                     MS::kInvalidParameter, "", "ERROR meshFn.getPoints\n" + invalid + "\n"});
+    cases.push_back({"getTriangles", [] { mayaStandin::failCall("MFnMesh::getTriangles"); }, MS::kFailure, "",
+                     "ERROR meshFn.getTriangles\n" + failure + "\n"});
+    cases.push_back({"outputValue", [] { mayaStandin::failCall("MDataBlock::outputValue"); }, MS::kFailure, "",
+                     "ERROR in hOutArray = block.outputArrayValue.\n\n" + failure + "\n"});
+    cases.push_back({"create", [] { mayaStandin::failCall("MFnArrayAttrsData::create"); }, MS::kFailure, "",
+                     "ERROR in fnOutput.create.\n\n" + failure + "\n"});
+    cases.push_back({"set", [] { mayaStandin::failCall("MDataHandle::set"); }, MS::kFailure, "",
+                     "ERROR\n\n" + failure + "\n"});
+    runFailureCases(ball(), 0.3f, cases, baseline_);
+}
+
+}  // namespace

@@ -1,0 +1,267 @@
+#include "scatterHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "kernels/cellGrid.h"
+
+namespace harness {
+
+int Mesh::triangleCount() const
+{
+    int total = 0;
+    for (int c : counts)
+        total += c >= 3 ? c - 2 : 0;
+    return total;
+}
+
+double Mesh::area() const
+{
+    double total = 0.0;
+    size_t offset = 0;
+    for (int c : counts) {
+        const Point& a = points[connects[offset]];
+        for (int k = 1; k + 1 < c; ++k) {
+            const Point& b = points[connects[offset + k]];
+            const Point& d = points[connects[offset + k + 1]];
+            const double e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+            const double e2[3] = {d[0] - a[0], d[1] - a[1], d[2] - a[2]};
+            const double w[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                                 e1[0] * e2[1] - e1[1] * e2[0]};
+            total += 0.5 * std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+        }
+        offset += c;
+    }
+    return total;
+}
+
+std::string pluginPath()
+{
+    if (const char* path = std::getenv("KY_PLUGIN"))
+        return path;
+    return KY_PLUGIN_PATH;
+}
+
+Mesh sphere(int rings, int segments, float radius, Point centre)
+{
+    Mesh mesh;
+    const double pi = 3.14159265358979323846;
+    mesh.points.push_back({centre[0], centre[1] + radius, centre[2]});
+    for (int r = 1; r < rings; ++r) {
+        const double theta = pi * r / rings;
+        for (int s = 0; s < segments; ++s) {
+            const double phi = 2 * pi * s / segments;
+            mesh.points.push_back({centre[0] + radius * static_cast<float>(std::sin(theta) * std::cos(phi)),
+                                   centre[1] + radius * static_cast<float>(std::cos(theta)),
+                                   centre[2] + radius * static_cast<float>(std::sin(theta) * std::sin(phi))});
+        }
+    }
+    mesh.points.push_back({centre[0], centre[1] - radius, centre[2]});
+    const int bottom = static_cast<int>(mesh.points.size()) - 1;
+    auto ringVertex = [&](int r, int s) { return 1 + (r - 1) * segments + (s % segments); };
+    for (int s = 0; s < segments; ++s) {
+        mesh.counts.push_back(3);
+        mesh.connects.insert(mesh.connects.end(), {0, ringVertex(1, s + 1), ringVertex(1, s)});
+    }
+    for (int r = 1; r + 1 < rings; ++r)
+        for (int s = 0; s < segments; ++s) {
+            mesh.counts.push_back(4);
+            mesh.connects.insert(mesh.connects.end(),
+                                 {ringVertex(r, s), ringVertex(r, s + 1), ringVertex(r + 1, s + 1), ringVertex(r + 1, s)});
+        }
+    for (int s = 0; s < segments; ++s) {
+        mesh.counts.push_back(3);
+        mesh.connects.insert(mesh.connects.end(), {bottom, ringVertex(rings - 1, s), ringVertex(rings - 1, s + 1)});
+    }
+    return mesh;
+}
+
+Mesh grid(int cellsX, int cellsZ, float size, float height)
+{
+    Mesh mesh;
+    for (int j = 0; j <= cellsZ; ++j)
+        for (int i = 0; i <= cellsX; ++i) {
+            const float x = size * i / cellsX - size / 2;
+            const float z = size * j / cellsZ - size / 2;
+            mesh.points.push_back({x, height + 0.1f * size * std::sin(3.0f * x / size) * std::cos(2.0f * z / size), z});
+        }
+    for (int j = 0; j < cellsZ; ++j)
+        for (int i = 0; i < cellsX; ++i) {
+            const int a = j * (cellsX + 1) + i;
+            mesh.counts.push_back(4);
+            mesh.connects.insert(mesh.connects.end(), {a, a + 1, a + cellsX + 2, a + cellsX + 1});
+        }
+    return mesh;
+}
+
+Mesh singleTriangle(Point a, Point b, Point c)
+{
+    Mesh mesh;
+    mesh.points = {a, b, c};
+    mesh.counts = {3};
+    mesh.connects = {0, 1, 2};
+    return mesh;
+}
+
+MObject meshData(const Mesh& mesh, MStatus* status)
+{
+    MFloatPointArray points;
+    for (const Point& p : mesh.points)
+        points.append(MFloatPoint(p[0], p[1], p[2]));
+    MIntArray counts;
+    for (int c : mesh.counts)
+        counts.append(c);
+    MIntArray connects;
+    for (int c : mesh.connects)
+        connects.append(c);
+    MFnMeshData dataFn;
+    MObject data = dataFn.create();
+    MFnMesh meshFn;
+    meshFn.create(static_cast<int>(mesh.points.size()), static_cast<int>(mesh.counts.size()), points, counts, connects,
+                  data, status);
+    return data;
+}
+
+ScatterNode::ScatterNode()
+{
+    MStatus status;
+    node_ = mayaStandin::createNode("kyScatterPoints", &status);
+    EXPECT_EQ(status, MS::kSuccess) << "creating a kyScatterPoints node";
+}
+
+ScatterNode::~ScatterNode()
+{
+    mayaStandin::deleteNode(node_);
+}
+
+MPlug ScatterNode::plug(const std::string& name) const
+{
+    return mayaStandin::findPlug(node_, name);
+}
+
+void ScatterNode::setMesh(const Mesh& mesh)
+{
+    MObject data = meshData(mesh);
+    EXPECT_EQ(plug("inMesh").setValue(data), MS::kSuccess);
+}
+
+void ScatterNode::setRadius(float radius)
+{
+    EXPECT_EQ(plug("radius").setValue(radius), MS::kSuccess);
+}
+
+void ScatterNode::setBox(const Box& box)
+{
+    const char* minNames[3] = {"boundingBoxMinX", "boundingBoxMinY", "boundingBoxMinZ"};
+    const char* maxNames[3] = {"boundingBoxMaxX", "boundingBoxMaxY", "boundingBoxMaxZ"};
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_EQ(plug(minNames[axis]).setValue(box.min[axis]), MS::kSuccess);
+        EXPECT_EQ(plug(maxNames[axis]).setValue(box.max[axis]), MS::kSuccess);
+    }
+}
+
+MStatus ScatterNode::pull(std::vector<Point>* points)
+{
+    MObject record;
+    const MStatus status = plug("outPoints").getValue(record);
+    if (points != nullptr)
+        *points = positionsOf(record);
+    return status;
+}
+
+bool ScatterNode::outPointsDirty() const
+{
+    return mayaStandin::isDirty(plug("outPoints"));
+}
+
+std::vector<Point> positionsOf(const MObject& record)
+{
+    std::vector<Point> points;
+    MStatus status;
+    MFnArrayAttrsData fn(record, &status);
+    if (status != MS::kSuccess)
+        return points;
+    MVectorArray positions = fn.getVectorData("position", &status);
+    if (status != MS::kSuccess)
+        return points;
+    for (unsigned int i = 0; i < positions.length(); ++i)
+        points.push_back({static_cast<float>(positions[i].x), static_cast<float>(positions[i].y),
+                          static_cast<float>(positions[i].z)});
+    return points;
+}
+
+CapturedOutput::CapturedOutput()
+{
+    std::cout.flush();
+    std::cerr.flush();
+    fflush(nullptr);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+}
+
+CapturedOutput::~CapturedOutput()
+{
+    finish();
+}
+
+void CapturedOutput::finish()
+{
+    if (!capturing_)
+        return;
+    std::cout.flush();
+    std::cerr.flush();
+    fflush(nullptr);
+    out_ = testing::internal::GetCapturedStdout();
+    err_ = testing::internal::GetCapturedStderr();
+    capturing_ = false;
+}
+
+unsigned int Grid::key(const Point& p) const
+{
+    int c[3];
+    coords(p, c);
+    return cellKey(c[0], c[1], c[2], static_cast<int>(stepZ), static_cast<int>(stepY));
+}
+
+void Grid::coords(const Point& p, int c[3]) const
+{
+    for (int axis = 0; axis < 3; ++axis)
+        c[axis] = cellCoordinate(p[axis] - min[axis], cellSize);
+}
+
+Grid gridFor(const Mesh& mesh, float radius, const Box* box)
+{
+    float lo[3] = {INFINITY, INFINITY, INFINITY};
+    float hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (int v : mesh.connects)
+        for (int axis = 0; axis < 3; ++axis) {
+            lo[axis] = std::fmin(lo[axis], mesh.points[v][axis]);
+            hi[axis] = std::fmax(hi[axis], mesh.points[v][axis]);
+        }
+    if (box != nullptr) {
+        for (int axis = 0; axis < 3; ++axis) {
+            lo[axis] = std::fmin(lo[axis], box->min[axis]);
+            hi[axis] = std::fmax(hi[axis], box->max[axis]);
+        }
+    }
+    Grid g;
+    g.cellSize = static_cast<float>(static_cast<double>(radius) / 1.7320508075688772);
+    for (int axis = 0; axis < 3; ++axis)
+        g.min[axis] = lo[axis];
+    g.stepZ = static_cast<unsigned int>((hi[0] - lo[0]) / g.cellSize) + 1u;
+    g.stepY = g.stepZ * (static_cast<unsigned int>((hi[2] - lo[2]) / g.cellSize) + 1u);
+    return g;
+}
+
+std::vector<Point> sorted(std::vector<Point> points)
+{
+    std::sort(points.begin(), points.end());
+    return points;
+}
+
+}  // namespace harness

@@ -1,0 +1,96 @@
+// Drives the plug-in through the Maya stand-in host the way Maya does, for the node-level tests.
+#pragma once
+
+#include <maya/MFloatPointArray.h>
+#include <maya/MFnArrayAttrsData.h>
+#include <maya/MFnMesh.h>
+#include <maya/MFnMeshData.h>
+#include <maya/MIntArray.h>
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MStatus.h>
+#include <maya/MVectorArray.h>
+#include <mayaStandin/host.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace harness {
+
+using Point = std::array<float, 3>;
+
+struct Mesh {
+    std::vector<Point> points;
+    std::vector<int> counts;    // vertices per polygon
+    std::vector<int> connects;  // polygon vertex indices
+    int triangleCount() const;
+    double area() const;        // fan-triangulated
+};
+
+// The plug-in under test: the CPU build unless KY_PLUGIN names another library (the GPU check's CUDA build).
+std::string pluginPath();
+
+// Meshes made in code.
+Mesh sphere(int rings, int segments, float radius, Point centre = {0, 0, 0});
+Mesh grid(int cellsX, int cellsZ, float size, float height = 0.0f);  // a wavy quad grid in XZ
+Mesh singleTriangle(Point a, Point b, Point c);
+
+MObject meshData(const Mesh& mesh, MStatus* status = nullptr);
+
+struct Box {
+    float min[3];
+    float max[3];
+};
+
+// One scatter node with its inputs.
+class ScatterNode {
+public:
+    ScatterNode();
+    ~ScatterNode();
+    MObject node() const { return node_; }
+    MPlug plug(const std::string& name) const;
+    void setMesh(const Mesh& mesh);
+    void setRadius(float radius);
+    void setBox(const Box& box);
+    // Pulls outPoints; returns the status of the pull and fills the record's positions.
+    MStatus pull(std::vector<Point>* points = nullptr);
+    bool outPointsDirty() const;
+
+private:
+    MObject node_;
+};
+
+// The positions of an output point record; empty when the record has no position channel.
+std::vector<Point> positionsOf(const MObject& record);
+
+// Captures everything written to the standard output and error streams, C and C++ alike.
+class CapturedOutput {
+public:
+    CapturedOutput();
+    ~CapturedOutput();
+    void finish();
+    const std::string& out() const { return out_; }
+    const std::string& err() const { return err_; }
+
+private:
+    bool capturing_ = true;
+    std::string out_;
+    std::string err_;
+};
+
+// The compute's grid, rebuilt from the mesh and inputs as the node builds it.
+struct Grid {
+    float cellSize;
+    float min[3];
+    unsigned int stepZ;
+    unsigned int stepY;
+    unsigned int key(const Point& p) const;
+    void coords(const Point& p, int c[3]) const;
+};
+Grid gridFor(const Mesh& mesh, float radius, const Box* box = nullptr);
+
+// Points as a sorted list, to compare sets whose order may differ.
+std::vector<Point> sorted(std::vector<Point> points);
+
+}  // namespace harness
