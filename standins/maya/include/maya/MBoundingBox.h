@@ -1,0 +1,20 @@
+#ifndef _MBoundingBox
+#define _MBoundingBox
+
+#include <maya/MPoint.h>
+
+class MBoundingBox {
+public:
+    MBoundingBox();
+    // The corners may be given in any order; each axis is sorted.
+    MBoundingBox(const MPoint& corner1, const MPoint& corner2);
+
+    MPoint min() const;
+    MPoint max() const;
+
+private:
+    MPoint min_;
+    MPoint max_;
+};
+
+#endif

@@ -1,0 +1,20 @@
+#ifndef _MDataBlock
+#define _MDataBlock
+
+#include <maya/MDataHandle.h>
+#include <maya/MPlug.h>
+
+class MDataBlock {
+public:
+    // inputValue evaluates connected or dirty attributes; outputValue does not.
+    MDataHandle inputValue(const MObject& attribute, MStatus* ReturnStatus = NULL);
+    MDataHandle outputValue(const MObject& attribute, MStatus* ReturnStatus = NULL);
+    MStatus setClean(const MPlug& plug);
+
+private:
+    friend struct mayaStandin::detail::Access;
+    explicit MDataBlock(mayaStandin::detail::Node* node);
+    mayaStandin::detail::Node* node_;
+};
+
+#endif

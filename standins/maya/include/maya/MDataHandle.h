@@ -1,0 +1,31 @@
+#ifndef _MDataHandle
+#define _MDataHandle
+
+#include <maya/MObject.h>
+#include <maya/MStatus.h>
+
+class MDataHandle {
+public:
+    MDataHandle();
+
+    MObject data();
+    MObject asMesh();
+
+    // References into the node's storage; numeric kinds other than the
+    // attribute's own return a converted copy.
+    float& asFloat();
+    int& asInt();
+    double& asDouble();
+
+    void set(float value);
+    void set(int value);
+    void set(double value);
+    MStatus set(const MObject& data);
+
+private:
+    friend struct mayaStandin::detail::Access;
+    mayaStandin::detail::Value* value_;
+    mayaStandin::detail::Attribute* attribute_;
+};
+
+#endif

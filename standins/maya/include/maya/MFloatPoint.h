@@ -1,0 +1,20 @@
+#ifndef _MFloatPoint
+#define _MFloatPoint
+
+#include <maya/MTypes.h>
+
+class MFloatPoint {
+public:
+    MFloatPoint();
+    MFloatPoint(float xx, float yy, float zz = 0.0f, float ww = 1.0f);
+
+    bool operator==(const MFloatPoint& other) const;
+    bool operator!=(const MFloatPoint& other) const;
+
+    float x;
+    float y;
+    float z;
+    float w;
+};
+
+#endif

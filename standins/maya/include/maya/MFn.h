@@ -1,0 +1,27 @@
+#ifndef _MFn
+#define _MFn
+
+// Object kinds the stand-in knows about (a small subset of the devkit's list).
+class MFn {
+public:
+    enum Type {
+        kInvalid = 0,
+        kBase,
+        kNamedObject,
+        kDependencyNode,
+        kDagNode,
+        kPluginDependNode,
+        kPluginLocatorNode,
+        kAttribute,
+        kNumericAttribute,
+        kTypedAttribute,
+        kCompoundAttribute,
+        kData,
+        kMeshData,
+        kDynArrayAttrsData,
+        kPlugin,
+        kLast
+    };
+};
+
+#endif

@@ -1,0 +1,40 @@
+#ifndef _MFnData
+#define _MFnData
+
+#include <maya/MFnBase.h>
+
+class MFnData : public MFnBase {
+public:
+    enum Type {
+        kInvalid = 0,
+        kNumeric,
+        kPlugin,
+        kPluginGeometry,
+        kString,
+        kMatrix,
+        kStringArray,
+        kDoubleArray,
+        kIntArray,
+        kPointArray,
+        kVectorArray,
+        kComponentList,
+        kMesh,
+        kLattice,
+        kNurbsCurve,
+        kNurbsSurface,
+        kSphere,
+        kDynArrayAttrs,
+        kDynSweptGeometry,
+        kSubdSurface,
+        kNObject,
+        kNId,
+        kAny,
+        kLast
+    };
+
+    MFnData();
+    virtual ~MFnData();
+    virtual MFn::Type type() const;
+};
+
+#endif

@@ -1,0 +1,25 @@
+#ifndef _MFnTypedAttribute
+#define _MFnTypedAttribute
+
+#include <maya/MFnAttribute.h>
+#include <maya/MFnData.h>
+
+class MFnTypedAttribute : public MFnAttribute {
+public:
+    MFnTypedAttribute();
+    MFnTypedAttribute(const MObject& attribute, MStatus* ReturnStatus = NULL);
+    virtual ~MFnTypedAttribute();
+
+    virtual MFn::Type type() const;
+
+    MObject create(const MString& fullName, const MString& briefName, MFnData::Type type,
+                   MStatus* ReturnStatus = NULL);
+    MObject create(const MString& fullName, const MString& briefName, MFnData::Type type,
+                   const MObject& defaultData, MStatus* ReturnStatus = NULL);
+
+    MFnData::Type attrType(MStatus* ReturnStatus = NULL) const;
+    MStatus getDefault(MObject& defaultData);
+    MStatus setDefault(const MObject& defaultData);
+};
+
+#endif

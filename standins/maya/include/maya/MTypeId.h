@@ -1,0 +1,20 @@
+#ifndef _MTypeId
+#define _MTypeId
+
+#include <maya/MStatus.h>
+
+class MTypeId {
+public:
+    MTypeId();
+    MTypeId(unsigned int id);
+    MTypeId(unsigned int prefix, unsigned int id);
+
+    unsigned int id(MStatus* ReturnStatus = NULL) const;
+    bool operator==(const MTypeId& other) const;
+    bool operator!=(const MTypeId& other) const;
+
+private:
+    unsigned int id_;
+};
+
+#endif

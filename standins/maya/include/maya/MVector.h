@@ -1,0 +1,19 @@
+#ifndef _MVector
+#define _MVector
+
+#include <maya/MTypes.h>
+
+class MVector {
+public:
+    MVector();
+    MVector(double xx, double yy, double zz = 0.0);
+
+    bool operator==(const MVector& other) const;
+    bool operator!=(const MVector& other) const;
+
+    double x;
+    double y;
+    double z;
+};
+
+#endif

@@ -1,0 +1,81 @@
+#ifndef MAYA_STANDIN_HOST_H
+#define MAYA_STANDIN_HOST_H
+
+// A small host that loads plug-ins and drives their nodes the way Maya does:
+// registration, node instances, plugs, connections, lazy evaluation, drawing.
+
+#include <maya/M3dView.h>
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MPxNode.h>
+#include <maya/MStatus.h>
+
+#include <string>
+#include <vector>
+
+struct osmesa_context;
+
+namespace mayaStandin {
+
+// Plug-ins. loadPlugin returns the status of the plug-in's initializePlugin; when
+// that fails, whatever the plug-in registered is dropped and the library closed.
+// unloadPlugin deletes the plug-in's nodes first, then calls uninitializePlugin;
+// when that fails the library stays loaded.
+MStatus loadPlugin(const std::string& libraryPath);
+MStatus unloadPlugin(const std::string& libraryPath);
+
+bool isNodeTypeRegistered(const std::string& typeName);
+bool isNodeTypeRegistered(unsigned int typeId);
+// "register <name> <id>" and "deregister <id>" per MFnPlugin call, in call order;
+// a call that failed ends in " failed".
+std::vector<std::string> registryLog();
+void clearRegistryLog();
+
+// Nodes.
+MObject createNode(const std::string& typeName, MStatus* status = nullptr);
+MStatus deleteNode(const MObject& node);
+MPxNode* userNode(const MObject& node);
+
+// Plugs by long or short attribute name, compound children included.
+MPlug findPlug(const MObject& node, const std::string& attributeName, MStatus* status = nullptr);
+MStatus connect(const MPlug& source, const MPlug& destination);
+MStatus disconnect(const MPlug& source, const MPlug& destination);
+bool isDirty(const MPlug& plug);
+// How many times compute has been called on the node.
+int computeCount(const MObject& node);
+
+// Calls the locator's draw with an empty path, flat shaded, active.
+MStatus draw(const MObject& locatorNode, M3dView& view);
+
+// Off-screen GL viewport (OSMesa, RGBA, 24-bit depth).
+class Viewport {
+public:
+    Viewport(int width, int height);
+    ~Viewport();
+    Viewport(const Viewport&) = delete;
+    Viewport& operator=(const Viewport&) = delete;
+
+    M3dView& view();
+    bool valid() const;
+    void makeCurrent();
+    // RGBA, rows bottom-up as glReadPixels gives them.
+    std::vector<unsigned char> readPixels();
+    int width() const;
+    int height() const;
+
+private:
+    osmesa_context* context_;
+    int width_;
+    int height_;
+    std::vector<unsigned char> buffer_;
+    M3dView view_;
+};
+
+// Fault injection: the (skip+1)-th next call of the named API function fails once
+// with the given code. Names are "Class::method", e.g. "MFnMesh::getPoints".
+void failCall(const std::string& callName, MStatus::MStatusCode code = MStatus::kFailure, int skip = 0);
+void clearFaults();
+
+}  // namespace mayaStandin
+
+#endif

@@ -1,0 +1,234 @@
+// Data objects: meshes and array-attribute records.
+
+#include "internal.h"
+
+#include <maya/MFnArrayAttrsData.h>
+#include <maya/MFnMesh.h>
+#include <maya/MFnMeshData.h>
+#include <maya/MFnNumericData.h>
+
+using mayaStandin::detail::Access;
+using mayaStandin::detail::ArrayAttrsData;
+using mayaStandin::detail::injectedFault;
+using mayaStandin::detail::MeshData;
+using mayaStandin::detail::setStatus;
+
+MFnData::MFnData() = default;
+MFnData::~MFnData() = default;
+MFn::Type MFnData::type() const { return MFn::kData; }
+
+MFnNumericData::MFnNumericData() = default;
+MFnNumericData::~MFnNumericData() = default;
+
+// ---- MFnMeshData
+
+MFnMeshData::MFnMeshData() = default;
+MFnMeshData::MFnMeshData(const MObject& object, MStatus* ReturnStatus) {
+    bool ok = Access::as<MeshData>(object, MFn::kMeshData) != nullptr;
+    if (ok) object_ = object;
+    setStatus(ReturnStatus, ok ? MS::kSuccess : MS::kInvalidParameter);
+}
+MFnMeshData::~MFnMeshData() = default;
+MFn::Type MFnMeshData::type() const { return MFn::kMeshData; }
+
+MObject MFnMeshData::create(MStatus* ReturnStatus) {
+    object_ = Access::make(std::make_shared<MeshData>());
+    setStatus(ReturnStatus, MS::kSuccess);
+    return object_;
+}
+
+// ---- MFnMesh
+
+namespace {
+
+const MeshData* attachedMesh(const MObject& object, MStatus* ReturnStatus) {
+    const MeshData* mesh = Access::as<MeshData>(object, MFn::kMeshData);
+    if (!mesh || !mesh->hasMesh) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return nullptr;
+    }
+    setStatus(ReturnStatus, MS::kSuccess);
+    return mesh;
+}
+
+}  // namespace
+
+MFnMesh::MFnMesh() = default;
+MFnMesh::MFnMesh(const MObject& object, MStatus* ReturnStatus) {
+    MStatus status;
+    if (injectedFault("MFnMesh::MFnMesh", status)) {
+        setStatus(ReturnStatus, status);
+        return;
+    }
+    if (attachedMesh(object, ReturnStatus)) object_ = object;
+}
+MFnMesh::~MFnMesh() = default;
+MFn::Type MFnMesh::type() const { return MFn::kMeshData; }
+
+MObject MFnMesh::create(int numVertices, int numPolygons, const MFloatPointArray& vertexArray,
+                        const MIntArray& polygonCounts, const MIntArray& polygonConnects, MObject parentOrOwner,
+                        MStatus* ReturnStatus) {
+    bool valid = numVertices >= 0 && numPolygons >= 0 &&
+                 static_cast<unsigned int>(numVertices) == vertexArray.length() &&
+                 static_cast<unsigned int>(numPolygons) == polygonCounts.length();
+    long long corners = 0;
+    for (unsigned int p = 0; valid && p < polygonCounts.length(); ++p) {
+        if (polygonCounts[p] < 3) valid = false;
+        corners += polygonCounts[p];
+    }
+    valid = valid && corners == static_cast<long long>(polygonConnects.length());
+    for (unsigned int c = 0; valid && c < polygonConnects.length(); ++c)
+        if (polygonConnects[c] < 0 || polygonConnects[c] >= numVertices) valid = false;
+
+    MeshData* owner = nullptr;
+    if (!parentOrOwner.isNull()) {
+        owner = Access::as<MeshData>(parentOrOwner, MFn::kMeshData);
+        if (!owner) valid = false;
+    }
+    if (!valid) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return MObject();
+    }
+    if (!owner) {
+        parentOrOwner = Access::make(std::make_shared<MeshData>());
+        owner = Access::as<MeshData>(parentOrOwner, MFn::kMeshData);
+    }
+    owner->points.assign(numVertices, MFloatPoint());
+    for (int v = 0; v < numVertices; ++v) owner->points[v] = vertexArray[v];
+    owner->counts.assign(numPolygons, 0);
+    for (int p = 0; p < numPolygons; ++p) owner->counts[p] = polygonCounts[p];
+    owner->connects.assign(polygonConnects.length(), 0);
+    for (unsigned int c = 0; c < polygonConnects.length(); ++c) owner->connects[c] = polygonConnects[c];
+    owner->hasMesh = true;
+    object_ = parentOrOwner;
+    setStatus(ReturnStatus, MS::kSuccess);
+    return parentOrOwner;
+}
+
+int MFnMesh::numVertices(MStatus* ReturnStatus) const {
+    const MeshData* mesh = attachedMesh(object_, ReturnStatus);
+    return mesh ? static_cast<int>(mesh->points.size()) : 0;
+}
+
+int MFnMesh::numPolygons(MStatus* ReturnStatus) const {
+    const MeshData* mesh = attachedMesh(object_, ReturnStatus);
+    return mesh ? static_cast<int>(mesh->counts.size()) : 0;
+}
+
+MStatus MFnMesh::getPoints(MFloatPointArray& vertexArray, MSpace::Space space) const {
+    MStatus status;
+    if (injectedFault("MFnMesh::getPoints", status)) return status;
+    const MeshData* mesh = attachedMesh(object_, &status);
+    if (!mesh) return status;
+    // Data objects carry no transform: object space is the only space there is.
+    if (space != MSpace::kObject && space != MSpace::kWorld) return MS::kInvalidParameter;
+    vertexArray.setLength(static_cast<unsigned int>(mesh->points.size()));
+    for (unsigned int v = 0; v < mesh->points.size(); ++v) vertexArray[v] = mesh->points[v];
+    return MS::kSuccess;
+}
+
+MStatus MFnMesh::getTriangles(MIntArray& triangleCounts, MIntArray& triangleVertices) const {
+    MStatus status;
+    if (injectedFault("MFnMesh::getTriangles", status)) return status;
+    const MeshData* mesh = attachedMesh(object_, &status);
+    if (!mesh) return status;
+    triangleCounts.clear();
+    triangleVertices.clear();
+    size_t first = 0;
+    for (int count : mesh->counts) {
+        triangleCounts.append(count - 2);
+        for (int k = 1; k + 1 < count; ++k) {
+            triangleVertices.append(mesh->connects[first]);
+            triangleVertices.append(mesh->connects[first + k]);
+            triangleVertices.append(mesh->connects[first + k + 1]);
+        }
+        first += count;
+    }
+    return MS::kSuccess;
+}
+
+// ---- MFnArrayAttrsData
+
+namespace {
+
+ArrayAttrsData* attachedRecord(const MObject& object, MStatus* ReturnStatus) {
+    ArrayAttrsData* record = Access::as<ArrayAttrsData>(object, MFn::kDynArrayAttrsData);
+    setStatus(ReturnStatus, record ? MS::kSuccess : MS::kInvalidParameter);
+    return record;
+}
+
+std::shared_ptr<std::vector<MVector>> findChannel(ArrayAttrsData& record, const MString& name) {
+    for (auto& channel : record.vectors)
+        if (channel.first == name.asChar()) return channel.second;
+    return nullptr;
+}
+
+}  // namespace
+
+MFnArrayAttrsData::MFnArrayAttrsData() = default;
+MFnArrayAttrsData::MFnArrayAttrsData(const MObject& object, MStatus* ReturnStatus) {
+    if (attachedRecord(object, ReturnStatus)) object_ = object;
+}
+MFnArrayAttrsData::~MFnArrayAttrsData() = default;
+MFn::Type MFnArrayAttrsData::type() const { return MFn::kDynArrayAttrsData; }
+
+MObject MFnArrayAttrsData::create(MStatus* ReturnStatus) {
+    MStatus status;
+    if (injectedFault("MFnArrayAttrsData::create", status)) {
+        setStatus(ReturnStatus, status);
+        return MObject();
+    }
+    object_ = Access::make(std::make_shared<ArrayAttrsData>());
+    setStatus(ReturnStatus, MS::kSuccess);
+    return object_;
+}
+
+unsigned int MFnArrayAttrsData::count() const {
+    ArrayAttrsData* record = attachedRecord(object_, nullptr);
+    if (!record || record->vectors.empty()) return 0;
+    return static_cast<unsigned int>(record->vectors.front().second->size());
+}
+
+MStringArray MFnArrayAttrsData::list(MStatus* ReturnStatus) const {
+    MStringArray names;
+    ArrayAttrsData* record = attachedRecord(object_, ReturnStatus);
+    if (record)
+        for (auto& channel : record->vectors) names.append(MString(channel.first.c_str()));
+    return names;
+}
+
+MVectorArray MFnArrayAttrsData::vectorArray(const MString& name, MStatus* ReturnStatus) {
+    MStatus status;
+    if (injectedFault("MFnArrayAttrsData::vectorArray", status)) {
+        setStatus(ReturnStatus, status);
+        return MVectorArray();
+    }
+    ArrayAttrsData* record = attachedRecord(object_, ReturnStatus);
+    if (!record) return MVectorArray();
+    if (name.length() == 0) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return MVectorArray();
+    }
+    auto channel = findChannel(*record, name);
+    if (!channel) {
+        channel = std::make_shared<std::vector<MVector>>();
+        record->vectors.emplace_back(name.asChar(), channel);
+    }
+    return MVectorArray(channel);
+}
+
+MVectorArray MFnArrayAttrsData::getVectorData(const MString& name, MStatus* ReturnStatus) {
+    MStatus status;
+    if (injectedFault("MFnArrayAttrsData::getVectorData", status)) {
+        setStatus(ReturnStatus, status);
+        return MVectorArray();
+    }
+    ArrayAttrsData* record = attachedRecord(object_, ReturnStatus);
+    if (!record) return MVectorArray();
+    auto channel = findChannel(*record, name);
+    if (!channel) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return MVectorArray();
+    }
+    return MVectorArray(channel);
+}

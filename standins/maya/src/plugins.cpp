@@ -1,0 +1,113 @@
+// Loading and unloading plug-in libraries.
+
+#include "internal.h"
+
+#include <mayaStandin/host.h>
+
+#include <dlfcn.h>
+
+#include <exception>
+#include <map>
+
+namespace mayaStandin {
+namespace {
+
+typedef MStatus (*EntryPoint)(MObject);
+
+struct LoadedPlugin {
+    void* library = nullptr;
+    MObject object;
+};
+
+std::mutex& pluginMutex() {
+    static std::mutex* mutex = new std::mutex;
+    return *mutex;
+}
+
+std::map<std::string, LoadedPlugin>& plugins() {
+    static auto* loaded = new std::map<std::string, LoadedPlugin>;
+    return *loaded;
+}
+
+// The entry points are C++ functions taking an MObject; a plug-in built with C
+// linkage is accepted as well.
+EntryPoint findEntryPoint(void* library, const char* mangled, const char* plain) {
+    void* symbol = dlsym(library, mangled);
+    if (!symbol) symbol = dlsym(library, plain);
+    return reinterpret_cast<EntryPoint>(symbol);
+}
+
+MStatus callEntryPoint(EntryPoint entry, const MObject& object, const std::string& what) {
+    try {
+        return entry(object);
+    } catch (const std::exception& e) {
+        detail::hostError(what + " threw: " + e.what());
+    } catch (...) {
+        detail::hostError(what + " threw");
+    }
+    return MS::kFailure;
+}
+
+}  // namespace
+
+MStatus loadPlugin(const std::string& libraryPath) {
+    std::lock_guard<std::mutex> lock(pluginMutex());
+    if (plugins().count(libraryPath)) {
+        detail::hostError("loadPlugin: " + libraryPath + " is already loaded");
+        return MS::kFailure;
+    }
+    void* library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* reason = dlerror();
+        detail::hostError("loadPlugin: " + std::string(reason ? reason : libraryPath));
+        return MS::kFailure;
+    }
+    EntryPoint initialize = findEntryPoint(library, "_Z16initializePlugin7MObject", "initializePlugin");
+    if (!initialize) {
+        detail::hostError("loadPlugin: " + libraryPath + " has no initializePlugin");
+        dlclose(library);
+        return MS::kFailure;
+    }
+
+    auto pluginObject = std::make_shared<detail::PluginObject>();
+    pluginObject->path = libraryPath;
+    LoadedPlugin entry;
+    entry.library = library;
+    entry.object = detail::Access::make(pluginObject);
+
+    MStatus status = callEntryPoint(initialize, entry.object, libraryPath + ": initializePlugin");
+    if (!status) {
+        // Nothing of a plug-in that failed to load may outlive its code.
+        for (const MObject& node : detail::pluginNodes(libraryPath)) deleteNode(node);
+        detail::dropPluginTypes(libraryPath, libraryPath + ": initializePlugin failed");
+        pluginObject->loaded = false;
+        dlclose(library);
+        return status;
+    }
+    plugins()[libraryPath] = entry;
+    return status;
+}
+
+MStatus unloadPlugin(const std::string& libraryPath) {
+    std::lock_guard<std::mutex> lock(pluginMutex());
+    auto it = plugins().find(libraryPath);
+    if (it == plugins().end()) {
+        detail::hostError("unloadPlugin: " + libraryPath + " is not loaded");
+        return MS::kFailure;
+    }
+    for (const MObject& node : detail::pluginNodes(libraryPath)) deleteNode(node);
+
+    EntryPoint uninitialize = findEntryPoint(it->second.library, "_Z18uninitializePlugin7MObject", "uninitializePlugin");
+    MStatus status;
+    if (uninitialize) status = callEntryPoint(uninitialize, it->second.object, libraryPath + ": uninitializePlugin");
+    if (!status) return status;  // its node types are still registered, so its code stays
+
+    detail::dropPluginTypes(libraryPath, libraryPath + ": uninitializePlugin left it registered");
+    auto* pluginObject = detail::Access::as<detail::PluginObject>(it->second.object, MFn::kPlugin);
+    pluginObject->loaded = false;
+    dlclose(it->second.library);
+    plugins().erase(it);
+    return status;
+}
+
+}  // namespace mayaStandin
