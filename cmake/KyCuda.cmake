@@ -22,3 +22,5 @@ endfunction()
 
 # Device code without contraction or fast math, so each kernel's arithmetic matches the CPU build's operation for operation.
 set(KY_CUDA_FLAGS -fmad=false -prec-div=true -prec-sqrt=true -ftz=false)
+# The CPU build keeps to plain IEEE single precision as well: no contraction into fused multiply-adds.
+set(KY_CPU_FLAGS -ffp-contract=off -fno-fast-math)

@@ -1,0 +1,132 @@
+// One whole compute of the scatter node through the host, its stages one by one, and the primitives it cannot avoid.
+#include <benchmark/benchmark.h>
+
+#include <maya/MFloatPointArray.h>
+#include <maya/MFnArrayAttrsData.h>
+#include <maya/MFnMesh.h>
+#include <maya/MFnMeshData.h>
+#include <maya/MIntArray.h>
+#include <mayaStandin/host.h>
+
+#include <cstdio>
+#include <map>
+#include <stdexcept>
+
+#include "meshes.h"
+#include "pipelineStages.h"
+
+namespace {
+
+const float kRadius = 0.05f;
+
+MObject meshData(const StageInput& mesh)
+{
+    MFloatPointArray points;
+    for (size_t i = 0; i < mesh.points.size(); i += 3)
+        points.append(MFloatPoint(mesh.points[i], mesh.points[i + 1], mesh.points[i + 2]));
+    MIntArray counts, connects;
+    for (size_t t = 0; t < mesh.tris.size() / 3; ++t)
+        counts.append(3);
+    for (int v : mesh.tris)
+        connects.append(v);
+    MFnMeshData dataFn;
+    MObject data = dataFn.create();
+    MFnMesh meshFn;
+    meshFn.create(static_cast<int>(points.length()), static_cast<int>(counts.length()), points, counts, connects, data);
+    return data;
+}
+
+const StageInput& meshOf(int triangles)
+{
+    static std::map<int, StageInput> meshes;
+    auto it = meshes.find(triangles);
+    if (it == meshes.end())
+        it = meshes.emplace(triangles, wavyGrid(triangles)).first;
+    return it->second;
+}
+
+void loadPluginOnce()
+{
+    static bool loaded = false;
+    if (!loaded) {
+        if (mayaStandin::loadPlugin(KY_PLUGIN_PATH) != MS::kSuccess)
+            throw std::runtime_error("cannot load " KY_PLUGIN_PATH);
+        loaded = true;
+    }
+}
+
+void WholeCompute(benchmark::State& state)
+{
+    loadPluginOnce();
+    const StageInput& mesh = meshOf(static_cast<int>(state.range(0)));
+    MObject node = mayaStandin::createNode("kyScatterPoints");
+    MObject data = meshData(mesh);
+    mayaStandin::findPlug(node, "inMesh").setValue(data);
+    MPlug radius = mayaStandin::findPlug(node, "radius");
+    MPlug out = mayaStandin::findPlug(node, "outPoints");
+    unsigned int points = 0;
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        radius.setValue(kRadius * (1.0f + 1e-6f * (++round % 2)));  // dirties outPoints
+        state.ResumeTiming();
+        MObject record;
+        if (out.getValue(record) != MS::kSuccess)
+            state.SkipWithError("compute failed");
+        state.PauseTiming();
+        MFnArrayAttrsData fn(record);
+        points = fn.getVectorData("position").length();
+        state.ResumeTiming();
+    }
+    state.counters["points"] = points;
+    state.counters["triangles"] = static_cast<double>(mesh.tris.size() / 3);
+    mayaStandin::deleteNode(node);
+}
+BENCHMARK(WholeCompute)->Arg(1)->Arg(20000)->Arg(200000)->Arg(2000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void Stages(benchmark::State& state)
+{
+    StageInput mesh = meshOf(static_cast<int>(state.range(0)));
+    mesh.radius = kRadius;
+    StageTimes sum;
+    StageResult result;
+    for (auto _ : state) {
+        if (!runStages(mesh, result))
+            state.SkipWithError("a stage failed");
+        const StageTimes& s = result.seconds;
+        sum.upload += s.upload;
+        sum.areas += s.areas;
+        sum.candidates += s.candidates;
+        sum.sort += s.sort;
+        sum.cells += s.cells;
+        sum.phases += s.phases;
+        sum.selection += s.selection;
+        sum.copyBack += s.copyBack;
+    }
+    const double n = static_cast<double>(state.iterations()) / 1000.0;  // milliseconds per compute
+    state.counters["upload+areas_ms"] = (sum.upload + sum.areas) / n;
+    state.counters["randoms+candidates_ms"] = sum.candidates / n;
+    state.counters["sort_ms"] = sum.sort / n;
+    state.counters["hash+cells_ms"] = sum.cells / n;
+    state.counters["phases_ms"] = sum.phases / n;
+    state.counters["selection_ms"] = sum.selection / n;
+    state.counters["copyBack+record_ms"] = sum.copyBack / n;
+    state.counters["points"] = static_cast<double>(result.points.size() / 3);
+}
+BENCHMARK(Stages)->Arg(1)->Arg(20000)->Arg(200000)->Arg(2000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The floor: one stable sort by key of 1,000,000 keys and one generation of 1,000,000 uniform floats.
+void UnavoidablePrimitives(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const double seconds = timeUnavoidablePrimitives();
+        if (seconds < 0)
+            state.SkipWithError("primitives failed");
+        state.SetIterationTime(seconds);
+    }
+}
+BENCHMARK(UnavoidablePrimitives)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
