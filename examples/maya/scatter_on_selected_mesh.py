@@ -1,0 +1,35 @@
+"""Scatter points over the selected polygon mesh and show them in the viewport.
+
+Run in Maya's Script Editor (Python tab) with a mesh selected. The plug-in must be on MAYA_PLUG_IN_PATH,
+or give its full path to cmds.loadPlugin.
+"""
+import maya.cmds as cmds
+
+PLUGIN = "kyScatterPoints"
+RADIUS = 0.25  # minimum distance between points in neighbouring cells, in object units
+
+if not cmds.pluginInfo(PLUGIN, query=True, loaded=True):
+    cmds.loadPlugin(PLUGIN)  # prints "kyScatterPoints initialized"
+
+selection = cmds.ls(selection=True, long=True) or []
+shapes = cmds.listRelatives(selection, shapes=True, type="mesh", fullPath=True) or \
+    cmds.ls(selection, type="mesh", long=True)
+if not shapes:
+    raise RuntimeError("Select a polygon mesh first.")
+shape = shapes[0]
+transform = cmds.listRelatives(shape, parent=True, fullPath=True)[0]
+
+scatter = cmds.createNode("kyScatterPoints", name="scatterPoints#")
+cmds.setAttr(scatter + ".radius", RADIUS)
+# The points are made in the mesh's object space: use outMesh and parent the display under the mesh's
+# transform so that they follow it. (worldMesh[0] works too; then leave the display at the world origin.)
+cmds.connectAttr(shape + ".outMesh", scatter + ".inMesh")
+# The mesh's bounding box sets the grid; the node widens it to the mesh in any case.
+cmds.connectAttr(shape + ".boundingBox", scatter + ".boundingBox")
+
+display_shape = cmds.createNode("kyDisplayPoints", name="displayPointsShape#", parent=transform)
+cmds.setAttr(display_shape + ".pointSize", 3)
+cmds.connectAttr(scatter + ".outPoints", display_shape + ".inPoints")
+
+cmds.select(transform)
+print("Scattered points on %s with radius %g: %s -> %s" % (shape, RADIUS, scatter, display_shape))

@@ -1,0 +1,251 @@
+// Loading and unloading the plug-in the way Maya does, and the attribute sets of both node types.
+#include <gtest/gtest.h>
+
+#include <maya/MFnCompoundAttribute.h>
+#include <maya/MFnNumericAttribute.h>
+#include <maya/MFnTypedAttribute.h>
+#include <maya/MPxLocatorNode.h>
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/scatterHarness.h"
+
+using harness::CapturedOutput;
+
+namespace {
+
+std::vector<std::string> logSince(size_t start)
+{
+    const std::vector<std::string> log = mayaStandin::registryLog();
+    return std::vector<std::string>(log.begin() + static_cast<long>(std::min(start, log.size())), log.end());
+}
+
+TEST(PluginLoad, RegistersDisplayThenScatterAndUnloadsInTheSameOrder)
+{
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "first load" : "load again after unload");
+        const size_t start = mayaStandin::registryLog().size();
+        CapturedOutput output;
+        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
+        output.finish();
+        EXPECT_EQ(output.out(), "kyScatterPoints initialized\n");
+        EXPECT_EQ(output.err(), "");
+        EXPECT_EQ(logSince(start),
+                  (std::vector<std::string>{"register kyDisplayPoints 524295", "register kyScatterPoints 178"}));
+        EXPECT_TRUE(mayaStandin::isNodeTypeRegistered(178u));
+        EXPECT_TRUE(mayaStandin::isNodeTypeRegistered(524295u));
+
+        MStatus status;
+        MObject scatter = mayaStandin::createNode("kyScatterPoints", &status);
+        EXPECT_EQ(status, MS::kSuccess);
+        MObject display = mayaStandin::createNode("kyDisplayPoints", &status);
+        EXPECT_EQ(status, MS::kSuccess);
+        mayaStandin::deleteNode(scatter);
+        mayaStandin::deleteNode(display);
+
+        const size_t beforeUnload = mayaStandin::registryLog().size();
+        ASSERT_EQ(mayaStandin::unloadPlugin(harness::pluginPath()), MS::kSuccess);
+        EXPECT_EQ(logSince(beforeUnload), (std::vector<std::string>{"deregister 524295", "deregister 178"}));
+        EXPECT_FALSE(mayaStandin::isNodeTypeRegistered("kyScatterPoints"));
+        EXPECT_FALSE(mayaStandin::isNodeTypeRegistered("kyDisplayPoints"));
+    }
+}
+
+TEST(PluginLoad, TakenDisplayIdRegistersNeitherTypeAndSaysNothingOnStdout)
+{
+    ASSERT_EQ(mayaStandin::loadPlugin(ID_THIEF_PLUGIN), MS::kSuccess);
+    CapturedOutput output;
+    const MStatus status = mayaStandin::loadPlugin(harness::pluginPath());
+    output.finish();
+    EXPECT_NE(status, MS::kSuccess);
+    EXPECT_EQ(output.out(), "") << "no initialized line";
+    EXPECT_EQ(output.err().rfind("registerNode: ", 0), 0u) << output.err();
+    EXPECT_FALSE(mayaStandin::isNodeTypeRegistered("kyDisplayPoints"));
+    EXPECT_FALSE(mayaStandin::isNodeTypeRegistered("kyScatterPoints"));
+    EXPECT_EQ(mayaStandin::unloadPlugin(ID_THIEF_PLUGIN), MS::kSuccess);
+
+    CapturedOutput again;
+    EXPECT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess) << "loads once the id is free";
+    again.finish();
+    EXPECT_EQ(again.out(), "kyScatterPoints initialized\n");
+    mayaStandin::unloadPlugin(harness::pluginPath());
+}
+
+TEST(PluginLoad, ExportsTheApiVersionAndTheEntryPoints)
+{
+    void* library = dlopen(harness::pluginPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    const char* version = static_cast<const char*>(dlsym(library, "MApiVersion"));
+    ASSERT_NE(version, nullptr);
+    EXPECT_STREQ(version, "201303");
+    EXPECT_NE(dlsym(library, "_Z16initializePlugin7MObject"), nullptr);
+    EXPECT_NE(dlsym(library, "_Z18uninitializePlugin7MObject"), nullptr);
+    EXPECT_EQ(dlsym(library, "_ZN15kyScatterPoints7computeERK5MPlugR10MDataBlock"), nullptr)
+        << "node internals stay private";
+    dlclose(library);
+}
+
+// ------------------------------------------------------------------------------------------------ attributes
+
+class Attributes : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        CapturedOutput quiet;
+        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
+    }
+    static void TearDownTestSuite()
+    {
+        mayaStandin::unloadPlugin(harness::pluginPath());
+    }
+};
+
+MObject attributeOf(const MObject& node, const char* name)
+{
+    return mayaStandin::findPlug(node, name).attribute();
+}
+
+struct Flags {
+    bool keyable, storable, readable, writable, hidden;
+};
+
+Flags flagsOf(const MObject& attribute)
+{
+    MFnAttribute fn(attribute);
+    return {fn.isKeyable(), fn.isStorable(), fn.isReadable(), fn.isWritable(), fn.isHidden()};
+}
+
+TEST_F(Attributes, ScatterNodeDefaultsLimitsAndFlags)
+{
+    harness::ScatterNode node;
+    float radius = 0.0f;
+    node.plug("radius").getValue(radius);
+    EXPECT_EQ(radius, 1.0f);
+    MFnNumericAttribute radiusFn(attributeOf(node.node(), "radius"));
+    double minimum = 0.0;
+    EXPECT_TRUE(radiusFn.hasMin());
+    radiusFn.getMin(minimum);
+    EXPECT_DOUBLE_EQ(minimum, 0.001);
+    EXPECT_FALSE(radiusFn.hasMax());
+    EXPECT_FALSE(radiusFn.hasSoftMin());
+    EXPECT_FALSE(radiusFn.hasSoftMax());
+    node.plug("radius").setValue(0.0f);
+    node.plug("radius").getValue(radius);
+    EXPECT_FLOAT_EQ(radius, 0.001f) << "the hard minimum holds";
+    const Flags radiusFlags = flagsOf(attributeOf(node.node(), "r"));
+    EXPECT_TRUE(radiusFlags.keyable && radiusFlags.storable && radiusFlags.readable && radiusFlags.writable);
+
+    const char* floats[] = {"bmix", "bmiy", "bmiz", "bmax", "bmay", "bmaz", "bmsx", "bmsy", "bmsz"};
+    for (const char* name : floats) {
+        float value = -1.0f;
+        node.plug(name).getValue(value);
+        EXPECT_EQ(value, 0.0f) << name;
+        const Flags f = flagsOf(attributeOf(node.node(), name));
+        EXPECT_TRUE(f.hidden && f.keyable && f.storable && f.readable && f.writable) << name;
+    }
+    const char* compounds[] = {"boundingBoxMin", "boundingBoxMax", "boundingBoxSize", "boundingBox"};
+    for (const char* name : compounds) {
+        const Flags f = flagsOf(attributeOf(node.node(), name));
+        EXPECT_TRUE(f.readable && f.writable) << name;
+        EXPECT_FALSE(f.keyable) << name;
+    }
+
+    const Flags out = flagsOf(attributeOf(node.node(), "op"));
+    EXPECT_FALSE(out.storable);
+    EXPECT_FALSE(out.writable);
+    EXPECT_TRUE(out.readable);
+    const Flags mesh = flagsOf(attributeOf(node.node(), "im"));
+    EXPECT_TRUE(mesh.keyable && mesh.storable && mesh.readable && mesh.writable);
+
+    // The default record, before any compute has written one: an empty position channel.
+    MObject record;
+    {
+        CapturedOutput quiet;  // nothing is connected, so the compute reports that it has no mesh
+        node.plug("outPoints").getValue(record);
+    }
+    MStatus status;
+    MFnArrayAttrsData recordFn(record, &status);
+    ASSERT_EQ(status, MS::kSuccess);
+    EXPECT_EQ(recordFn.getVectorData("position", &status).length(), 0u);
+    EXPECT_EQ(status, MS::kSuccess);
+}
+
+TEST_F(Attributes, BoundingBoxHierarchy)
+{
+    harness::ScatterNode node;
+    const std::vector<std::pair<const char*, std::vector<std::string>>> hierarchy = {
+        {"boundingBox", {"boundingBoxMin", "boundingBoxMax", "boundingBoxSize"}},
+        {"boundingBoxMin", {"boundingBoxMinX", "boundingBoxMinY", "boundingBoxMinZ"}},
+        {"boundingBoxMax", {"boundingBoxMaxX", "boundingBoxMaxY", "boundingBoxMaxZ"}},
+        {"boundingBoxSize", {"boundingBoxSizeX", "boundingBoxSizeY", "boundingBoxSizeZ"}}};
+    for (const auto& [parent, children] : hierarchy) {
+        MFnCompoundAttribute fn(attributeOf(node.node(), parent));
+        ASSERT_EQ(fn.numChildren(), 3u) << parent;
+        for (unsigned int i = 0; i < 3; ++i)
+            EXPECT_EQ(std::string(MFnAttribute(fn.child(i)).name().asChar()), children[i]) << parent;
+    }
+}
+
+TEST_F(Attributes, OnlyTheInputsDirtyOutPoints)
+{
+    harness::ScatterNode node;
+    node.setMesh(harness::singleTriangle({0, 0, 0}, {1, 0, 0}, {0, 0, 1}));
+    auto computeClean = [&] {
+        ASSERT_EQ(node.pull(), MS::kSuccess);
+        ASSERT_FALSE(node.outPointsDirty());
+    };
+    computeClean();
+    const char* inputs[] = {"radius", "bmix", "bmiy", "bmiz", "bmax", "bmay", "bmaz", "bmsx", "bmsy", "bmsz"};
+    for (const char* name : inputs) {
+        EXPECT_EQ(node.plug(name).setValue(0.5f), MS::kSuccess);
+        EXPECT_TRUE(node.outPointsDirty()) << name;
+        node.plug(name).setValue(name == std::string("radius") ? 1.0f : 0.0f);
+        computeClean();
+    }
+    node.setMesh(harness::singleTriangle({0, 0, 0}, {2, 0, 0}, {0, 0, 2}));
+    EXPECT_TRUE(node.outPointsDirty()) << "inMesh";
+    computeClean();
+    MObject record;
+    node.plug("outPoints").getValue(record);
+    EXPECT_NE(node.plug("outPoints").setValue(record), MS::kSuccess) << "outPoints cannot be set";
+    EXPECT_FALSE(node.outPointsDirty());
+}
+
+TEST_F(Attributes, DisplayNodeAttributesAndBounds)
+{
+    MObject display = mayaStandin::createNode("kyDisplayPoints");
+    MPlug size = mayaStandin::findPlug(display, "ps");
+    int value = 0;
+    size.getValue(value);
+    EXPECT_EQ(value, 2);
+    size.setValue(25);
+    size.getValue(value);
+    EXPECT_EQ(value, 10);
+    size.setValue(-3);
+    size.getValue(value);
+    EXPECT_EQ(value, 1);
+    const Flags sizeFlags = flagsOf(attributeOf(display, "pointSize"));
+    EXPECT_TRUE(sizeFlags.keyable && sizeFlags.storable && sizeFlags.readable && sizeFlags.writable);
+    const Flags in = flagsOf(attributeOf(display, "ip"));
+    EXPECT_FALSE(in.storable);
+    EXPECT_FALSE(in.keyable);
+    EXPECT_TRUE(in.readable && in.writable);
+
+    auto* locator = dynamic_cast<MPxLocatorNode*>(mayaStandin::userNode(display));
+    ASSERT_NE(locator, nullptr);
+    EXPECT_TRUE(locator->isBounded());
+    const MBoundingBox box = locator->boundingBox();
+    EXPECT_EQ(box.min().x, -5.0);
+    EXPECT_EQ(box.min().y, 0.0);
+    EXPECT_EQ(box.min().z, -5.0);
+    EXPECT_EQ(box.max().x, 5.0);
+    EXPECT_EQ(box.max().y, 0.0);
+    EXPECT_EQ(box.max().z, 5.0);
+    mayaStandin::deleteNode(display);
+}
+
+}  // namespace
