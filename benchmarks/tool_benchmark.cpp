@@ -59,7 +59,6 @@ ScatterSettings settings(bool picture)
     ScatterSettings s;
     s.pluginPath = KYSCATTER_PLUGIN;
     s.radius = defaultRadius(surfaceArea(knot()));
-    s.box = meshBounds(knot());
     s.quiet = true;
     if (picture)
         s.picture = PictureSettings{800, 600, View::Persp};
@@ -123,7 +122,6 @@ void BM_WholeRun(benchmark::State& state)
         const Mesh mesh = readMesh(path);
         ScatterSettings s = settings(true);
         s.radius = defaultRadius(surfaceArea(mesh));
-        s.box = meshBounds(mesh);
         const ScatterResult result = runScatter(mesh, s);
         writePoints(scratch("points.ply"), result.points, PointFormat::Ply);
         writePng(scratch("picture.png"), *result.picture);

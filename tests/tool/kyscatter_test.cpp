@@ -1,0 +1,337 @@
+// The tool end to end: the built binary, the plug-in it loads, and the files it writes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include <cudaStandin.h>
+
+#include "camera.h"
+#include "errors.h"
+#include "imageWriter.h"
+#include "meshIO.h"
+#include "scatterRun.h"
+
+using namespace kyscatter;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string asset(const std::string& name) { return std::string(KYSCATTER_TEST_ASSETS) + "/" + name; }
+
+fs::path scratchDir()
+{
+    static const fs::path dir = [] {
+        fs::path d = fs::temp_directory_path() / ("kyscatter_test_" + std::to_string(getpid()));
+        fs::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+std::string scratch(const std::string& name) { return (scratchDir() / name).string(); }
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+ToolRun runTool(const std::vector<std::string>& args)
+{
+    std::string command = "'" KYSCATTER_BINARY "'";
+    for (const std::string& a : args)
+        command += " '" + a + "'";
+    const std::string out = scratch("stdout.txt"), err = scratch("stderr.txt");
+    command += " >'" + out + "' 2>'" + err + "'";
+    const int raw = std::system(command.c_str());
+    ToolRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    run.out = slurp(out);
+    run.err = slurp(err);
+    return run;
+}
+
+// The number on the summary's "name: value" line.
+double summaryValue(const std::string& out, const std::string& name)
+{
+    std::smatch match;
+    if (!std::regex_search(out, match, std::regex("(^|\n)" + name + ": ([-0-9.e+]+)")))
+        return std::nan("");
+    return std::stod(match[2]);
+}
+
+std::vector<Point> readPointFile(const std::string& path)
+{
+    std::vector<Point> points;
+    std::ifstream file(path, std::ios::binary);
+    std::string line;
+    if (path.size() > 4 && path.substr(path.size() - 4) == ".ply") {
+        std::size_t count = 0;
+        while (std::getline(file, line) && line != "end_header")
+            if (line.rfind("element vertex ", 0) == 0)
+                count = std::stoul(line.substr(15));
+        std::vector<float> values(3 * count);
+        file.read(reinterpret_cast<char*>(values.data()), static_cast<std::streamsize>(values.size() * 4));
+        for (std::size_t i = 0; i < count; ++i)
+            points.push_back({values[3 * i], values[3 * i + 1], values[3 * i + 2]});
+        return points;
+    }
+    while (std::getline(file, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream values(line[0] == 'v' ? line.substr(2) : line);
+        Point p;
+        values >> p[0] >> p[1] >> p[2];
+        points.push_back(p);
+    }
+    return points;
+}
+
+bool isBlue(const unsigned char* p) { return p[2] > 150 && p[0] < 100 && p[1] < 100; }
+bool isRed(const unsigned char* p) { return p[0] > 150 && p[1] < 100 && p[2] < 100; }
+
+}  // namespace
+
+// One picture of a flat square seen from the front, where every point is in sight.
+class PlaneRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        run_ = new ToolRun(runTool({asset("plane.obj"), "--radius", "0.05", "--view", "front", "--size", "400x400",
+                                  "--image", scratch("plane.png"), "--out", scratch("plane.ply"), "--stats"}));
+    }
+    static void TearDownTestSuite() { delete run_; }
+    static ToolRun* run_;
+};
+ToolRun* PlaneRun::run_ = nullptr;
+
+TEST_F(PlaneRun, SummaryAndPointFileAgree)
+{
+    ASSERT_EQ(run_->status, 0) << run_->err;
+    EXPECT_EQ(run_->err, "");
+    EXPECT_NE(run_->out.find("mesh: " + asset("plane.obj") + ", 9 vertices, 4 polygons, 8 triangles, area 4\n"),
+              std::string::npos)
+        << run_->out;
+    EXPECT_EQ(summaryValue(run_->out, "radius"), 0.05);
+    EXPECT_GE(summaryValue(run_->out, "compute"), 0.0);
+
+    const auto points = readPointFile(scratch("plane.ply"));
+    EXPECT_EQ(static_cast<double>(points.size()), summaryValue(run_->out, "points"));
+    EXPECT_GT(points.size(), 500u);
+    for (const Point& p : points) {
+        ASSERT_LE(std::abs(p[0]), 1.0);
+        ASSERT_LE(std::abs(p[1]), 1.0);
+        ASSERT_LE(std::abs(p[2]), 1e-6);
+    }
+}
+
+TEST_F(PlaneRun, StatsDescribeAPoissonDiskSet)
+{
+    ASSERT_EQ(run_->status, 0) << run_->err;
+    const double smallest = summaryValue(run_->out, "smallest distance");
+    const double relative = summaryValue(run_->out, "relative radius");
+    const double closePairs = summaryValue(run_->out, "pairs closer than radius");
+    const double gap = summaryValue(run_->out, "largest gap");
+    // Two cells apart the grid lets points come as close as one cell edge, radius / sqrt(3).
+    EXPECT_GE(smallest, 0.05 / std::sqrt(3.0) - 1e-6) << run_->out;
+    EXPECT_GT(relative, 0.2);
+    EXPECT_LE(relative, 1.0);
+    EXPECT_GE(closePairs, 0.0);
+    EXPECT_LT(closePairs, summaryValue(run_->out, "points") / 2);
+    EXPECT_GT(gap, 0.3);
+    EXPECT_LT(gap, 5.0);
+}
+
+TEST_F(PlaneRun, PictureShowsEachPointWhereItProjects)
+{
+    ASSERT_EQ(run_->status, 0) << run_->err;
+    const Image image = readPng(scratch("plane.png"));
+    ASSERT_EQ(image.width, 400);
+    ASSERT_EQ(image.height, 400);
+    const Camera camera = frameCamera(View::Front, readMesh(asset("plane.obj")), 400, 400);
+    const auto points = readPointFile(scratch("plane.ply"));
+    std::vector<Point> projected;
+    for (const Point& p : points)
+        projected.push_back(camera.project(p));
+
+    // Pixel (column, row from the top) covers window x in [column, column + 1), y likewise from the bottom.
+    auto pixel = [&](int column, int row) { return &image.rgba[(static_cast<std::size_t>(row) * 400 + column) * 4]; };
+    auto nearestPoint = [&](double x, double y) {
+        double best = 1e9;
+        for (const Point& q : projected)
+            best = std::min(best, std::hypot(q[0] - x, q[1] - y));
+        return best;
+    };
+    int blue = 0, red = 0, grey = 0;
+    for (int row = 0; row < 400; ++row) {
+        for (int column = 0; column < 400; ++column) {
+            const unsigned char* p = pixel(column, row);
+            const double x = column + 0.5, y = 400 - row - 0.5;
+            if (isBlue(p)) {
+                ++blue;
+                ASSERT_LE(nearestPoint(x, y), 2.0) << "stray blue pixel at " << column << "," << row;
+            } else if (isRed(p)) {
+                ++red;
+            } else if (p[0] == p[1] && p[1] == p[2] && p[0] > 60 && p[0] < 250) {
+                ++grey;
+            }
+        }
+    }
+    for (const Point& q : projected) {
+        bool found = false;
+        for (int dy = -1; dy <= 1 && !found; ++dy)
+            for (int dx = -1; dx <= 1 && !found; ++dx)
+                found = isBlue(pixel(static_cast<int>(q[0]) + dx, 399 - static_cast<int>(q[1]) - dy));
+        ASSERT_TRUE(found) << "no blue pixel at point projected to " << q[0] << "," << q[1];
+    }
+    EXPECT_GE(blue, static_cast<int>(points.size()));
+    // The display node's axis cross, and the shaded square under the points.
+    EXPECT_GT(red, 100);
+    EXPECT_GT(grey, 400 * 400 / 4);
+}
+
+TEST(ToolFormats, EachFormatRunsEndToEnd)
+{
+    struct Case {
+        const char* mesh;
+        const char* counts;
+        const char* out;
+    };
+    for (const Case& c : {Case{"cube.obj", "8 vertices, 6 polygons, 12 triangles, area 24", "obj.xyz"},
+                          Case{"cube.ply", "8 vertices, 6 polygons, 12 triangles, area 24", "ply.obj"},
+                          Case{"cube.stl", "8 vertices, 12 polygons, 12 triangles, area 24", "stl.ply"},
+                          Case{"cube.fbx", "8 vertices, 6 polygons, 12 triangles, area 24", "fbx.xyz"},
+                          Case{"twoCubes.gltf", "16 vertices, 24 polygons, 24 triangles, area 48", "gltf.obj"}}) {
+        SCOPED_TRACE(c.mesh);
+        const ToolRun run = runTool({asset(c.mesh), "--radius", "0.2", "--out", scratch(c.out)});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(c.counts), std::string::npos) << run.out;
+        const auto points = readPointFile(scratch(c.out));
+        EXPECT_EQ(static_cast<double>(points.size()), summaryValue(run.out, "points"));
+        EXPECT_GT(points.size(), 100u);
+        for (const Point& p : points) {
+            // On a cube face: one coordinate at +-1 (the second cube is shifted by 10 in x).
+            const double x = p[0] > 5 ? p[0] - 10 : p[0];
+            const double onFace = std::max({std::abs(x), std::abs(p[1]), std::abs(p[2])});
+            ASSERT_NEAR(onFace, 1.0, 1e-5) << p[0] << " " << p[1] << " " << p[2];
+        }
+    }
+}
+
+TEST(ToolDefaults, BuiltinSurfaceGivesTensOfThousandsOfPoints)
+{
+    const ToolRun run = runTool({"--quiet", "--out", scratch("knot.ply")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+    const auto points = readPointFile(scratch("knot.ply"));
+    EXPECT_GT(points.size(), 15000u);
+    EXPECT_LT(points.size(), 60000u);
+}
+
+TEST(ToolErrors, OneLineNamingTheProblemAndTheRightStatus)
+{
+    const std::string plane = asset("plane.obj");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {{"nowhere.obj"}, 1, "kyscatter: cannot read 'nowhere.obj': no such file"},
+        {{asset("lines.obj")}, 1, "kyscatter: '" + asset("lines.obj") + "' has no faces"},
+        {{plane, "--radius", "abc"}, 2, "kyscatter: Could not convert: --radius = abc (see kyscatter --help)"},
+        {{plane, "--radius", "0"}, 2, "kyscatter: --radius: must be greater than 0, got 0 (see kyscatter --help)"},
+        {{plane, "--radius", "-1"}, 2, "kyscatter: --radius: must be greater than 0, got -1 (see kyscatter --help)"},
+        {{plane, "--radius", "nan"}, 2, "kyscatter: --radius: 'nan' is not a finite number (see kyscatter --help)"},
+        {{plane, "--radius", "0.0001"}, 2,
+         "kyscatter: --radius: 0.0001 is below the scatter node's minimum of 0.001 (see kyscatter --help)"},
+        {{plane, "--box", "1", "0", "0", "0", "1", "1"}, 2,
+         "kyscatter: --box: min x (1) is above max x (0) (see kyscatter --help)"},
+        {{plane, "--box", "0", "0", "2", "1", "1", "1"}, 2,
+         "kyscatter: --box: min z (2) is above max z (1) (see kyscatter --help)"},
+        {{plane, "--box", "0", "0", "0", "1", "1"}, 2,
+         "kyscatter: --box: At least 6 required but received 5 (see kyscatter --help)"},
+        {{plane, "--size", "10x10"}, 2,
+         "kyscatter: --size: expected WIDTHxHEIGHT with sides from 16 to 8192, got '10x10' (see kyscatter --help)"},
+        {{plane, "--point-size", "11"}, 2, "kyscatter: --point-size: Value 11 not in range 1 to 10 (see kyscatter --help)"},
+        {{plane, "--view", "back"}, 2,
+         "kyscatter: --view: unknown view 'back' (use front, side, top or persp) (see kyscatter --help)"},
+        {{plane, "--out", "p.txt"}, 2,
+         "kyscatter: --out: cannot tell the point file type of 'p.txt' (use .ply, .xyz or .obj) (see kyscatter --help)"},
+        {{plane, "--frobnicate"}, 2,
+         "kyscatter: The following argument was not expected: --frobnicate (see kyscatter --help)"},
+        {{plane, "--plugin", "/nonexistent/kyScatterPoints.so"}, 1,
+         "kyscatter: cannot load the plug-in '/nonexistent/kyScatterPoints.so': no such file"},
+        {{plane, "--radius", "0.2", "--out", "/nonexistent/dir/p.ply"}, 1,
+         "kyscatter: cannot write '/nonexistent/dir/p.ply': No such file or directory"},
+        {{plane, "--image", asset("plane.obj") + "/p.png"}, 1,
+         "kyscatter: cannot write '" + asset("plane.obj") + "/p.png': Not a directory"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun run = runTool(c.args);
+        SCOPED_TRACE(c.args.back());
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.message + "\n");
+        EXPECT_EQ(run.out, "");
+    }
+
+    // A compute that fails: the plug-in's own report, then the tool's line. A radius this small
+    // needs more grid cells around the built-in surface than a 32-bit key can number.
+    const ToolRun refused = runTool({"--radius", "0.001", "--out", scratch("none.ply")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "kyScatterPoints initialized\n");
+    const std::string ours = "kyscatter: the scatter compute failed: ";
+    const std::size_t at = refused.err.find("\n" + ours);
+    ASSERT_NE(at, std::string::npos) << refused.err;
+    EXPECT_GT(at, 0u) << "the plug-in reports first";
+    EXPECT_EQ(refused.err.find('\n', at + 1), refused.err.size() - 1) << refused.err;
+    EXPECT_FALSE(fs::exists(scratch("none.ply")));
+
+    // A file that is no plug-in: the host's report, then the tool's line.
+    const ToolRun notAPlugin = runTool({plane, "--plugin", plane});
+    EXPECT_EQ(notAPlugin.status, 1);
+    EXPECT_NE(notAPlugin.err.find("\nkyscatter: cannot load the plug-in '" + plane + "': "), std::string::npos)
+        << notAPlugin.err;
+    EXPECT_EQ(notAPlugin.out, "");
+}
+
+// The plug-in's budget check refuses the compute: its report is printed and the road fails.
+TEST(ToolCompute, FailedComputeReportsAndFails)
+{
+    ScatterSettings settings;
+    settings.pluginPath = KYSCATTER_PLUGIN;
+    settings.radius = 0.2;
+    const Mesh mesh = readMesh(asset("cube.obj"));
+    cudaStandin::setFreeMemoryForQuery(0);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    try {
+        runScatter(mesh, settings);
+        ADD_FAILURE() << "the compute did not fail";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(std::string(failure.what()).rfind("the scatter compute failed", 0), 0u) << failure.what();
+    }
+    const std::string reported = testing::internal::GetCapturedStderr() + testing::internal::GetCapturedStdout();
+    cudaStandin::clearFaults();
+    EXPECT_NE(reported.find("Not enough memory on GPU"), std::string::npos) << reported;
+
+    // The same settings succeed once the memory is back, in the same process.
+    EXPECT_GT(runScatter(mesh, settings).points.size(), 100u);
+}

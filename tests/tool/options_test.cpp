@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "errors.h"
+#include "options.h"
+#include "scatterSettings.h"
+
+using namespace kyscatter;
+
+namespace {
+
+CommandLine parse(std::vector<const char*> args, std::ostream& out)
+{
+    args.insert(args.begin(), "kyscatter");
+    return parseCommandLine(static_cast<int>(args.size()), args.data(), out);
+}
+
+CommandLine parse(std::vector<const char*> args)
+{
+    std::ostringstream out;
+    return parse(std::move(args), out);
+}
+
+}  // namespace
+
+TEST(CommandLine, DefaultsLeaveRadiusAndBoxToTheMesh)
+{
+    const Options o = parse({}).options;
+    EXPECT_EQ(o.meshPath, "");
+    EXPECT_FALSE(o.radius);
+    EXPECT_FALSE(o.box);
+    EXPECT_EQ(o.width, 800);
+    EXPECT_EQ(o.height, 600);
+    EXPECT_EQ(o.pointSize, 2);
+    EXPECT_EQ(o.view, View::Persp);
+    EXPECT_FALSE(o.stats);
+    EXPECT_FALSE(o.quiet);
+
+    const ScatterSettings s = settingsFor(o, 1.0);
+    EXPECT_EQ(s.radius, defaultRadius(1.0));
+    EXPECT_FALSE(s.box);
+    EXPECT_FALSE(s.picture);
+}
+
+TEST(CommandLine, EveryOptionReachesTheSettings)
+{
+    const Options o = parse({"rock.obj", "--radius", "0.25", "--box", "-1", "-2", "-3", "4", "5", "6", "--out",
+                             "p.XYZ", "--image", "p.png", "--size", "320x240", "--point-size", "5", "--view",
+                             "top", "--stats", "--quiet", "--plugin", "/tmp/x.so"})
+                          .options;
+    EXPECT_EQ(o.meshPath, "rock.obj");
+    EXPECT_EQ(o.outPath, "p.XYZ");
+    EXPECT_EQ(o.pluginPath, "/tmp/x.so");
+    EXPECT_TRUE(o.stats);
+    EXPECT_TRUE(o.quiet);
+
+    const ScatterSettings s = settingsFor(o, 1.0);
+    EXPECT_EQ(s.radius, 0.25);
+    ASSERT_TRUE(s.box);
+    EXPECT_EQ(s.box->min, (Point{-1, -2, -3}));
+    EXPECT_EQ(s.box->max, (Point{4, 5, 6}));
+    EXPECT_EQ(s.pointSize, 5);
+    ASSERT_TRUE(s.picture);
+    EXPECT_EQ(s.picture->width, 320);
+    EXPECT_EQ(s.picture->height, 240);
+    EXPECT_EQ(s.picture->view, View::Top);
+}
+
+TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
+{
+    std::ostringstream help;
+    EXPECT_TRUE(parse({"--help"}, help).handled);
+    for (const char* option : {"--radius", "--box", "--out", "--image", "--size", "--point-size", "--view",
+                               "--stats", "--quiet", "--plugin", "--version", "Examples:"})
+        EXPECT_NE(help.str().find(option), std::string::npos) << option;
+    std::ostringstream version;
+    EXPECT_TRUE(parse({"--version"}, version).handled);
+    EXPECT_EQ(version.str().rfind("kyscatter ", 0), 0u);
+}

@@ -1,0 +1,70 @@
+// kyscatter: the scatter plug-in's whole job from a shell.
+#include <exception>
+#include <iostream>
+
+#include "builtinSurface.h"
+#include "errors.h"
+#include "meshIO.h"
+#include "options.h"
+#include "pointStats.h"
+#include "pointWriter.h"
+#include "scatterRun.h"
+#include "summary.h"
+
+using namespace kyscatter;
+
+int main(int argc, char** argv)
+{
+    try {
+        const CommandLine line = parseCommandLine(argc, argv, std::cout);
+        if (line.handled)
+            return 0;
+        const Options& options = line.options;
+        auto notice = [&](const std::string& text) {
+            if (!options.quiet)
+                std::cerr << "kyscatter: " << text << std::endl;
+        };
+
+        for (const std::string& path : {options.outPath, options.imagePath})
+            if (!path.empty())
+                checkWritable(path);
+
+        const Mesh mesh = options.meshPath.empty() ? builtinSurface() : readMesh(options.meshPath, notice);
+        const double area = surfaceArea(mesh);
+        const ScatterSettings settings = settingsFor(options, area);
+
+        const ScatterResult result = runScatter(mesh, settings);
+        if (!options.outPath.empty())
+            writePoints(options.outPath, result.points, pointFormatFor(options.outPath));
+        if (result.picture)
+            writePng(options.imagePath, *result.picture);
+
+        if (!options.quiet) {
+            RunSummary summary;
+            summary.meshName = options.meshPath.empty() ? "built-in torus knot" : options.meshPath;
+            summary.vertices = mesh.vertexCount();
+            summary.polygons = mesh.polygonCount();
+            summary.triangles = mesh.triangleCount();
+            summary.area = area;
+            summary.radius = settings.radius;
+            summary.radiusFromArea = !options.radius;
+            summary.box = settings.box;
+            summary.points = result.points.size();
+            summary.computeSeconds = result.computeSeconds;
+            printSummary(std::cout, summary);
+        }
+        if (options.stats) {
+            PointStats stats = pointStats(result.points, settings.radius, area);
+            const std::size_t samples = gapSampleCount(result.points.size());
+            stats.largestGap = largestGap(result.points, mesh, samples);
+            printStats(std::cout, stats, settings.radius, samples);
+        }
+        return 0;
+    } catch (const UsageError& error) {
+        std::cerr << "kyscatter: " << error.what() << " (see kyscatter --help)\n";
+        return 2;
+    } catch (const std::exception& error) {
+        std::cerr << "kyscatter: " << error.what() << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,105 @@
+#include "meshIO.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "errors.h"
+
+namespace kyscatter {
+namespace {
+
+void checkReadable(const std::string& path)
+{
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status))
+        throw Failure("cannot read '" + path + "': no such file");
+    if (std::filesystem::is_directory(status))
+        throw Failure("cannot read '" + path + "': it is a directory");
+    std::ifstream probe(path, std::ios::binary);
+    if (!probe)
+        throw Failure("cannot read '" + path + "': " + std::strerror(errno));
+}
+
+void appendMesh(const aiMesh& source, const aiMatrix4x4& transform, Mesh& mesh)
+{
+    const std::size_t base = mesh.vertexCount();
+    if (base + source.mNumVertices > static_cast<std::size_t>(INT_MAX))
+        throw Failure("the mesh has more vertices than the host's mesh can take");
+    for (unsigned i = 0; i < source.mNumVertices; ++i) {
+        const aiVector3D p = transform * source.mVertices[i];
+        mesh.points.insert(mesh.points.end(), {p.x, p.y, p.z});
+    }
+    for (unsigned f = 0; f < source.mNumFaces; ++f) {
+        const aiFace& face = source.mFaces[f];
+        // Points and lines carry no area to scatter on.
+        if (face.mNumIndices < 3)
+            continue;
+        mesh.counts.push_back(static_cast<int>(face.mNumIndices));
+        for (unsigned k = 0; k < face.mNumIndices; ++k)
+            mesh.connects.push_back(static_cast<int>(base + face.mIndices[k]));
+    }
+}
+
+void appendNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, Mesh& mesh)
+{
+    const aiMatrix4x4 transform = parent * node.mTransformation;
+    for (unsigned m = 0; m < node.mNumMeshes; ++m)
+        appendMesh(*scene.mMeshes[node.mMeshes[m]], transform, mesh);
+    for (unsigned c = 0; c < node.mNumChildren; ++c)
+        appendNode(scene, *node.mChildren[c], transform, mesh);
+}
+
+std::string megabytes(std::uintmax_t bytes)
+{
+    std::ostringstream text;
+    text.precision(1);
+    text << std::fixed << static_cast<double>(bytes) / (1024.0 * 1024.0) << " MB";
+    return text.str();
+}
+
+}  // namespace
+
+Mesh readMesh(const std::string& path, const Notice& notice, std::uintmax_t largeFileBytes)
+{
+    checkReadable(path);
+    std::error_code ec;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
+    if (!ec && bytes >= largeFileBytes && notice)
+        notice("reading '" + path + "' (" + megabytes(bytes) + ")...");
+
+    Assimp::Importer importer;
+    // Only positions matter; dropping the rest lets vertices that differ in normals or UVs merge.
+    importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
+                                aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
+                                    aiComponent_COLORS | aiComponent_TEXCOORDS |
+                                    aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS |
+                                    aiComponent_TEXTURES | aiComponent_LIGHTS |
+                                    aiComponent_CAMERAS | aiComponent_MATERIALS);
+    const aiScene* scene = importer.ReadFile(
+        path, aiProcess_RemoveComponent | aiProcess_JoinIdenticalVertices |
+                  aiProcess_ValidateDataStructure);
+    if (!scene || !scene->mRootNode)
+        throw Failure("cannot read '" + path + "': " + importer.GetErrorString());
+
+    Mesh mesh;
+    appendNode(*scene, *scene->mRootNode, aiMatrix4x4(), mesh);
+    if (mesh.counts.empty())
+        throw Failure("'" + path + "' has no faces");
+    for (float c : mesh.points) {
+        if (!std::isfinite(c))
+            throw Failure("'" + path + "' has a vertex with a coordinate that is not a finite number");
+    }
+    return mesh;
+}
+
+}  // namespace kyscatter

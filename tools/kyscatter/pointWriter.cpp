@@ -1,0 +1,98 @@
+#include "pointWriter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "errors.h"
+
+namespace kyscatter {
+namespace {
+
+void putLittleEndian(std::ofstream& file, float value)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const char bytes[4] = {static_cast<char>(bits & 0xFF), static_cast<char>((bits >> 8) & 0xFF),
+                           static_cast<char>((bits >> 16) & 0xFF), static_cast<char>((bits >> 24) & 0xFF)};
+    file.write(bytes, 4);
+}
+
+void writeText(std::ofstream& file, const std::vector<Point>& points, const char* prefix)
+{
+    char line[128];
+    for (const Point& p : points) {
+        // The points are single-precision values; nine digits give them back exactly.
+        const int n = std::snprintf(line, sizeof line, "%s%.9g %.9g %.9g\n", prefix, p[0], p[1], p[2]);
+        file.write(line, n);
+    }
+}
+
+}  // namespace
+
+PointFormat pointFormatFor(const std::string& path)
+{
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == ".ply")
+        return PointFormat::Ply;
+    if (ext == ".xyz")
+        return PointFormat::Xyz;
+    if (ext == ".obj")
+        return PointFormat::Obj;
+    throw UsageError("--out: cannot tell the point file type of '" + path + "' (use .ply, .xyz or .obj)");
+}
+
+void checkWritable(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    const fs::path file(path);
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    std::error_code ec;
+    const char* problem = nullptr;
+    if (!fs::exists(folder, ec))
+        problem = std::strerror(ENOENT);
+    else if (!fs::is_directory(folder, ec))
+        problem = std::strerror(ENOTDIR);
+    else if (fs::is_directory(file, ec))
+        problem = std::strerror(EISDIR);
+    else if (access(folder.c_str(), W_OK) != 0 || (fs::exists(file, ec) && access(file.c_str(), W_OK) != 0))
+        problem = std::strerror(EACCES);
+    if (problem)
+        throw Failure("cannot write '" + path + "': " + problem);
+}
+
+void writePoints(const std::string& path, const std::vector<Point>& points, PointFormat format)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file)
+        throw Failure("cannot write '" + path + "': " + std::strerror(errno));
+    switch (format) {
+    case PointFormat::Ply:
+        file << "ply\nformat binary_little_endian 1.0\ncomment kyscatter points\nelement vertex "
+             << points.size() << "\nproperty float x\nproperty float y\nproperty float z\nend_header\n";
+        for (const Point& p : points)
+            for (double c : p)
+                putLittleEndian(file, static_cast<float>(c));
+        break;
+    case PointFormat::Xyz:
+        writeText(file, points, "");
+        break;
+    case PointFormat::Obj:
+        file << "# kyscatter points: " << points.size() << "\n";
+        writeText(file, points, "v ");
+        break;
+    }
+    file.close();
+    if (!file)
+        throw Failure("cannot write '" + path + "': " + std::strerror(errno));
+}
+
+}  // namespace kyscatter
