@@ -30,6 +30,7 @@
 #include "../kernels/kyScatterPointsKernels.h"
 #include "../kernels/launch.h"
 #include "gpuBudget.h"
+#include "gridShape.h"
 #include "kyScatterPoints.h"
 
 namespace {
@@ -38,7 +39,6 @@ const int kCandidateCount = 1000000;
 const unsigned long long kRandomSeed = 1234;
 const unsigned long kRandomsBudget = 24000008;
 const unsigned long kSortBudget = 8000000;
-const double kSqrt3 = 1.7320508075688772;
 
 const char* baseName(const char* path)
 {
@@ -156,14 +156,6 @@ void releaseDeviceVector(thrust::device_vector<T>& v)
 {
     v.resize(0);
     v.shrink_to_fit();
-}
-
-bool allZero(const float* values, int count)
-{
-    for (int i = 0; i < count; ++i)
-        if (values[i] != 0.0f)
-            return false;
-    return true;
 }
 
 bool allFinite(const float* values, int count)
@@ -325,8 +317,8 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
     float bboxMinX = block.inputValue(kyScatterPoints::boundingBoxMinX).asFloat();
     float bboxMinY = block.inputValue(kyScatterPoints::boundingBoxMinY).asFloat();
     float bboxMinZ = block.inputValue(kyScatterPoints::boundingBoxMinZ).asFloat();
-    float bboxMaxX = block.inputValue(kyScatterPoints::boundingBoxMaxX).asFloat();
-    float bboxMaxZ = block.inputValue(kyScatterPoints::boundingBoxMaxZ).asFloat();
+    const float bboxMaxX = block.inputValue(kyScatterPoints::boundingBoxMaxX).asFloat();
+    const float bboxMaxZ = block.inputValue(kyScatterPoints::boundingBoxMaxZ).asFloat();
     const float radius = block.inputValue(kyScatterPoints::radius).asFloat();
     const float box[5] = {bboxMinX, bboxMinY, bboxMinZ, bboxMaxX, bboxMaxZ};
     if (!(std::isfinite(radius) && radius > 0.0f)) {
@@ -338,8 +330,6 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
         return MS::kFailure;
     }
 
-    // The grid must cover the surface, or keys of distinct cells coincide: an unset (all-zero) box takes the
-    // mesh's own bounds, and any other box is widened to enclose the mesh.
     float meshMin[3] = {INFINITY, INFINITY, INFINITY};
     float meshMax[3] = {-INFINITY, -INFINITY, -INFINITY};
     for (int i = 0; i < n; ++i) {
@@ -349,38 +339,23 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
             meshMax[axis] = std::fmax(meshMax[axis], p[axis]);
         }
     }
-    if (allZero(box, 5)) {
-        bboxMinX = meshMin[0];
-        bboxMinY = meshMin[1];
-        bboxMinZ = meshMin[2];
-        bboxMaxX = meshMax[0];
-        bboxMaxZ = meshMax[2];
-    } else {
-        bboxMinX = std::fmin(bboxMinX, meshMin[0]);
-        bboxMinY = std::fmin(bboxMinY, meshMin[1]);
-        bboxMinZ = std::fmin(bboxMinZ, meshMin[2]);
-        bboxMaxX = std::fmax(bboxMaxX, meshMax[0]);
-        bboxMaxZ = std::fmax(bboxMaxZ, meshMax[2]);
-    }
+    const GridBox grid = coverMesh({bboxMinX, bboxMinY, bboxMinZ, bboxMaxX, bboxMaxZ}, meshMin, meshMax);
+    bboxMinX = grid.minX;
+    bboxMinY = grid.minY;
+    bboxMinZ = grid.minZ;
 
     // Grid parameters.
-    const float cellSize = static_cast<float>(static_cast<double>(radius) / kSqrt3);
-    const float cellsAlongXf = (bboxMaxX - bboxMinX) / cellSize;
-    const float cellsAlongZf = (bboxMaxZ - bboxMinZ) / cellSize;
-    const float cellsAlongYf = (meshMax[1] - bboxMinY) / cellSize;
-    const double cellCount = (std::floor(static_cast<double>(cellsAlongXf)) + 1.0) *
-                             (std::floor(static_cast<double>(cellsAlongZf)) + 1.0) *
-                             (std::floor(static_cast<double>(cellsAlongYf)) + 1.0);
-    if (!(cellCount <= 4294967296.0)) {
-        std::cerr << "ERROR radius " << radius << " is too small for the extent " << (bboxMaxX - bboxMinX) << " x "
-                  << (meshMax[1] - bboxMinY) << " x " << (bboxMaxZ - bboxMinZ) << ": the grid would need " << cellCount
-                  << " cells, more than a 32-bit cell key can number; no points computed" << std::endl;
+    const GridShape shape = gridShapeFor(radius, grid, meshMax[1]);
+    if (!fitsCellKeys(shape)) {
+        std::cerr << "ERROR radius " << radius << " is too small for the extent " << (grid.maxX - grid.minX) << " x "
+                  << (meshMax[1] - grid.minY) << " x " << (grid.maxZ - grid.minZ) << ": the grid would need "
+                  << shape.cellCount << " cells, more than a 32-bit cell key can number; no points computed"
+                  << std::endl;
         return MS::kFailure;
     }
-    const uint32_t cellsAlongX = static_cast<uint32_t>(cellsAlongXf) + 1u;
-    const uint32_t cellsAlongZ = static_cast<uint32_t>(cellsAlongZf) + 1u;
-    const int stepZ = static_cast<int>(cellsAlongX);
-    const int stepY = static_cast<int>(cellsAlongX * cellsAlongZ);  // keys wrap at 32 bits by design
+    const float cellSize = shape.cellSize;
+    const int stepZ = shape.stepZ;
+    const int stepY = shape.stepY;
 
     // Candidates.
     launchKernel("generateRandomPoints", generateRandomPoints, static_cast<unsigned int>(numElements / 64 + 1), 64u,

@@ -1,0 +1,33 @@
+#include "gridShape.h"
+
+#include <cmath>
+
+GridBox coverMesh(const GridBox& box, const float meshMin[3], const float meshMax[3])
+{
+    const bool unset = box.minX == 0.0f && box.minY == 0.0f && box.minZ == 0.0f && box.maxX == 0.0f && box.maxZ == 0.0f;
+    if (unset)
+        return {meshMin[0], meshMin[1], meshMin[2], meshMax[0], meshMax[2]};
+    return {std::fmin(box.minX, meshMin[0]), std::fmin(box.minY, meshMin[1]), std::fmin(box.minZ, meshMin[2]),
+            std::fmax(box.maxX, meshMax[0]), std::fmax(box.maxZ, meshMax[2])};
+}
+
+GridShape gridShapeFor(float radius, const GridBox& box, float meshMaxY)
+{
+    GridShape shape;
+    shape.cellSize = static_cast<float>(static_cast<double>(radius) / 1.7320508075688772);
+    const float alongX = (box.maxX - box.minX) / shape.cellSize;
+    const float alongZ = (box.maxZ - box.minZ) / shape.cellSize;
+    const float alongY = (meshMaxY - box.minY) / shape.cellSize;
+    shape.cellCount = (std::floor(static_cast<double>(alongX)) + 1.0) * (std::floor(static_cast<double>(alongZ)) + 1.0) *
+                      (std::floor(static_cast<double>(alongY)) + 1.0);
+    if (!fitsCellKeys(shape)) {
+        shape.stepZ = 0;
+        shape.stepY = 0;
+        return shape;
+    }
+    const uint32_t cellsAlongX = static_cast<uint32_t>(alongX) + 1u;
+    const uint32_t cellsAlongZ = static_cast<uint32_t>(alongZ) + 1u;
+    shape.stepZ = static_cast<int>(cellsAlongX);
+    shape.stepY = static_cast<int>(cellsAlongX * cellsAlongZ);
+    return shape;
+}

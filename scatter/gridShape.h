@@ -1,0 +1,29 @@
+// The cell grid of one compute: its corner, cell edge and key strides, from the radius, the box and the mesh.
+#pragma once
+
+#include <cstdint>
+
+struct GridBox {
+    float minX, minY, minZ;
+    float maxX, maxZ;  // Y is the slowest key axis and needs no maximum
+};
+
+struct GridShape {
+    float cellSize;
+    int stepZ;  // cells along X
+    int stepY;  // cells along X times cells along Z; wraps at 32 bits like the keys themselves
+    double cellCount;  // cells along X, Z and Y up to the mesh's top
+};
+
+// The grid must cover the surface, or keys of distinct cells coincide: an unset (all-zero) box becomes the
+// mesh's own bounds, any other box is widened to enclose the mesh.
+GridBox coverMesh(const GridBox& box, const float meshMin[3], const float meshMax[3]);
+
+// Cell edge radius / sqrt(3), so that a cell's diagonal is the radius, and the strides of the key.
+GridShape gridShapeFor(float radius, const GridBox& box, float meshMaxY);
+
+// Keys are 32-bit: every cell of the grid must have its own.
+inline bool fitsCellKeys(const GridShape& shape)
+{
+    return shape.cellCount <= 4294967296.0;
+}

@@ -1,0 +1,64 @@
+// The grid a compute builds from its radius, its box and the mesh.
+#include <gtest/gtest.h>
+
+#include "scatter/gridShape.h"
+
+namespace {
+
+const float kMeshMin[3] = {-1.0f, 2.0f, -3.0f};
+const float kMeshMax[3] = {1.0f, 4.0f, 3.0f};
+
+TEST(GridShape, StridesCountCellsAlongXAndZ)
+{
+    // radius sqrt(3) makes the cell edge 1.
+    const float radius = 1.7320508f;
+    GridShape shape = gridShapeFor(radius, {0, 0, 0, 2.5f, 0}, 0);
+    EXPECT_NEAR(shape.cellSize, 1.0f, 1e-6f);
+    EXPECT_EQ(shape.stepZ, 3) << "an extent of 2.5 cells";
+    EXPECT_EQ(shape.stepY, 3);
+    shape = gridShapeFor(radius, {0, 0, 0, 0, 4.5f}, 0);
+    EXPECT_EQ(shape.stepZ, 1) << "an extent of 0";
+    EXPECT_EQ(shape.stepY, 5);
+    shape = gridShapeFor(radius, {-2, 0, 1, 2.5f, 3.5f}, 0);
+    EXPECT_EQ(shape.stepZ, 5);
+    EXPECT_EQ(shape.stepY, 5 * 3);
+}
+
+TEST(GridShape, BoxIsWidenedToCoverTheMesh)
+{
+    const GridBox unset = coverMesh({0, 0, 0, 0, 0}, kMeshMin, kMeshMax);
+    EXPECT_EQ(unset.minX, -1.0f);
+    EXPECT_EQ(unset.minY, 2.0f);
+    EXPECT_EQ(unset.minZ, -3.0f);
+    EXPECT_EQ(unset.maxX, 1.0f);
+    EXPECT_EQ(unset.maxZ, 3.0f);
+
+    const GridBox enclosing = coverMesh({-5, -5, -5, 5, 5}, kMeshMin, kMeshMax);
+    EXPECT_EQ(enclosing.minX, -5.0f);
+    EXPECT_EQ(enclosing.minY, -5.0f);
+    EXPECT_EQ(enclosing.maxZ, 5.0f) << "a box that encloses the mesh is kept";
+
+    const GridBox partial = coverMesh({0, 3, 0, 0.5f, 0.5f}, kMeshMin, kMeshMax);
+    EXPECT_EQ(partial.minX, -1.0f);
+    EXPECT_EQ(partial.minY, 2.0f);
+    EXPECT_EQ(partial.maxX, 1.0f);
+    EXPECT_EQ(partial.maxZ, 3.0f);
+
+    const GridBox inverted = coverMesh({5, 5, 5, -5, -5}, kMeshMin, kMeshMax);
+    EXPECT_LE(inverted.minX, kMeshMin[0]);
+    EXPECT_GE(inverted.maxX, kMeshMax[0]);
+    EXPECT_LE(inverted.minZ, kMeshMin[2]);
+    EXPECT_GE(inverted.maxZ, kMeshMax[2]);
+}
+
+TEST(GridShape, KeysMustNumberEveryCell)
+{
+    const float radius = 1.7320508f;
+    // 65536 x 1 x 65536 cells is exactly 2^32.
+    EXPECT_TRUE(fitsCellKeys(gridShapeFor(radius, {0, 0, 0, 65535.5f, 65535.5f}, 0.5f)));
+    EXPECT_FALSE(fitsCellKeys(gridShapeFor(radius, {0, 0, 0, 65535.5f, 65535.5f}, 1.5f)));
+    EXPECT_FALSE(fitsCellKeys(gridShapeFor(0.001f, {-2000, -2000, -2000, 2000, 2000}, 2000)));
+    EXPECT_FALSE(fitsCellKeys(gridShapeFor(1e-30f, {0, 0, 0, 1, 1}, 1))) << "cell counts beyond every integer";
+}
+
+}  // namespace
