@@ -133,4 +133,14 @@ BENCHMARK(BM_WholeRun)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (const char* name : {"knot.obj", "points.ply", "picture.png"})
+        std::filesystem::remove(scratch(name));
+    return 0;
+}

@@ -44,6 +44,16 @@ fs::path scratchDir()
 
 std::string scratch(const std::string& name) { return (scratchDir() / name).string(); }
 
+class RemoveScratch : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(scratchDir(), ec);
+    }
+};
+::testing::Environment* const removeScratch = ::testing::AddGlobalTestEnvironment(new RemoveScratch);
+
 std::string slurp(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);

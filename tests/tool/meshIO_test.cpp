@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +19,8 @@ std::string asset(const std::string& name) { return std::string(KYSCATTER_TEST_A
 
 std::string scratchFile(const std::string& name, const std::string& content)
 {
-    const auto path = std::filesystem::temp_directory_path() / ("kyscatter_meshIO_" + name);
+    const auto path =
+        std::filesystem::temp_directory_path() / ("kyscatter_meshIO_" + std::to_string(getpid()) + "_" + name);
     std::ofstream(path, std::ios::binary) << content;
     return path.string();
 }
@@ -104,6 +107,8 @@ TEST(MeshErrors, EachNamesTheFileAndTheProblem)
     EXPECT_EQ(failureOf(empty).rfind("cannot read '" + empty + "': ", 0), 0u) << failureOf(empty);
     const std::string infinite = scratchFile("infinite.obj", "v 0 0 0\nv 1 0 0\nv inf 1 0\nf 1 2 3\n");
     EXPECT_NE(failureOf(infinite).find("not a finite number"), std::string::npos) << failureOf(infinite);
+    for (const std::string& path : {garbage, empty, infinite})
+        std::filesystem::remove(path);
 }
 
 TEST(BuiltinSurface, IsAClosedQuadMeshOfTheAdvertisedSize)

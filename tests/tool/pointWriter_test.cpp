@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -18,7 +20,7 @@ const std::vector<Point> kPoints{{0.1f, -2.5f, 3e-5f}, {1e6f, 0.0f, -0.333333343
 
 std::string scratch(const std::string& name)
 {
-    return (std::filesystem::temp_directory_path() / ("kyscatter_points_" + name)).string();
+    return (std::filesystem::temp_directory_path() / ("kyscatter_points_" + std::to_string(getpid()) + "_" + name)).string();
 }
 
 std::vector<Point> readText(const std::string& path, const std::string& prefix)
@@ -78,6 +80,8 @@ TEST(PointFiles, EveryFormatGivesThePointsBackExactly)
 
     writePoints(scratch("none.ply"), {}, PointFormat::Ply);
     EXPECT_TRUE(readBinaryPly(scratch("none.ply")).empty());
+    for (const char* name : {"a.ply", "a.xyz", "a.OBJ", "none.ply"})
+        std::filesystem::remove(scratch(name));
 }
 
 TEST(PointFiles, UnknownTypeAndUnwritablePlaceAreRefused)

@@ -102,8 +102,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& ou
     app.add_option("mesh", options.meshPath,
                    "Mesh file (OBJ, PLY, STL, FBX, glTF, ...); without one a built-in torus knot is used");
     auto* radiusOption = app.add_option("--radius", radius,
-                                        "Smallest distance between points (default: from the mesh area, "
-                                        "for some 30,000 points)");
+                                        "The scatter node's radius: the spacing of the points (default: "
+                                        "from the mesh area, for some 30,000 points)");
     auto* boxOption = app.add_option("--box", box, "Grid box of the scatter node: min x y z, max x y z (default: not set)")
                           ->expected(6);
     app.add_option("--out", options.outPath, "Write the points: .ply (binary), .xyz or .obj");
