@@ -6,7 +6,6 @@
 #include "errors.h"
 #include "meshIO.h"
 #include "options.h"
-#include "pointStats.h"
 #include "pointWriter.h"
 #include "scatterRun.h"
 #include "summary.h"
@@ -39,26 +38,7 @@ int main(int argc, char** argv)
         if (result.picture)
             writePng(options.imagePath, *result.picture);
 
-        if (!options.quiet) {
-            RunSummary summary;
-            summary.meshName = options.meshPath.empty() ? "built-in torus knot" : options.meshPath;
-            summary.vertices = mesh.vertexCount();
-            summary.polygons = mesh.polygonCount();
-            summary.triangles = mesh.triangleCount();
-            summary.area = area;
-            summary.radius = settings.radius;
-            summary.radiusFromArea = !options.radius;
-            summary.box = settings.box;
-            summary.points = result.points.size();
-            summary.computeSeconds = result.computeSeconds;
-            printSummary(std::cout, summary);
-        }
-        if (options.stats) {
-            PointStats stats = pointStats(result.points, settings.radius, area);
-            const std::size_t samples = gapSampleCount(result.points.size());
-            stats.largestGap = largestGap(result.points, mesh, samples);
-            printStats(std::cout, stats, settings.radius, samples);
-        }
+        reportRun(std::cout, options, mesh, area, settings, result);
         return 0;
     } catch (const UsageError& error) {
         std::cerr << "kyscatter: " << error.what() << " (see kyscatter --help)\n";

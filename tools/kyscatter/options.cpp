@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cmath>
+#include <limits>
 #include <regex>
 #include <sstream>
 #include <vector>
@@ -58,10 +59,18 @@ void parseSize(const std::string& text, Options& options)
                      " to " + std::to_string(kMaximumSide) + ", got '" + text + "'");
 }
 
+// The node's attributes are single-precision floats.
+void checkFitsFloat(const char* option, double value)
+{
+    if (!std::isfinite(value))
+        throw UsageError(std::string(option) + ": '" + number(value) + "' is not a finite number");
+    if (std::abs(value) > std::numeric_limits<float>::max())
+        throw UsageError(std::string(option) + ": " + number(value) + " is too large for the node's float attributes");
+}
+
 void checkRadius(double radius)
 {
-    if (!std::isfinite(radius))
-        throw UsageError("--radius: '" + number(radius) + "' is not a finite number");
+    checkFitsFloat("--radius", radius);
     if (radius <= 0)
         throw UsageError("--radius: must be greater than 0, got " + number(radius));
     if (radius < kMinimumRadius)
@@ -73,8 +82,7 @@ void checkBox(const std::vector<double>& box)
 {
     static const char* const axes[3] = {"x", "y", "z"};
     for (double value : box)
-        if (!std::isfinite(value))
-            throw UsageError("--box: '" + number(value) + "' is not a finite number");
+        checkFitsFloat("--box", value);
     for (int k = 0; k < 3; ++k)
         if (box[k] > box[k + 3])
             throw UsageError(std::string("--box: min ") + axes[k] + " (" + number(box[k]) + ") is above max " +

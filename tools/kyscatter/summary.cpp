@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace kyscatter {
 namespace {
@@ -20,14 +21,26 @@ std::string coordinates(const Point& p)
 
 }  // namespace
 
-void printSummary(std::ostream& out, const RunSummary& s)
+void reportRun(std::ostream& out, const Options& options, const Mesh& mesh, double area,
+               const ScatterSettings& settings, const ScatterResult& result)
 {
-    out << "mesh: " << s.meshName << ", " << s.vertices << " vertices, " << s.polygons << " polygons, "
-        << s.triangles << " triangles, area " << format("%.6g", s.area) << "\n"
-        << "radius: " << format("%.6g", s.radius) << (s.radiusFromArea ? " (from the mesh area)" : "") << "\n"
-        << "box: " << (s.box ? coordinates(s.box->min) + " to " + coordinates(s.box->max) : "not set") << "\n"
-        << "points: " << s.points << "\n"
-        << "compute: " << format("%.3f", s.computeSeconds) << " s\n";
+    if (!options.quiet) {
+        out << "mesh: " << (options.meshPath.empty() ? "built-in torus knot" : options.meshPath) << ", "
+            << mesh.vertexCount() << " vertices, " << mesh.polygonCount() << " polygons, " << mesh.triangleCount()
+            << " triangles, area " << format("%.6g", area) << "\n"
+            << "radius: " << format("%.6g", settings.radius) << (options.radius ? "" : " (from the mesh area)") << "\n"
+            << "box: "
+            << (settings.box ? coordinates(settings.box->min) + " to " + coordinates(settings.box->max) : "not set")
+            << "\n"
+            << "points: " << result.points.size() << "\n"
+            << "compute: " << format("%.3f", result.computeSeconds) << " s\n";
+    }
+    if (options.stats) {
+        PointStats stats = pointStats(result.points, settings.radius, area);
+        const std::size_t samples = gapSampleCount(result.points.size());
+        stats.largestGap = largestGap(result.points, mesh, samples);
+        printStats(out, stats, settings.radius, samples);
+    }
 }
 
 void printStats(std::ostream& out, const PointStats& stats, double radius, std::size_t gapSamples)

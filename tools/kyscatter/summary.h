@@ -1,32 +1,21 @@
 #pragma once
 
-#include <cstddef>
-#include <optional>
 #include <ostream>
-#include <string>
 
 #include "mesh.h"
+#include "options.h"
 #include "pointStats.h"
+#include "scatterRun.h"
+#include "scatterSettings.h"
 
 namespace kyscatter {
 
-struct RunSummary {
-    std::string meshName;
-    std::size_t vertices = 0;
-    std::size_t polygons = 0;
-    std::size_t triangles = 0;
-    double area = 0;
-    double radius = 0;
-    bool radiusFromArea = false;
-    std::optional<Bounds> box;
-    std::size_t points = 0;
-    double computeSeconds = 0;
-};
+// What a run prints on standard output: "name: value" lines for the mesh, radius, box, points and
+// compute time (left out with --quiet), then the --stats report when asked for.
+void reportRun(std::ostream& out, const Options& options, const Mesh& mesh, double area,
+               const ScatterSettings& settings, const ScatterResult& result);
 
-// One "name: value" line each: mesh, radius, box, points, compute.
-void printSummary(std::ostream& out, const RunSummary& summary);
-
-// The quality report of --stats, in the same form.
+// The --stats lines alone.
 void printStats(std::ostream& out, const PointStats& stats, double radius, std::size_t gapSamples);
 
 }  // namespace kyscatter
