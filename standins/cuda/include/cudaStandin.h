@@ -4,14 +4,20 @@
 #pragma once
 
 #include <cuda_runtime.h>  // the toolkit's own types, error codes and runtime declarations
+#include <curand.h>
+
+#include <omp.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <new>
 #include <string>
 
 #include <thrust/mr/fancy_pointer_resource.h>
 #include <thrust/mr/new.h>
+#include <thrust/pair.h>
 #include <thrust/system/detail/bad_alloc.h>
+#include <thrust/system/omp/detail/execution_policy.h>
 #include <thrust/system/omp/pointer.h>
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -51,16 +57,25 @@ void failMemGetInfo(cudaError_t error = cudaErrorInitializationError, int skip =
 void setFreeMemoryForQuery(std::size_t freeBytes, int skip = 0);  // what the (skip + 1)-th query reports as free
 void failMalloc(cudaError_t error = cudaErrorMemoryAllocation, int skip = 0);
 void failFree(cudaError_t error = cudaErrorInvalidValue, int skip = 0);
-void failDeviceVectorAllocation(int skip = 0);  // a Thrust device allocation throws bad_alloc
+// The (skip + 1)-th Thrust device allocation, of a vector or of a primitive's temporary storage, fails: bad_alloc.
+void failDeviceVectorAllocation(int skip = 0);
+int deviceVectorAllocationCount();  // Thrust device allocations asked for since the last clearLaunchCounts()
+// cuRAND calls pass through the stand-in on their way to the real host library. An armed call, named as the
+// function ("curandCreateGeneratorHost", "curandCreateGenerator", "curandSetPseudoRandomGeneratorSeed",
+// "curandGenerateUniform", "curandDestroyGenerator"), returns `status` and does nothing.
+void failCurandCall(const std::string& callName, curandStatus_t status = CURAND_STATUS_INTERNAL_ERROR, int skip = 0);
 void clearFaults();
 int launchCount(const std::string& kernelName);  // launches that ran since the last clearLaunchCounts()
+int curandCallCount(const std::string& callName);  // cuRAND calls that reached the stand-in, likewise
 void clearLaunchCounts();
 
 // ---------------------------------------------------------------------------------------------------------------
 // Internals used by the inline code below.
 bool reserveDeviceBytes(std::size_t bytes);  // false when the device is full or a fault is armed
+void chargeDeviceBytes(std::size_t bytes);   // an allocation that cannot fail, counted all the same
 void releaseDeviceBytes(std::size_t bytes);
 cudaError_t beginLaunch(const char* kernelName, dim3 grid, dim3 block);  // checks the configuration, records the error
+int takeCurandFault(const char* callName);  // counts the call; the armed status, or 0 when the call goes ahead
 
 }  // namespace cudaStandin
 
@@ -120,4 +135,45 @@ public:
     }
 };
 }  // namespace mr
+THRUST_NAMESPACE_END
+
+// The primitives' own temporary storage is device memory on a GPU: it is charged to the simulated device as well, and
+// a failure to get it ends in Thrust's bad_alloc, as there. Found by Thrust through ADL.
+// A GPU primitive gets its storage on the calling thread before the work starts. The OpenMP sorts take theirs inside
+// their parallel regions, where an exception would end the process, so there it is charged but never fails.
+THRUST_NAMESPACE_BEGIN
+namespace system {
+namespace omp {
+namespace detail {
+
+template <typename T, typename DerivedPolicy>
+thrust::pair<thrust::pointer<T, DerivedPolicy>, std::ptrdiff_t>
+get_temporary_buffer(execution_policy<DerivedPolicy>&, std::ptrdiff_t n)
+{
+    const std::size_t bytes = sizeof(T) * static_cast<std::size_t>(n);
+    if (omp_in_parallel())
+        cudaStandin::chargeDeviceBytes(bytes);
+    else if (!cudaStandin::reserveDeviceBytes(bytes))
+        return thrust::make_pair(thrust::pointer<T, DerivedPolicy>(), std::ptrdiff_t(0));
+    void* p = std::malloc(bytes == 0 ? 1 : bytes);
+    if (p == nullptr) {
+        cudaStandin::releaseDeviceBytes(bytes);
+        return thrust::make_pair(thrust::pointer<T, DerivedPolicy>(), std::ptrdiff_t(0));
+    }
+    return thrust::make_pair(thrust::pointer<T, DerivedPolicy>(static_cast<T*>(p)), n);
+}
+
+template <typename DerivedPolicy, typename Pointer>
+void return_temporary_buffer(execution_policy<DerivedPolicy>&, Pointer p, std::ptrdiff_t n)
+{
+    using Element = typename thrust::iterator_traits<Pointer>::value_type;
+    if (thrust::raw_pointer_cast(p) == nullptr)
+        return;  // a failed request, handed back with its size by Thrust
+    std::free(thrust::raw_pointer_cast(p));
+    cudaStandin::releaseDeviceBytes(sizeof(Element) * static_cast<std::size_t>(n));
+}
+
+}  // namespace detail
+}  // namespace omp
+}  // namespace system
 THRUST_NAMESPACE_END

@@ -10,8 +10,8 @@
 namespace {
 
 struct Fault {
-    std::string name;  // the kernel name, or one of the call names below
-    cudaError_t error;
+    std::string name;  // the kernel name, one of the call names below, or a cuRAND function's name
+    int code;          // a cudaError_t, or a curandStatus_t for a cuRAND call
     int skip;
 };
 
@@ -24,12 +24,22 @@ struct Device {
     std::deque<Fault> faults;
     std::deque<std::pair<int, std::size_t>> freeOverrides;  // (skip, free bytes)
     std::map<std::string, int> launches;
+    std::map<std::string, int> curandCalls;
+    int vectorAllocations = 0;
 };
+
+// The device lives as long as the library. Its owner is made when the library is loaded, before anything that links
+// the library can hold device memory, so it goes last: at exit, or when the last plug-in that needs it is unloaded.
+struct DeviceOwner {
+    DeviceOwner() : instance(new Device) {}
+    ~DeviceOwner() { delete instance; }
+    Device* instance;
+};
+DeviceOwner owner;
 
 Device& device()
 {
-    static Device* instance = new Device;  // never destroyed: buffers may outlive static destruction order
-    return *instance;
+    return *owner.instance;
 }
 
 // The last error is per host thread, as in CUDA.
@@ -40,33 +50,38 @@ const char kMallocCall[] = "cudaMalloc";
 const char kFreeCall[] = "cudaFree";
 const char kDeviceVectorCall[] = "deviceVector";
 
-// Consumes an armed fault for `name`; returns its error, or cudaSuccess when none fires. Caller holds the mutex.
-cudaError_t takeFault(Device& d, const std::string& name)
+// Consumes an armed fault for `name`; returns its code, or 0 (success) when none fires. Caller holds the mutex.
+int takeFaultCode(Device& d, const std::string& name)
 {
     for (auto it = d.faults.begin(); it != d.faults.end(); ++it) {
         if (it->name != name)
             continue;
         if (it->skip > 0) {
             --it->skip;
-            return cudaSuccess;
+            return 0;
         }
-        const cudaError_t error = it->error;
+        const int code = it->code;
         d.faults.erase(it);
-        return error;
+        return code;
     }
-    return cudaSuccess;
+    return 0;
 }
 
-void arm(const std::string& name, cudaError_t error, int skip)
+cudaError_t takeFault(Device& d, const std::string& name)
+{
+    return static_cast<cudaError_t>(takeFaultCode(d, name));
+}
+
+void arm(const std::string& name, int code, int skip)
 {
     Device& d = device();
     std::lock_guard<std::mutex> lock(d.mutex);
-    d.faults.push_back({name, error, skip});
+    d.faults.push_back({name, code, skip});
 }
 
 bool reserveLocked(Device& d, std::size_t bytes)
 {
-    if (bytes > d.total - d.inUse)
+    if (d.inUse > d.total || bytes > d.total - d.inUse)
         return false;
     d.inUse += bytes;
     if (d.inUse > d.peak)
@@ -118,6 +133,7 @@ void failMemGetInfo(cudaError_t error, int skip) { arm(kMemGetInfoCall, error, s
 void failMalloc(cudaError_t error, int skip) { arm(kMallocCall, error, skip); }
 void failFree(cudaError_t error, int skip) { arm(kFreeCall, error, skip); }
 void failDeviceVectorAllocation(int skip) { arm(kDeviceVectorCall, cudaErrorMemoryAllocation, skip); }
+void failCurandCall(const std::string& callName, curandStatus_t status, int skip) { arm(callName, status, skip); }
 
 void setFreeMemoryForQuery(std::size_t freeBytes, int skip)
 {
@@ -142,20 +158,55 @@ int launchCount(const std::string& kernelName)
     return it == d.launches.end() ? 0 : it->second;
 }
 
+int curandCallCount(const std::string& callName)
+{
+    Device& d = device();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    auto it = d.curandCalls.find(callName);
+    return it == d.curandCalls.end() ? 0 : it->second;
+}
+
 void clearLaunchCounts()
 {
     Device& d = device();
     std::lock_guard<std::mutex> lock(d.mutex);
     d.launches.clear();
+    d.curandCalls.clear();
+    d.vectorAllocations = 0;
+}
+
+int deviceVectorAllocationCount()
+{
+    Device& d = device();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    return d.vectorAllocations;
+}
+
+int takeCurandFault(const char* callName)
+{
+    Device& d = device();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    ++d.curandCalls[callName];
+    return takeFaultCode(d, callName);
 }
 
 bool reserveDeviceBytes(std::size_t bytes)
 {
     Device& d = device();
     std::lock_guard<std::mutex> lock(d.mutex);
+    ++d.vectorAllocations;
     if (takeFault(d, kDeviceVectorCall) != cudaSuccess)
         return false;
     return reserveLocked(d, bytes);
+}
+
+void chargeDeviceBytes(std::size_t bytes)
+{
+    Device& d = device();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    d.inUse += bytes;
+    if (d.inUse > d.peak)
+        d.peak = d.inUse;
 }
 
 void releaseDeviceBytes(std::size_t bytes)
@@ -248,7 +299,7 @@ cudaError_t CUDARTAPI cudaMemGetInfo(size_t* free, size_t* total)
     if (free == nullptr || total == nullptr)
         return cudaErrorInvalidValue;
     *total = d.total;
-    *free = d.total - d.inUse;
+    *free = d.inUse < d.total ? d.total - d.inUse : 0;  // charged storage may overdraw the device
     if (!d.freeOverrides.empty()) {
         auto& next = d.freeOverrides.front();
         if (next.first > 0) {

@@ -1,0 +1,286 @@
+// Every way a compute can fail: its report, its status, and that nothing is lost or left behind.
+#include <cudaStandin.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/scatterHarness.h"
+
+using harness::CapturedOutput;
+using harness::Mesh;
+using harness::Point;
+using harness::ScatterNode;
+
+namespace {
+
+std::string errorText(MStatus::MStatusCode code)
+{
+    return MStatus(code).errorString().asChar();
+}
+
+class FaultSweep : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        CapturedOutput quiet;
+        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
+    }
+
+    static void TearDownTestSuite()
+    {
+        CapturedOutput quiet;
+        mayaStandin::unloadPlugin(harness::pluginPath());
+    }
+
+    void SetUp() override { baseline_ = cudaStandin::deviceBytesInUse(); }
+
+    void TearDown() override
+    {
+        cudaStandin::clearFaults();
+        mayaStandin::clearFaults();
+        EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline_) << "device memory given back";
+    }
+
+    size_t baseline_ = 0;
+};
+
+struct Inputs {
+    const Mesh* mesh;
+    float radius;
+};
+
+void apply(ScatterNode& node, const Inputs& inputs)
+{
+    node.setMesh(*inputs.mesh);
+    node.setRadius(inputs.radius);
+}
+
+const Mesh& ball()
+{
+    static const Mesh mesh = harness::sphere(40, 80, 2.0f);
+    return mesh;
+}
+
+// A triangle far smaller than a cell: every candidate falls in one cell.
+const Mesh& speck()
+{
+    static const Mesh mesh = harness::singleTriangle({0.1f, 0.2f, 0.3f}, {0.11f, 0.2f, 0.3f}, {0.1f, 0.21f, 0.3f});
+    return mesh;
+}
+
+// The same elsewhere: the same budget figures, another point.
+const Mesh& otherSpeck()
+{
+    static const Mesh mesh = harness::singleTriangle({2.1f, 0.2f, 0.3f}, {2.11f, 0.2f, 0.3f}, {2.1f, 0.21f, 0.3f});
+    return mesh;
+}
+
+const Inputs kSpecks[2] = {{&speck(), 1.0f}, {&otherSpeck(), 1.0f}};
+const Inputs kBalls[2] = {{&ball(), 0.3f}, {&ball(), 0.45f}};
+
+struct FailureCase {
+    std::string what;
+    std::function<void()> arm;
+    MStatus::MStatusCode status;
+    std::string out;  // exact standard output, or a regular expression when it starts with '^'
+    std::string err;
+};
+
+void expectStream(const std::string& expected, const std::string& actual, const char* what)
+{
+    if (!expected.empty() && expected[0] == '^')
+        EXPECT_TRUE(std::regex_match(actual, std::regex(expected))) << what << ": " << actual;
+    else
+        EXPECT_EQ(actual, expected) << what;
+}
+
+// Each case fails one compute of a node that holds the result of other inputs, then computes again with the fault
+// gone. The cases alternate between two sets of inputs, so that each clean compute is the earlier result the next
+// case must keep. Returns the standard output of each failing compute, in case order.
+std::vector<std::string> runFailureCases(const Inputs (&inputs)[2], const std::vector<FailureCase>& cases,
+                                         size_t baseline)
+{
+    std::vector<Point> clean[2];
+    for (int k = 0; k < 2; ++k) {
+        ScatterNode reference;
+        apply(reference, inputs[k]);
+        EXPECT_EQ(reference.pull(&clean[k]), MS::kSuccess);
+        clean[k] = harness::sorted(clean[k]);
+    }
+    EXPECT_NE(clean[0], clean[1]) << "the two inputs must give different sets, or a lost result goes unseen";
+
+    std::vector<std::string> outputs;
+    ScatterNode node;
+    apply(node, inputs[1]);
+    std::vector<Point> first;
+    EXPECT_EQ(node.pull(&first), MS::kSuccess);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const FailureCase& c = cases[i];
+        SCOPED_TRACE(c.what);
+        const int k = static_cast<int>(i % 2);
+        apply(node, inputs[k]);
+
+        c.arm();
+        MObject record;
+        MStatus status;
+        {
+            CapturedOutput output;
+            status = node.plug("outPoints").getValue(record);
+            output.finish();
+            expectStream(c.out, output.out(), "standard output");
+            expectStream(c.err, output.err(), "standard error");
+            outputs.push_back(output.out());
+        }
+        EXPECT_EQ(status.statusCode(), c.status);
+        EXPECT_EQ(harness::sorted(harness::positionsOf(record)), clean[1 - k]) << "outPoints kept";
+        EXPECT_TRUE(node.outPointsDirty()) << "not marked clean";
+        EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline) << "device memory given back";
+
+        cudaStandin::clearFaults();
+        mayaStandin::clearFaults();
+        std::vector<Point> after;
+        EXPECT_EQ(node.pull(&after), MS::kSuccess);
+        EXPECT_EQ(harness::sorted(after), clean[k]) << "the next compute is as if nothing had failed";
+    }
+    return outputs;
+}
+
+TEST_F(FaultSweep, BudgetIsAskedForTheExactFiguresAtEachCheckpoint)
+{
+    // speck(): 3 vertices, 3 triangle indices, one occupied cell.
+    const unsigned long figures[7] = {36, 12, 12, 24000008, 8000000, 4 * 64 + 120, 8 + 108};
+    const std::string notEnough = "Not enough memory on GPU: " + errorText(MS::kSuccess) + "\n";
+    std::vector<FailureCase> cases;
+    for (int checkpoint = 0; checkpoint < 7; ++checkpoint) {
+        const size_t request = figures[checkpoint];
+        ScatterNode node;
+        node.setMesh(speck());
+        cudaStandin::setFreeMemoryForQuery(request, checkpoint);
+        std::vector<Point> points;
+        EXPECT_EQ(node.pull(&points), MS::kSuccess) << "exactly the request free passes, checkpoint " << checkpoint;
+        EXPECT_EQ(points.size(), 1u);
+        cases.push_back({"one byte short at checkpoint " + std::to_string(checkpoint + 1),
+                         [=] { cudaStandin::setFreeMemoryForQuery(request - 1, checkpoint); }, MS::kFailure, "",
+                         notEnough});
+    }
+    runFailureCases(kSpecks, cases, baseline_);
+}
+
+TEST_F(FaultSweep, EveryFailureIsReportedInItsFormAndLosesNothing)
+{
+    const std::string launchFailure = cudaGetErrorString(cudaErrorLaunchFailure);
+    std::vector<FailureCase> cases;
+    const char* kernels[] = {"calculateArea", "generateRandomPoints", "detectCells", "fillHashTable", "getCells",
+                             "calculateCellPhase"};
+    for (const char* kernel : kernels)
+        cases.push_back({kernel, [=] { cudaStandin::failNextLaunch(kernel); }, MS::kFailure,
+                         std::string("Failed to launch ") + kernel + " kernel, error code: " + launchFailure + "\n", ""});
+    cases.push_back({"countCellsInPhases", [] { cudaStandin::failNextLaunch("countCellsInPhases"); }, MS::kFailure,
+                     "Failed to launch kernel, error code: " + launchFailure + "\n", ""});
+    cases.push_back({"a launch refused for its configuration",
+                     [] { cudaStandin::failNextLaunch("detectCells", cudaErrorInvalidConfiguration); }, MS::kFailure,
+                     "Failed to launch detectCells kernel, error code: invalid configuration argument\n", ""});
+    // The selection loop's first, middle and last launch (5 passes x 27 phases).
+    for (int launch : {0, 70, 134})
+        cases.push_back({"selection launch " + std::to_string(launch),
+                         [=] { cudaStandin::failNextLaunch("chooseSamplesInCells", cudaErrorLaunchFailure, launch); },
+                         MS::kFailure, "", "Cuda error: " + launchFailure + ".\n"});
+    for (int query = 0; query < 7; ++query)
+        cases.push_back({"memory query " + std::to_string(query + 1),
+                         [=] { cudaStandin::failMemGetInfo(cudaErrorInitializationError, query); }, MS::kFailure,
+                         "Error: cudaMemGetInfo fails, initialization error \n", ""});
+    const std::string callSite = "^Error at kyScatterPoints\\.cu:[0-9]+\n$";
+    cases.push_back({"cudaMalloc", [] { cudaStandin::failMalloc(); }, MS::kFailure, callSite, ""});
+    const std::pair<const char*, curandStatus_t> curandCalls[] = {
+        {"curandCreateGeneratorHost", CURAND_STATUS_ALLOCATION_FAILED},
+        {"curandSetPseudoRandomGeneratorSeed", CURAND_STATUS_NOT_INITIALIZED},
+        {"curandGenerateUniform", CURAND_STATUS_LAUNCH_FAILURE},
+        {"curandDestroyGenerator", CURAND_STATUS_INTERNAL_ERROR}};
+    for (const auto& call : curandCalls)
+        cases.push_back({call.first, [=] { cudaStandin::failCurandCall(call.first, call.second); }, MS::kFailure,
+                         callSite, ""});
+    cases.push_back({"cudaFree", [] { cudaStandin::failFree(); }, MS::kFailure, callSite, ""});
+    const std::string failure = errorText(MS::kFailure);
+    const std::string invalid = errorText(MS::kInvalidParameter);
+    cases.push_back({"inputValue", [] { mayaStandin::failCall("MDataBlock::inputValue"); }, MS::kFailure, "",
+                     "ERROR getting inMesh\n" + failure + "\n"});
+    cases.push_back({"MFnMesh", [] { mayaStandin::failCall("MFnMesh::MFnMesh", MS::kInvalidParameter); },
+                     MS::kInvalidParameter, "", "ERROR MFnMesh\n" + invalid + "\n"});
+    cases.push_back({"getPoints", [] { mayaStandin::failCall("MFnMesh::getPoints", MS::kInvalidParameter); },
+                     MS::kInvalidParameter, "", "ERROR meshFn.getPoints\n" + invalid + "\n"});
+    cases.push_back({"getTriangles", [] { mayaStandin::failCall("MFnMesh::getTriangles"); }, MS::kFailure, "",
+                     "ERROR meshFn.getTriangles\n" + failure + "\n"});
+    cases.push_back({"outputValue", [] { mayaStandin::failCall("MDataBlock::outputValue"); }, MS::kFailure, "",
+                     "ERROR in hOutArray = block.outputArrayValue.\n\n" + failure + "\n"});
+    cases.push_back({"create", [] { mayaStandin::failCall("MFnArrayAttrsData::create"); }, MS::kFailure, "",
+                     "ERROR in fnOutput.create.\n\n" + failure + "\n"});
+    cases.push_back({"set", [] { mayaStandin::failCall("MDataHandle::set"); }, MS::kFailure, "",
+                     "ERROR\n\n" + failure + "\n"});
+    const std::vector<std::string> outputs = runFailureCases(kBalls, cases, baseline_);
+
+    // The six calls checked at their call site report six different lines, in the order the calls are made.
+    ASSERT_EQ(outputs.size(), cases.size());
+    std::vector<int> lines;
+    for (size_t i = 0; i < cases.size(); ++i)
+        if (cases[i].out == callSite && !outputs[i].empty())
+            lines.push_back(std::stoi(outputs[i].substr(outputs[i].rfind(':') + 1)));
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_LT(lines[0], lines[2]) << "cudaMalloc before curandCreateGeneratorHost";
+    for (size_t i = 2; i < lines.size(); ++i)
+        EXPECT_LT(lines[i - 1], lines[i]);
+}
+
+// The plug-in's cuRAND calls reach the stand-in (which the faults above rely on), once each per compute.
+TEST_F(FaultSweep, PlugInCuRandCallsPassThroughTheStandIn)
+{
+    ScatterNode node;
+    node.setMesh(speck());
+    cudaStandin::clearLaunchCounts();
+    std::vector<Point> points;
+    ASSERT_EQ(node.pull(&points), MS::kSuccess);
+    EXPECT_EQ(points.size(), 1u);
+    for (const char* call : {"curandCreateGeneratorHost", "curandSetPseudoRandomGeneratorSeed", "curandGenerateUniform",
+                             "curandDestroyGenerator"})
+        EXPECT_EQ(cudaStandin::curandCallCount(call), 1) << call;
+
+    // A generator whose destruction failed is destroyed on the way out all the same.
+    node.setRadius(0.5f);
+    cudaStandin::clearLaunchCounts();
+    cudaStandin::failCurandCall("curandDestroyGenerator");
+    {
+        CapturedOutput quiet;
+        EXPECT_EQ(node.pull(), MS::kFailure);
+    }
+    EXPECT_EQ(cudaStandin::curandCallCount("curandCreateGeneratorHost"), 1);
+    EXPECT_EQ(cudaStandin::curandCallCount("curandDestroyGenerator"), 2);
+}
+
+// A device allocation that fails anywhere in the compute, for a vector or inside a primitive (a sort's temporary
+// storage), is caught at the node's boundary and costs nothing but that compute.
+TEST_F(FaultSweep, EveryDeviceAllocationCanFailSafely)
+{
+    int allocations = 0;
+    for (const Inputs& inputs : kBalls) {
+        ScatterNode node;
+        apply(node, inputs);
+        cudaStandin::clearLaunchCounts();
+        ASSERT_EQ(node.pull(), MS::kSuccess);
+        const int count = cudaStandin::deviceVectorAllocationCount();
+        allocations = allocations == 0 ? count : std::min(allocations, count);
+    }
+    ASSERT_GT(allocations, 30) << "the vectors of both halves, the table and the primitives' storage";
+    RecordProperty("deviceAllocations", allocations);
+    std::vector<FailureCase> cases;
+    for (int allocation = 0; allocation < allocations; ++allocation)
+        cases.push_back({"device allocation " + std::to_string(allocation),
+                         [=] { cudaStandin::failDeviceVectorAllocation(allocation); }, MS::kFailure, "",
+                         "^ERROR kyScatterPoints compute failed: .*(out of memory|get_temporary_buffer failed)\n$"});
+    runFailureCases(kBalls, cases, baseline_);
+}
+
+}  // namespace

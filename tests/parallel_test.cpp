@@ -1,0 +1,191 @@
+// Scatter nodes evaluated on several threads at once, as Maya's parallel evaluation does.
+#include <cudaStandin.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/scatterHarness.h"
+
+using harness::CapturedOutput;
+using harness::Mesh;
+using harness::Point;
+using harness::ScatterNode;
+
+namespace {
+
+class Parallel : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        CapturedOutput quiet;
+        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
+    }
+
+    static void TearDownTestSuite()
+    {
+        CapturedOutput quiet;
+        mayaStandin::unloadPlugin(harness::pluginPath());
+    }
+
+    void SetUp() override { baseline_ = cudaStandin::deviceBytesInUse(); }
+
+    void TearDown() override
+    {
+        cudaStandin::clearFaults();
+        EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline_) << "device memory given back";
+    }
+
+    size_t baseline_ = 0;
+};
+
+struct Inputs {
+    Mesh mesh;
+    float radius;
+};
+
+std::vector<Inputs> fourNodesInputs()
+{
+    return {{harness::sphere(30, 60, 2.0f), 0.2f},
+            {harness::grid(50, 40, 8.0f), 0.25f},
+            {harness::sphere(16, 32, 1.0f, {5.0f, -2.0f, 1.0f}), 0.05f},
+            {harness::grid(20, 20, 3.0f, 1.0f), 0.4f}};
+}
+
+std::vector<Point> computedAlone(const Inputs& inputs)
+{
+    ScatterNode node;
+    node.setMesh(inputs.mesh);
+    node.setRadius(inputs.radius);
+    std::vector<Point> points;
+    EXPECT_EQ(node.pull(&points), MS::kSuccess);
+    return harness::sorted(points);
+}
+
+// Pulls every node from a thread of its own, all released at once.
+std::vector<MStatus> pullTogether(std::vector<ScatterNode>& nodes, std::vector<std::vector<Point>>& results)
+{
+    std::vector<MStatus> statuses(nodes.size());
+    results.assign(nodes.size(), {});
+    std::atomic<size_t> ready{0};
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < nodes.size(); ++i)
+        threads.emplace_back([&, i] {
+            ++ready;
+            while (ready < nodes.size())
+                std::this_thread::yield();
+            statuses[i] = nodes[i].pull(&results[i]);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    return statuses;
+}
+
+TEST_F(Parallel, ConcurrentComputesGiveWhatTheyGiveOneAfterAnother)
+{
+    const std::vector<Inputs> inputs = fourNodesInputs();
+    std::vector<std::vector<Point>> alone;
+    for (const Inputs& in : inputs)
+        alone.push_back(computedAlone(in));
+
+    std::vector<ScatterNode> nodes(inputs.size());
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        nodes[i].setMesh(inputs[i].mesh);
+        nodes[i].setRadius(inputs[i].radius);
+    }
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::vector<std::vector<Point>> results;
+        const std::vector<MStatus> statuses = pullTogether(nodes, results);
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            EXPECT_EQ(statuses[i], MS::kSuccess) << "node " << i;
+            EXPECT_FALSE(nodes[i].outPointsDirty()) << "node " << i;
+            EXPECT_EQ(harness::sorted(results[i]), alone[i]) << "node " << i;
+        }
+        EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline_);
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            nodes[i].setRadius(inputs[i].radius * 2.0f);  // dirty again, same inputs in the end
+            nodes[i].setRadius(inputs[i].radius);
+        }
+    }
+}
+
+// Two nodes reading one mesh data object, as when one mesh feeds both.
+TEST_F(Parallel, NodesSharingOneMeshComputeTogether)
+{
+    const Inputs in = fourNodesInputs()[0];
+    const std::vector<Point> alone = computedAlone(in);
+    MObject shared = harness::meshData(in.mesh);
+    std::vector<ScatterNode> nodes(2);
+    for (ScatterNode& node : nodes) {
+        ASSERT_EQ(node.plug("inMesh").setValue(shared), MS::kSuccess);
+        node.setRadius(in.radius);
+    }
+    std::vector<std::vector<Point>> results;
+    const std::vector<MStatus> statuses = pullTogether(nodes, results);
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        EXPECT_EQ(statuses[i], MS::kSuccess);
+        EXPECT_EQ(harness::sorted(results[i]), alone);
+    }
+}
+
+// A launch error belongs to the thread whose launch failed: the other compute never sees it.
+TEST_F(Parallel, AFailedLaunchOnOneThreadLeavesTheOtherComputeIntact)
+{
+    const Inputs in = fourNodesInputs()[1];
+    const std::vector<Point> alone = computedAlone(in);
+    for (const char* kernel : {"chooseSamplesInCells", "detectCells"}) {
+        SCOPED_TRACE(kernel);
+        std::vector<ScatterNode> nodes(2);
+        for (ScatterNode& node : nodes) {
+            node.setMesh(in.mesh);
+            node.setRadius(in.radius);
+        }
+        // Whichever compute reaches the armed launch first fails; the other must not.
+        cudaStandin::failNextLaunch(kernel, cudaErrorLaunchFailure, kernel[0] == 'c' ? 40 : 0);
+        std::vector<std::vector<Point>> results;
+        std::vector<MStatus> statuses;
+        {
+            CapturedOutput output;
+            statuses = pullTogether(nodes, results);
+        }
+        const int failed = (statuses[0] != MS::kSuccess) + (statuses[1] != MS::kSuccess);
+        ASSERT_EQ(failed, 1);
+        const size_t good = statuses[0] == MS::kSuccess ? 0 : 1;
+        EXPECT_EQ(harness::sorted(results[good]), alone);
+        EXPECT_FALSE(nodes[good].outPointsDirty());
+        EXPECT_TRUE(nodes[1 - good].outPointsDirty());
+        EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline_);
+        std::vector<Point> again;
+        EXPECT_EQ(nodes[1 - good].pull(&again), MS::kSuccess);
+        EXPECT_EQ(harness::sorted(again), alone);
+    }
+}
+
+__global__ void doNothing() {}
+
+TEST_F(Parallel, LastErrorIsKeptPerThread)
+{
+    std::atomic<int> step{0};
+    cudaError_t seenByOther = cudaErrorUnknown;
+    std::thread other([&] {
+        while (step < 1)
+            std::this_thread::yield();
+        seenByOther = cudaGetLastError();  // after this thread's launch failed
+        cudaStandinLaunch("doNothing", doNothing, dim3(0), dim3(32));
+        step = 2;
+    });
+    cudaStandinLaunch("doNothing", doNothing, dim3(1), dim3(2048));
+    step = 1;
+    while (step < 2)
+        std::this_thread::yield();
+    other.join();
+    EXPECT_EQ(seenByOther, cudaSuccess);
+    EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidConfiguration);
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess) << "the other thread's error stays with it";
+}
+
+}  // namespace

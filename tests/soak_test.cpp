@@ -1,0 +1,187 @@
+// A long run of computes on one node, its inputs changing between them: nothing may build up.
+#include <cudaStandin.h>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/scatterHarness.h"
+
+using harness::Box;
+using harness::CapturedOutput;
+using harness::Mesh;
+using harness::Point;
+using harness::ScatterNode;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+const bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+const bool kAddressSanitizer = true;
+#else
+const bool kAddressSanitizer = false;
+#endif
+#else
+const bool kAddressSanitizer = false;
+#endif
+
+// The run's length; KY_SOAK_COMPUTES shortens it where each compute is slow (sanitized builds).
+int soakComputes()
+{
+    const char* value = std::getenv("KY_SOAK_COMPUTES");
+    return value != nullptr ? std::max(1, std::atoi(value)) : 500;
+}
+
+const int kWarmUpComputes = 30;
+// After the warm-up, resident memory may swing while a compute's buffers come and go (the allocator's arenas), but it
+// must not climb: the median of the last stretch stays within kResidentDriftBytes of the first stretch's, and no
+// compute ends more than kResidentSwingBytes above it. A compute's candidate arrays alone take 44 MB.
+const long kResidentDriftBytes = 8L << 20;
+const long kResidentSwingBytes = 64L << 20;
+const int kStretch = 60;
+
+long median(std::vector<long> values)
+{
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+long residentBytes()
+{
+    long pages = 0;
+    long resident = 0;
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr)
+        return -1;
+    const int read = std::fscanf(statm, "%ld %ld", &pages, &resident);
+    std::fclose(statm);
+    return read == 2 ? resident * sysconf(_SC_PAGESIZE) : -1;
+}
+
+struct Inputs {
+    const Mesh* mesh;
+    float radius;
+    bool hasBox;
+    Box box;
+};
+
+class Soak : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        CapturedOutput quiet;
+        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
+    }
+
+    static void TearDownTestSuite()
+    {
+        CapturedOutput quiet;
+        mayaStandin::unloadPlugin(harness::pluginPath());
+    }
+};
+
+void apply(ScatterNode& node, const Inputs& in)
+{
+    node.setMesh(*in.mesh);
+    node.setRadius(in.radius);
+    node.setBox(in.hasBox ? in.box : Box{{0, 0, 0}, {0, 0, 0}});
+}
+
+TEST_F(Soak, ManyComputesOnOneNodeLoseNothingAndKeepNothing)
+{
+    const Mesh ball = harness::sphere(24, 48, 2.0f);
+    const Mesh field = harness::grid(40, 30, 10.0f);
+    const Mesh pebble = harness::sphere(8, 12, 0.5f, {1.0f, 2.0f, -3.0f});
+    const Mesh sheet = harness::singleTriangle({-1, 0, -1}, {3, 0.5f, -1}, {-1, 1, 4});
+    // Every step changes the mesh, the radius or the box.
+    const std::vector<Inputs> cycle = {
+        {&ball, 0.2f, false, {}},
+        {&ball, 0.35f, false, {}},
+        {&ball, 0.35f, true, {{-3, -3, -3}, {3, 3, 3}}},
+        {&field, 0.3f, false, {}},
+        {&field, 0.3f, true, {{0, 0, 0}, {1, 1, 1}}},
+        {&pebble, 0.05f, false, {}},
+        {&sheet, 0.1f, false, {}},
+        {&sheet, 1.5f, true, {{2, 2, 2}, {-2, -2, -2}}},
+    };
+    std::vector<std::vector<Point>> fresh;
+    for (const Inputs& in : cycle) {
+        ScatterNode node;
+        apply(node, in);
+        std::vector<Point> points;
+        ASSERT_EQ(node.pull(&points), MS::kSuccess);
+        ASSERT_FALSE(points.empty());
+        fresh.push_back(harness::sorted(points));
+    }
+
+    const size_t deviceBaseline = cudaStandin::deviceBytesInUse();
+    const int computes = soakComputes();
+    ScatterNode node;
+    std::vector<long> resident;  // after each compute past the warm-up
+    for (int i = 0; i < computes; ++i) {
+        const size_t which = static_cast<size_t>(i) % cycle.size();
+        apply(node, cycle[which]);
+        std::vector<Point> points;
+        ASSERT_EQ(node.pull(&points), MS::kSuccess) << "compute " << i;
+        ASSERT_EQ(harness::sorted(points), fresh[which]) << "compute " << i << " differs from a fresh node's";
+        ASSERT_EQ(cudaStandin::deviceBytesInUse(), deviceBaseline) << "compute " << i;
+        if (i >= kWarmUpComputes)
+            resident.push_back(residentBytes());
+    }
+    RecordProperty("computes", computes);
+    // AddressSanitizer keeps freed memory in quarantine, so there resident memory says nothing; its leak check does.
+    if (static_cast<int>(resident.size()) < 2 * kStretch || kAddressSanitizer)
+        return;
+    const long first = median(std::vector<long>(resident.begin(), resident.begin() + kStretch));
+    const long last = median(std::vector<long>(resident.end() - kStretch, resident.end()));
+    const long highest = *std::max_element(resident.begin(), resident.end());
+    RecordProperty("residentFirstMedianKiB", static_cast<int>(first >> 10));
+    RecordProperty("residentLastMedianKiB", static_cast<int>(last >> 10));
+    RecordProperty("residentHighestKiB", static_cast<int>(highest >> 10));
+    printf("soak: %d computes; resident median %ld KiB after the warm-up, %ld KiB at the end, highest %ld KiB\n",
+           computes, first >> 10, last >> 10, highest >> 10);
+    EXPECT_LE(last, first + kResidentDriftBytes) << "resident memory climbs from compute to compute";
+    EXPECT_LE(highest, first + kResidentSwingBytes) << "resident memory swings far above its level";
+}
+
+// The whole life of the plug-in in a session: load, a compute drawn in a viewport, unload. Run under a leak checker
+// by the robustness script; on its own it checks that everything is given back.
+TEST(Lifecycle, LoadComputeDrawUnload)
+{
+    const size_t deviceBaseline = cudaStandin::deviceBytesInUse();
+    {
+        CapturedOutput quiet;
+        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
+    }
+    {
+        ScatterNode scatter;
+        scatter.setMesh(harness::sphere(16, 32, 1.0f));
+        scatter.setRadius(0.1f);
+        MStatus status;
+        MObject display = mayaStandin::createNode("kyDisplayPoints", &status);
+        ASSERT_EQ(status, MS::kSuccess);
+        ASSERT_EQ(mayaStandin::connect(scatter.plug("outPoints"), mayaStandin::findPlug(display, "inPoints")),
+                  MS::kSuccess);
+        mayaStandin::Viewport viewport(64, 64);
+        ASSERT_TRUE(viewport.valid());
+        EXPECT_EQ(mayaStandin::draw(display, viewport.view()), MS::kSuccess);
+        EXPECT_EQ(mayaStandin::computeCount(scatter.node()), 1) << "the draw pulled the compute";
+        EXPECT_FALSE(scatter.outPointsDirty());
+        EXPECT_EQ(mayaStandin::deleteNode(display), MS::kSuccess);
+    }
+    {
+        CapturedOutput quiet;
+        EXPECT_EQ(mayaStandin::unloadPlugin(harness::pluginPath()), MS::kSuccess);
+    }
+    EXPECT_EQ(cudaStandin::deviceBytesInUse(), deviceBaseline);
+}
+
+}  // namespace
