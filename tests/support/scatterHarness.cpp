@@ -1,5 +1,7 @@
 #include "scatterHarness.h"
 
+#include <cudaStandin.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -256,6 +258,30 @@ Grid gridFor(const Mesh& mesh, float radius, const Box* box)
     g.stepZ = static_cast<unsigned int>((hi[0] - lo[0]) / g.cellSize) + 1u;
     g.stepY = g.stepZ * (static_cast<unsigned int>((hi[2] - lo[2]) / g.cellSize) + 1u);
     return g;
+}
+
+void PluginTest::SetUpTestSuite()
+{
+    CapturedOutput quiet;
+    ASSERT_EQ(mayaStandin::loadPlugin(pluginPath()), MS::kSuccess);
+}
+
+void PluginTest::TearDownTestSuite()
+{
+    CapturedOutput quiet;
+    mayaStandin::unloadPlugin(pluginPath());
+}
+
+void PluginTest::SetUp()
+{
+    baseline_ = cudaStandin::deviceBytesInUse();
+}
+
+void PluginTest::TearDown()
+{
+    cudaStandin::clearFaults();
+    mayaStandin::clearFaults();
+    EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline_) << "device memory given back";
 }
 
 std::vector<Point> sorted(std::vector<Point> points)

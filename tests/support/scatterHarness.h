@@ -12,6 +12,8 @@
 #include <maya/MVectorArray.h>
 #include <mayaStandin/host.h>
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <string>
 #include <vector>
@@ -89,6 +91,17 @@ struct Grid {
     void coords(const Point& p, int c[3]) const;
 };
 Grid gridFor(const Mesh& mesh, float radius, const Box* box = nullptr);
+
+// Loads the plug-in once for a test suite; every test must give back each device byte, and leaves no fault armed.
+class PluginTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    size_t baseline_ = 0;
+};
 
 // Points as a sorted list, to compare sets whose order may differ.
 std::vector<Point> sorted(std::vector<Point> points);
