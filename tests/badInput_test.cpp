@@ -38,29 +38,7 @@ const bool kAddressSanitizer = false;
 const bool kAddressSanitizer = false;
 #endif
 
-class BadInput : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        CapturedOutput quiet;
-        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
-    }
-
-    static void TearDownTestSuite()
-    {
-        CapturedOutput quiet;
-        mayaStandin::unloadPlugin(harness::pluginPath());
-    }
-
-    void SetUp() override { baseline_ = cudaStandin::deviceBytesInUse(); }
-
-    void TearDown() override
-    {
-        EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline_) << "device memory given back";
-    }
-
-    size_t baseline_ = 0;
-};
+class BadInput : public harness::PluginTest {};
 
 const Box kUnset = {{0, 0, 0}, {0, 0, 0}};
 

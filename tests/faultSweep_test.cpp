@@ -23,31 +23,7 @@ std::string errorText(MStatus::MStatusCode code)
     return MStatus(code).errorString().asChar();
 }
 
-class FaultSweep : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        CapturedOutput quiet;
-        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
-    }
-
-    static void TearDownTestSuite()
-    {
-        CapturedOutput quiet;
-        mayaStandin::unloadPlugin(harness::pluginPath());
-    }
-
-    void SetUp() override { baseline_ = cudaStandin::deviceBytesInUse(); }
-
-    void TearDown() override
-    {
-        cudaStandin::clearFaults();
-        mayaStandin::clearFaults();
-        EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline_) << "device memory given back";
-    }
-
-    size_t baseline_ = 0;
-};
+class FaultSweep : public harness::PluginTest {};
 
 struct Inputs {
     const Mesh* mesh;

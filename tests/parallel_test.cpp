@@ -17,30 +17,7 @@ using harness::ScatterNode;
 
 namespace {
 
-class Parallel : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        CapturedOutput quiet;
-        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
-    }
-
-    static void TearDownTestSuite()
-    {
-        CapturedOutput quiet;
-        mayaStandin::unloadPlugin(harness::pluginPath());
-    }
-
-    void SetUp() override { baseline_ = cudaStandin::deviceBytesInUse(); }
-
-    void TearDown() override
-    {
-        cudaStandin::clearFaults();
-        EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline_) << "device memory given back";
-    }
-
-    size_t baseline_ = 0;
-};
+class Parallel : public harness::PluginTest {};
 
 struct Inputs {
     Mesh mesh;

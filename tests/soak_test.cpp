@@ -73,20 +73,7 @@ struct Inputs {
     Box box;
 };
 
-class Soak : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        CapturedOutput quiet;
-        ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
-    }
-
-    static void TearDownTestSuite()
-    {
-        CapturedOutput quiet;
-        mayaStandin::unloadPlugin(harness::pluginPath());
-    }
-};
+class Soak : public harness::PluginTest {};
 
 void apply(ScatterNode& node, const Inputs& in)
 {
