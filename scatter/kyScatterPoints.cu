@@ -46,9 +46,12 @@ const char* baseName(const char* path)
     return slash ? slash + 1 : path;
 }
 
-void reportCallSite(const char* file, int line)
+// Reports a failed runtime or cuRAND call at the line that made it.
+bool failedAt(bool failed, int line)
 {
-    printf("Error at %s:%d\n", baseName(file), line);
+    if (failed)
+        printf("Error at %s:%d\n", baseName(__FILE__), line);
+    return failed;
 }
 
 MStatus reportMayaCall(const char* message, const MStatus& status)
@@ -283,23 +286,15 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
     if (!budgetAllows(kRandomsBudget, status))
         return MS::kFailure;
     DeviceBuffer randoms;
-    if (randoms.allocate(numElements * sizeof(float)) != cudaSuccess) {
-        reportCallSite(__FILE__, __LINE__);
+    if (failedAt(randoms.allocate(numElements * sizeof(float)) != cudaSuccess, __LINE__))
         return MS::kFailure;
-    }
     RandomGenerator generator;
-    if (generator.create() != CURAND_STATUS_SUCCESS) {
-        reportCallSite(__FILE__, __LINE__);
+    if (failedAt(generator.create() != CURAND_STATUS_SUCCESS, __LINE__))
         return MS::kFailure;
-    }
-    if (curandSetPseudoRandomGeneratorSeed(generator.get(), kRandomSeed) != CURAND_STATUS_SUCCESS) {
-        reportCallSite(__FILE__, __LINE__);
+    if (failedAt(curandSetPseudoRandomGeneratorSeed(generator.get(), kRandomSeed) != CURAND_STATUS_SUCCESS, __LINE__))
         return MS::kFailure;
-    }
-    if (curandGenerateUniform(generator.get(), randoms.floats(), numElements) != CURAND_STATUS_SUCCESS) {
-        reportCallSite(__FILE__, __LINE__);
+    if (failedAt(curandGenerateUniform(generator.get(), randoms.floats(), numElements) != CURAND_STATUS_SUCCESS, __LINE__))
         return MS::kFailure;
-    }
 
     // Candidate arrays.
     std::vector<float> hostX(numElements, 0.0f);
@@ -367,14 +362,10 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
         return reportLaunch("Failed to launch generateRandomPoints kernel, error code: ", error);
 
     // The random source and the mesh go back before the tables are allocated.
-    if (generator.destroy() != CURAND_STATUS_SUCCESS) {
-        reportCallSite(__FILE__, __LINE__);
+    if (failedAt(generator.destroy() != CURAND_STATUS_SUCCESS, __LINE__))
         return MS::kFailure;
-    }
-    if (randoms.release() != cudaSuccess) {
-        reportCallSite(__FILE__, __LINE__);
+    if (failedAt(randoms.release() != cudaSuccess, __LINE__))
         return MS::kFailure;
-    }
     releaseDeviceVector(meshPoints);
     releaseDeviceVector(triIds);
     releaseDeviceVector(cumulativeArea);
