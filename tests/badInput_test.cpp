@@ -26,18 +26,6 @@ using harness::ScatterNode;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-const bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-const bool kAddressSanitizer = true;
-#else
-const bool kAddressSanitizer = false;
-#endif
-#else
-const bool kAddressSanitizer = false;
-#endif
-
 class BadInput : public harness::PluginTest {};
 
 const Box kUnset = {{0, 0, 0}, {0, 0, 0}};
@@ -324,7 +312,7 @@ TEST_F(BadInput, FiveMillionTriangles)
     // candidates' 32,000,000 bytes, never all the tables at once on top.
     const size_t meshBytes = 12 * mesh.points.size() + 24 * static_cast<size_t>(mesh.triangleCount());
     EXPECT_LE(devicePeak, meshBytes + 64000000u);
-    if (!kAddressSanitizer) {
+    if (!harness::kAddressSanitizer) {
         EXPECT_LT(residentGrowthKiB, 1L << 20) << "under 1 GiB for a mesh of some 200 MB";
     }
 

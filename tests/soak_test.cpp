@@ -21,18 +21,6 @@ using harness::ScatterNode;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-const bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-const bool kAddressSanitizer = true;
-#else
-const bool kAddressSanitizer = false;
-#endif
-#else
-const bool kAddressSanitizer = false;
-#endif
-
 // The run's length; KY_SOAK_COMPUTES shortens it where each compute is slow (sanitized builds).
 int soakComputes()
 {
@@ -125,7 +113,7 @@ TEST_F(Soak, ManyComputesOnOneNodeLoseNothingAndKeepNothing)
     }
     RecordProperty("computes", computes);
     // AddressSanitizer keeps freed memory in quarantine, so there resident memory says nothing; its leak check does.
-    if (static_cast<int>(resident.size()) < 2 * kStretch || kAddressSanitizer)
+    if (static_cast<int>(resident.size()) < 2 * kStretch || harness::kAddressSanitizer)
         return;
     const long first = median(std::vector<long>(resident.begin(), resident.begin() + kStretch));
     const long last = median(std::vector<long>(resident.end() - kStretch, resident.end()));

@@ -20,6 +20,19 @@
 
 namespace harness {
 
+// Memory figures mean little under AddressSanitizer, which keeps freed memory in quarantine.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+
 using Point = std::array<float, 3>;
 
 struct Mesh {
