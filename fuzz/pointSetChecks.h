@@ -27,50 +27,33 @@ inline bool boxIsSet(const Box& box)
     return box.min[0] != 0.0f || box.min[1] != 0.0f || box.min[2] != 0.0f || box.max[0] != 0.0f || box.max[2] != 0.0f;
 }
 
-// Distance from p to the triangle abc, in double.
+// Distance from p to the triangle abc, in double. Built from cross products and clamped edge projections only: the
+// usual Voronoi-region test multiplies dot products together and loses every digit on long thin triangles.
 inline double distanceToTriangle(const Point& p, const Point& a, const Point& b, const Point& c)
 {
+    using Vec = std::array<double, 3>;
     auto sub = [](const Point& u, const Point& v) {
-        return std::array<double, 3>{double(u[0]) - v[0], double(u[1]) - v[1], double(u[2]) - v[2]};
+        return Vec{double(u[0]) - v[0], double(u[1]) - v[1], double(u[2]) - v[2]};
     };
-    auto dot = [](const std::array<double, 3>& u, const std::array<double, 3>& v) {
-        return u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+    auto dot = [](const Vec& u, const Vec& v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
+    auto cross = [](const Vec& u, const Vec& v) {
+        return Vec{u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
     };
-    // Closest point by the Voronoi regions of the triangle.
-    const auto ab = sub(b, a), ac = sub(c, a), ap = sub(p, a);
-    const double d1 = dot(ab, ap), d2 = dot(ac, ap);
-    double s = 0.0, t = 0.0;
-    if (d1 <= 0 && d2 <= 0) {
-        s = 0, t = 0;
-    } else {
-        const auto bp = sub(p, b);
-        const double d3 = dot(ab, bp), d4 = dot(ac, bp);
-        const auto cp = sub(p, c);
-        const double d5 = dot(ab, cp), d6 = dot(ac, cp);
-        const double vc = d1 * d4 - d3 * d2, vb = d5 * d2 - d1 * d6, va = d3 * d6 - d5 * d4;
-        if (d3 >= 0 && d4 <= d3) {
-            s = 1, t = 0;
-        } else if (d6 >= 0 && d5 <= d6) {
-            s = 0, t = 1;
-        } else if (vc <= 0 && d1 >= 0 && d3 <= 0) {
-            s = d1 / (d1 - d3), t = 0;
-        } else if (vb <= 0 && d2 >= 0 && d6 <= 0) {
-            s = 0, t = d2 / (d2 - d6);
-        } else if (va <= 0 && (d4 - d3) >= 0 && (d5 - d6) >= 0) {
-            t = (d4 - d3) / ((d4 - d3) + (d5 - d6));
-            s = 1 - t;
-        } else {
-            const double denom = va + vb + vc;
-            s = denom != 0 ? vb / denom : 0;
-            t = denom != 0 ? vc / denom : 0;
-        }
-    }
-    double squared = 0.0;
-    for (int axis = 0; axis < 3; ++axis) {
-        const double q = a[axis] + s * ab[axis] + t * ac[axis];
-        squared += (p[axis] - q) * (p[axis] - q);
-    }
-    return std::sqrt(squared);
+    auto toSegment = [&](const Point& from, const Point& to) {
+        const Vec edge = sub(to, from), offset = sub(p, from);
+        const double length2 = dot(edge, edge);
+        const double t = length2 > 0 ? std::clamp(dot(offset, edge) / length2, 0.0, 1.0) : 0.0;
+        const Vec gap = {offset[0] - t * edge[0], offset[1] - t * edge[1], offset[2] - t * edge[2]};
+        return std::sqrt(dot(gap, gap));
+    };
+    double nearest = std::min({toSegment(a, b), toSegment(b, c), toSegment(c, a)});
+    const Vec normal = cross(sub(b, a), sub(c, a));
+    const double normalLength = std::sqrt(dot(normal, normal));
+    // Inside the prism over the triangle the plane is nearer than any edge.
+    if (normalLength > 0 && dot(cross(sub(b, a), sub(p, a)), normal) >= 0 &&
+        dot(cross(sub(c, b), sub(p, b)), normal) >= 0 && dot(cross(sub(a, c), sub(p, c)), normal) >= 0)
+        nearest = std::min(nearest, std::fabs(dot(sub(p, a), normal)) / normalLength);
+    return nearest;
 }
 
 // The distance the selection kernel computes, in single precision and its order of terms.

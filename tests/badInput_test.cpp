@@ -265,6 +265,22 @@ TEST_F(BadInput, FuzzerSeedsAndFindingsKeepThePromises)
     EXPECT_GE(replayed, 10);
 }
 
+// The surface check decides what the fuzzer calls a fault: it must measure true distances, slivers included.
+TEST(PointChecks, DistanceToTriangleHoldsOnSlivers)
+{
+    using pointChecks::distanceToTriangle;
+    const Point a = {0, 0, 0}, b = {1.0000025f, 0, 0}, c = {-24576, 1, 0};
+    // Across the sliver halfway up: inside it, then a unit above it.
+    const float y = 0.5f, left = -12288.0f, right = 1.0000025f - 24577.0000025f * 0.5f;
+    EXPECT_LT(distanceToTriangle({(left + right) / 2, y, 0}, a, b, c), 1e-3);
+    EXPECT_NEAR(distanceToTriangle({(left + right) / 2, y, 1}, a, b, c), 1.0, 1e-3);
+    // Beyond a corner and beside an edge of an ordinary triangle.
+    const Point p = {0, 0, 0}, q = {2, 0, 0}, r = {0, 2, 0};
+    EXPECT_NEAR(distanceToTriangle({-3, -4, 0}, p, q, r), 5.0, 1e-12);
+    EXPECT_NEAR(distanceToTriangle({1, -2, 2}, p, q, r), std::sqrt(8.0), 1e-12);
+    EXPECT_NEAR(distanceToTriangle({0.5f, 0.5f, -0.25f}, p, q, r), 0.25, 1e-12);
+}
+
 // ------------------------------------------------------------------------------------------------ size
 
 long peakResidentKiB()
