@@ -11,10 +11,12 @@
 
 #include "support/scatterHarness.h"
 
+using harness::ball;
 using harness::CapturedOutput;
 using harness::Mesh;
 using harness::Point;
 using harness::ScatterNode;
+using harness::speck;
 
 namespace {
 
@@ -34,19 +36,6 @@ void apply(ScatterNode& node, const Inputs& inputs)
 {
     node.setMesh(*inputs.mesh);
     node.setRadius(inputs.radius);
-}
-
-const Mesh& ball()
-{
-    static const Mesh mesh = harness::sphere(40, 80, 2.0f);
-    return mesh;
-}
-
-// A triangle far smaller than a cell: every candidate falls in one cell.
-const Mesh& speck()
-{
-    static const Mesh mesh = harness::singleTriangle({0.1f, 0.2f, 0.3f}, {0.11f, 0.2f, 0.3f}, {0.1f, 0.21f, 0.3f});
-    return mesh;
 }
 
 // The same elsewhere: the same budget figures, another point.

@@ -110,6 +110,18 @@ Mesh singleTriangle(Point a, Point b, Point c)
     return mesh;
 }
 
+const Mesh& ball()
+{
+    static const Mesh mesh = sphere(40, 80, 2.0f);
+    return mesh;
+}
+
+const Mesh& speck()
+{
+    static const Mesh mesh = singleTriangle({0.1f, 0.2f, 0.3f}, {0.11f, 0.2f, 0.3f}, {0.1f, 0.21f, 0.3f});
+    return mesh;
+}
+
 MObject meshData(const Mesh& mesh, MStatus* status)
 {
     MFloatPointArray points;

@@ -50,6 +50,10 @@ std::string pluginPath();
 Mesh sphere(int rings, int segments, float radius, Point centre = {0, 0, 0});
 Mesh grid(int cellsX, int cellsZ, float size, float height = 0.0f);  // a wavy quad grid in XZ
 Mesh singleTriangle(Point a, Point b, Point c);
+// Made once and shared by the suites: a sphere of radius 2, and a triangle far smaller than a cell, so that every
+// candidate falls in one cell.
+const Mesh& ball();
+const Mesh& speck();
 
 MObject meshData(const Mesh& mesh, MStatus* status = nullptr);
 
