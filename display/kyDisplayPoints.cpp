@@ -7,6 +7,8 @@
 #include <maya/MPoint.h>
 #include <maya/MVectorArray.h>
 
+#include <GL/gl.h>
+
 #include <iostream>
 
 MTypeId kyDisplayPoints::id(0x80007);
@@ -96,7 +98,7 @@ MStatus kyDisplayPoints::initialize()
     MFnNumericAttribute numericFn;
     MStatus status;
 
-    inPoints = typedFn.create("inPoints", "ip", MFnData::kDynArrayAttrs, &status);
+    inPoints = typedFn.create("inPoints", "ip", MFnData::kDynArrayAttrs, MObject::kNullObj, &status);
     if (status != MS::kSuccess) {
         std::cerr << "ERROR in MFnData::kDynArrayAttrs.\n" << "\n" << status.errorString().asChar() << std::endl;
         return status;

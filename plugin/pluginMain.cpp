@@ -6,7 +6,11 @@
 #include "../display/kyDisplayPoints.h"
 #include "../scatter/kyScatterPoints.h"
 
-MStatus initializePlugin(MObject obj)
+// Older devkits declare the entry points without export visibility on Linux, and the build hides every symbol it does
+// not name: the definitions carry their own.
+#define KY_PLUGIN_ENTRY __attribute__((visibility("default")))
+
+KY_PLUGIN_ENTRY MStatus initializePlugin(MObject obj)
 {
     MStatus result = MS::kSuccess;
     MFnPlugin plugin(obj, "ky", "1.0", "Any");
@@ -23,7 +27,7 @@ MStatus initializePlugin(MObject obj)
     return result;
 }
 
-MStatus uninitializePlugin(MObject obj)
+KY_PLUGIN_ENTRY MStatus uninitializePlugin(MObject obj)
 {
     MStatus result = MS::kSuccess;
     MFnPlugin plugin(obj);

@@ -73,7 +73,7 @@ MStatus kyScatterPoints::initialize()
     MFnCompoundAttribute compoundFn;
     MStatus status;
 
-    outPoints = typedFn.create("outPoints", "op", MFnData::kDynArrayAttrs, &status);
+    outPoints = typedFn.create("outPoints", "op", MFnData::kDynArrayAttrs, MObject::kNullObj, &status);
     if (status != MS::kSuccess)
         return reportInitializeFailure("ERROR in MFnData::kDynArrayAttrs.\n", status);
     MFnArrayAttrsData defaultDataFn;

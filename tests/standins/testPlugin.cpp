@@ -49,7 +49,7 @@ MStatus stCopyNode::initialize() {
     MFnNumericAttribute nAttr;
     MFnCompoundAttribute cAttr;
 
-    payload = tAttr.create("payload", "pl", MFnData::kDynArrayAttrs, &status);
+    payload = tAttr.create("payload", "pl", MFnData::kDynArrayAttrs, MObject::kNullObj, &status);
     if (!status) return status;
     addAttribute(payload);
 
