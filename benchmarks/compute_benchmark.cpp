@@ -13,21 +13,21 @@
 #include <stdexcept>
 
 #include "meshes.h"
-#include "pipelineStages.h"
+#include "stageClock.h"
 
 namespace {
 
 const float kRadius = 0.05f;
 
-MObject meshData(const StageInput& mesh)
+MObject meshData(const ScatterMesh& mesh)
 {
     MFloatPointArray points;
     for (size_t i = 0; i < mesh.points.size(); i += 3)
         points.append(MFloatPoint(mesh.points[i], mesh.points[i + 1], mesh.points[i + 2]));
     MIntArray counts, connects;
-    for (size_t t = 0; t < mesh.tris.size() / 3; ++t)
+    for (size_t t = 0; t < mesh.triangleVertices.size() / 3; ++t)
         counts.append(3);
-    for (int v : mesh.tris)
+    for (int v : mesh.triangleVertices)
         connects.append(v);
     MFnMeshData dataFn;
     MObject data = dataFn.create();
@@ -36,9 +36,9 @@ MObject meshData(const StageInput& mesh)
     return data;
 }
 
-const StageInput& meshOf(int triangles)
+const ScatterMesh& meshOf(int triangles)
 {
-    static std::map<int, StageInput> meshes;
+    static std::map<int, ScatterMesh> meshes;
     auto it = meshes.find(triangles);
     if (it == meshes.end())
         it = meshes.emplace(triangles, wavyGrid(triangles)).first;
@@ -58,7 +58,7 @@ void loadPluginOnce()
 void WholeCompute(benchmark::State& state)
 {
     loadPluginOnce();
-    const StageInput& mesh = meshOf(static_cast<int>(state.range(0)));
+    const ScatterMesh& mesh = meshOf(static_cast<int>(state.range(0)));
     MObject node = mayaStandin::createNode("kyScatterPoints");
     MObject data = meshData(mesh);
     mayaStandin::findPlug(node, "inMesh").setValue(data);
@@ -79,39 +79,34 @@ void WholeCompute(benchmark::State& state)
         state.ResumeTiming();
     }
     state.counters["points"] = points;
-    state.counters["triangles"] = static_cast<double>(mesh.tris.size() / 3);
+    state.counters["triangles"] = static_cast<double>(mesh.triangleVertices.size() / 3);
     mayaStandin::deleteNode(node);
 }
 BENCHMARK(WholeCompute)->Arg(1)->Arg(20000)->Arg(200000)->Arg(2000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The compute's own stages, run without the host, each timed through the compute's observer.
 void Stages(benchmark::State& state)
 {
-    StageInput mesh = meshOf(static_cast<int>(state.range(0)));
-    mesh.radius = kRadius;
-    StageTimes sum;
-    StageResult result;
+    const ScatterMesh& mesh = meshOf(static_cast<int>(state.range(0)));
+    ScatterSettings settings;
+    settings.radius = kRadius;
+    StageSeconds sum;
+    ScatterResult result;
+    StageClock clock;
     for (auto _ : state) {
-        if (!runStages(mesh, result))
-            state.SkipWithError("a stage failed");
-        const StageTimes& s = result.seconds;
-        sum.upload += s.upload;
-        sum.areas += s.areas;
-        sum.candidates += s.candidates;
-        sum.sort += s.sort;
-        sum.cells += s.cells;
-        sum.phases += s.phases;
-        sum.selection += s.selection;
-        sum.copyBack += s.copyBack;
+        clock.start();
+        if (scatterPoints(mesh, settings, result, &clock) != ScatterStatus::ok)
+            state.SkipWithError("the compute failed");
+        sum += clock.seconds();
     }
     const double n = static_cast<double>(state.iterations()) / 1000.0;  // milliseconds per compute
-    state.counters["upload+areas_ms"] = (sum.upload + sum.areas) / n;
+    state.counters["upload+areas_ms"] = sum.areas / n;
     state.counters["randoms+candidates_ms"] = sum.candidates / n;
-    state.counters["sort_ms"] = sum.sort / n;
-    state.counters["hash+cells_ms"] = sum.cells / n;
+    state.counters["sort+hash_ms"] = sum.cellTable / n;
     state.counters["phases_ms"] = sum.phases / n;
     state.counters["selection_ms"] = sum.selection / n;
-    state.counters["copyBack+record_ms"] = sum.copyBack / n;
-    state.counters["points"] = static_cast<double>(result.points.size() / 3);
+    state.counters["collect_ms"] = sum.collect / n;
+    state.counters["points"] = static_cast<double>(result.pointCount());
 }
 BENCHMARK(Stages)->Arg(1)->Arg(20000)->Arg(200000)->Arg(2000000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

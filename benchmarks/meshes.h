@@ -2,16 +2,15 @@
 #pragma once
 
 #include <cmath>
-#include <vector>
 
-#include "pipelineStages.h"
+#include "scatter/scatterCompute.h"
 
-inline StageInput wavyGrid(int triangles, float size = 10.0f)
+inline ScatterMesh wavyGrid(int triangles, float size = 10.0f)
 {
-    StageInput mesh;
+    ScatterMesh mesh;
     if (triangles < 2) {
         mesh.points = {0, 0, 0, size, 0, 0, 0, 0, size};
-        mesh.tris = {0, 1, 2};
+        mesh.triangleVertices = {0, 1, 2};
         return mesh;
     }
     const int side = static_cast<int>(std::sqrt(triangles / 2.0));
@@ -23,7 +22,8 @@ inline StageInput wavyGrid(int triangles, float size = 10.0f)
     for (int j = 0; j < side; ++j)
         for (int i = 0; i < side; ++i) {
             const int a = j * (side + 1) + i;
-            mesh.tris.insert(mesh.tris.end(), {a, a + 1, a + side + 2, a, a + side + 2, a + side + 1});
+            mesh.triangleVertices.insert(mesh.triangleVertices.end(),
+                                         {a, a + 1, a + side + 2, a, a + side + 2, a + side + 1});
         }
     return mesh;
 }

@@ -21,12 +21,6 @@ using harness::Box;
 using harness::Mesh;
 using harness::Point;
 
-// The node reads five box values; when all are zero the box counts as unset.
-inline bool boxIsSet(const Box& box)
-{
-    return box.min[0] != 0.0f || box.min[1] != 0.0f || box.min[2] != 0.0f || box.max[0] != 0.0f || box.max[2] != 0.0f;
-}
-
 // Distance from p to the triangle abc, in double. Built from cross products and clamped edge projections only: the
 // usual Voronoi-region test multiplies dot products together and loses every digit on long thin triangles.
 inline double distanceToTriangle(const Point& p, const Point& a, const Point& b, const Point& c)
@@ -96,7 +90,9 @@ inline std::string brokenPromise(const Mesh& mesh, float radius, const Box* box,
         }
     }
 
-    const harness::Grid grid = harness::gridFor(mesh, radius, box != nullptr && boxIsSet(*box) ? box : nullptr);
+    ScatterGrid grid;
+    if (planGrid(harness::scatterMeshOf(mesh), harness::settingsOf(radius, box), grid) != ScatterStatus::ok)
+        return "no grid for a mesh that has points";
     struct Cell {
         int c[3];
         bool operator==(const Cell& o) const { return c[0] == o.c[0] && c[1] == o.c[1] && c[2] == o.c[2]; }
@@ -111,7 +107,7 @@ inline std::string brokenPromise(const Mesh& mesh, float radius, const Box* box,
     std::unordered_map<Cell, size_t, CellHash> pointInCell;
     for (size_t i = 0; i < points.size(); ++i) {
         Cell cell;
-        grid.coords(points[i], cell.c);
+        harness::cellOf(grid, points[i], cell.c);
         const auto placed = pointInCell.emplace(cell, i);
         if (!placed.second) {
             why << "points " << placed.first->second << " and " << i << " share cell (" << cell.c[0] << ", "
@@ -121,7 +117,7 @@ inline std::string brokenPromise(const Mesh& mesh, float radius, const Box* box,
     }
     for (size_t i = 0; i < points.size(); ++i) {
         Cell cell;
-        grid.coords(points[i], cell.c);
+        harness::cellOf(grid, points[i], cell.c);
         for (int dx = -1; dx <= 1; ++dx)
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dz = -1; dz <= 1; ++dz) {

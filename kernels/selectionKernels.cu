@@ -35,6 +35,67 @@ __global__ void countCellsInPhases(unsigned int* cellCountInPhase, const unsigne
     atomicAdd(&cellCountInPhase[a], i + 1);
 }
 
+namespace {
+
+// The cell hash table as the selection reads it.
+struct TableRefs {
+    const unsigned int* bucketIndex;
+    unsigned int* const* tabKeys;
+    unsigned int* const* tabSamples;
+    unsigned int hashTableSize;
+};
+
+// The slot among the first `slots` of `bucket` that holds `key`, or `slots` when none does.
+__device__ inline unsigned int slotOf(unsigned int* const* tabKeys, unsigned int bucket, unsigned int key,
+                                      unsigned int slots)
+{
+    unsigned int slot = 0;
+    while (slot < slots && tabKeys[slot][bucket] != key)
+        ++slot;
+    return slot;
+}
+
+// Whether the cell with key `nkey` holds a sample within r of (px, py, pz). Only the filled slots of its bucket are
+// searched, so an empty slot's key 0 never matches.
+__device__ bool sampleWithin(const TableRefs& table, unsigned int nkey, float px, float py, float pz, float r,
+                             const float* x, const float* y, const float* z)
+{
+    const unsigned int nb = nkey % table.hashTableSize;
+    const unsigned int count = table.bucketIndex[nb];
+    const unsigned int filled = count < static_cast<unsigned int>(kSlotsPerBucket)
+                                    ? count
+                                    : static_cast<unsigned int>(kSlotsPerBucket);
+    const unsigned int s = slotOf(table.tabKeys, nb, nkey, filled);
+    if (s == filled)
+        return false;
+    const unsigned int q = table.tabSamples[s][nb];
+    if (q == kNoSample)
+        return false;
+    const float ddy = y[q] - py;
+    const float ddx = x[q] - px;
+    const float ddz = z[q] - pz;
+    const float dist = sqrtf(ddy * ddy + ddx * ddx + ddz * ddz);
+    return r >= dist;
+}
+
+// Whether a sample of one of the 26 neighbouring cells lies within r of the candidate. Keys wrap at 32 bits: a step
+// across the end of a row reaches a cell at least three cells away, whose sample can never be that close.
+__device__ bool neighbourWithin(const TableRefs& table, unsigned int key, unsigned int stepZ, unsigned int stepY,
+                                float px, float py, float pz, float r, const float* x, const float* y, const float* z)
+{
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dz = -1; dz <= 1; ++dz)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const unsigned int nkey = key + static_cast<unsigned int>(dz) * stepZ +
+                                          static_cast<unsigned int>(dy) * stepY + static_cast<unsigned int>(dx);
+                if (nkey != key && sampleWithin(table, nkey, px, py, pz, r, x, y, z))
+                    return true;
+            }
+    return false;
+}
+
+}  // namespace
+
 // One thread per cell of one phase: offer the cell's candidate number t unless the cell already has a sample.
 __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned int rangeStart, unsigned int cellCount,
                                      const unsigned int* bucketIndex, unsigned int* const* tabKeys,
@@ -50,10 +111,9 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
     const unsigned int key = pointCellIds[first];
     const unsigned int bucket = key % hashTableSize;
 
-    int slot = 0;
-    while (slot < kSlotsPerBucket && tabKeys[slot][bucket] != key)
-        ++slot;
-    if (slot == kSlotsPerBucket)
+    // The cell's own slot: all five are searched, whatever the bucket's counter says.
+    const unsigned int slot = slotOf(tabKeys, bucket, key, kSlotsPerBucket);
+    if (slot == static_cast<unsigned int>(kSlotsPerBucket))
         return;  // turned away from the table
     if (tabSamples[slot][bucket] != kNoSample)
         return;
@@ -62,37 +122,8 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
     if (a >= static_cast<unsigned int>(randomsNumber) || pointCellIds[a] != key)
         return;  // the cell has no candidate number t
     const unsigned int cand = map[a];
-    const float px = x[cand];
-    const float py = y[cand];
-    const float pz = z[cand];
-
-    for (int dy = -1; dy <= 1; ++dy) {
-        for (int dz = -1; dz <= 1; ++dz) {
-            for (int dx = -1; dx <= 1; ++dx) {
-                const unsigned int nkey = key + static_cast<unsigned int>(dz) * stepZ +
-                                          static_cast<unsigned int>(dy) * stepY + static_cast<unsigned int>(dx);
-                if (nkey == key)
-                    continue;
-                const unsigned int nb = nkey % hashTableSize;
-                const unsigned int filled = bucketIndex[nb] < static_cast<unsigned int>(kSlotsPerBucket)
-                                                ? bucketIndex[nb]
-                                                : static_cast<unsigned int>(kSlotsPerBucket);
-                unsigned int s = 0;
-                while (s < filled && tabKeys[s][nb] != nkey)
-                    ++s;
-                if (s == filled)
-                    continue;
-                const unsigned int q = tabSamples[s][nb];
-                if (q == kNoSample)
-                    continue;
-                const float ddy = y[q] - py;
-                const float ddx = x[q] - px;
-                const float ddz = z[q] - pz;
-                const float dist = sqrtf(ddy * ddy + ddx * ddx + ddz * ddz);
-                if (r >= dist)
-                    return;
-            }
-        }
-    }
+    const TableRefs table = {bucketIndex, tabKeys, tabSamples, hashTableSize};
+    if (neighbourWithin(table, key, stepZ, stepY, x[cand], y[cand], z[cand], r, x, y, z))
+        return;
     tabSamples[slot][bucket] = cand;
 }

@@ -1,12 +1,22 @@
+// The scatter node's Maya side: its attributes, and a compute that turns the mesh and the inputs into plain arrays,
+// runs the scatter stages and publishes what they accept as the output point record.
 #include "kyScatterPoints.h"
 
+#include <maya/MDataHandle.h>
+#include <maya/MFloatPointArray.h>
 #include <maya/MFnArrayAttrsData.h>
 #include <maya/MFnCompoundAttribute.h>
+#include <maya/MFnMesh.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnTypedAttribute.h>
+#include <maya/MIntArray.h>
+#include <maya/MVector.h>
 #include <maya/MVectorArray.h>
 
+#include <exception>
 #include <iostream>
+
+#include "scatterCompute.h"
 
 MTypeId kyScatterPoints::id(0xB2);
 MObject kyScatterPoints::inMesh;
@@ -37,10 +47,98 @@ void* kyScatterPoints::creator()
 
 namespace {
 
-MStatus reportInitializeFailure(const char* message, const MStatus& status)
+// A failed Maya call is reported with the status's own text, and its status returned.
+MStatus reportMayaCall(const char* message, const MStatus& status)
 {
     std::cerr << message << "\n" << status.errorString().asChar() << std::endl;
     return status;
+}
+
+// Vertex positions in object space and the mesh's triangulation, as plain arrays.
+MStatus readMesh(MDataBlock& block, ScatterMesh& mesh)
+{
+    MStatus status;
+    MDataHandle meshHandle = block.inputValue(kyScatterPoints::inMesh, &status);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR getting inMesh", status);
+    MObject meshObject = meshHandle.asMesh();
+    MFnMesh meshFn(meshObject, &status);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR MFnMesh", status);
+
+    MFloatPointArray points;
+    status = meshFn.getPoints(points, MSpace::kObject);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR meshFn.getPoints", status);
+    mesh.points.resize(3 * static_cast<size_t>(points.length()));
+    for (unsigned int i = 0; i < points.length(); ++i) {
+        mesh.points[3 * i] = points[i].x;
+        mesh.points[3 * i + 1] = points[i].y;
+        mesh.points[3 * i + 2] = points[i].z;
+    }
+
+    MIntArray triangleCounts;
+    MIntArray triangleVertices;
+    status = meshFn.getTriangles(triangleCounts, triangleVertices);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR meshFn.getTriangles", status);
+    mesh.triangleVertices.resize(triangleVertices.length());
+    for (unsigned int i = 0; i < triangleVertices.length(); ++i)
+        mesh.triangleVertices[i] = triangleVertices[i];
+    return status;
+}
+
+ScatterSettings readSettings(MDataBlock& block)
+{
+    ScatterSettings settings;
+    settings.box.minX = block.inputValue(kyScatterPoints::boundingBoxMinX).asFloat();
+    settings.box.minY = block.inputValue(kyScatterPoints::boundingBoxMinY).asFloat();
+    settings.box.minZ = block.inputValue(kyScatterPoints::boundingBoxMinZ).asFloat();
+    settings.box.maxX = block.inputValue(kyScatterPoints::boundingBoxMaxX).asFloat();
+    settings.box.maxZ = block.inputValue(kyScatterPoints::boundingBoxMaxZ).asFloat();
+    settings.radius = block.inputValue(kyScatterPoints::radius).asFloat();
+    return settings;
+}
+
+// Publishes the accepted samples as the output record, one position per sample, and marks the plug clean.
+MStatus writeOutput(const MPlug& plug, MDataBlock& block, const ScatterResult& result)
+{
+    MStatus status;
+    MDataHandle outHandle = block.outputValue(kyScatterPoints::outPoints, &status);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR in hOutArray = block.outputArrayValue.\n", status);
+    MFnArrayAttrsData outputFn;
+    MObject outputData = outputFn.create(&status);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR in fnOutput.create.\n", status);
+    MVectorArray positions = outputFn.vectorArray("position", &status);
+    const std::vector<float>& p = result.points;
+    for (size_t i = 0; i + 2 < p.size(); i += 3)
+        positions.append(MVector(static_cast<double>(p[i]), static_cast<double>(p[i + 1]), static_cast<double>(p[i + 2])));
+    status = outHandle.set(outputData);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR\n", status);
+    block.setClean(plug);
+    return MS::kSuccess;
+}
+
+MStatus computePoints(const MPlug& plug, MDataBlock& block)
+{
+    ScatterMesh mesh;
+    MStatus status = readMesh(block, mesh);
+    if (status != MS::kSuccess)
+        return status;
+    ScatterResult result;
+    switch (scatterPoints(mesh, readSettings(block), result)) {
+    case ScatterStatus::ok:
+        return writeOutput(plug, block, result);
+    case ScatterStatus::notEnoughMemory:
+        status.perror("Not enough memory on GPU");
+        return MS::kFailure;
+    case ScatterStatus::failed:
+        break;
+    }
+    return MS::kFailure;
 }
 
 // The bounding-box floats are hidden yet keyable, storable, readable and writable.
@@ -75,15 +173,15 @@ MStatus kyScatterPoints::initialize()
 
     outPoints = typedFn.create("outPoints", "op", MFnData::kDynArrayAttrs, MObject::kNullObj, &status);
     if (status != MS::kSuccess)
-        return reportInitializeFailure("ERROR in MFnData::kDynArrayAttrs.\n", status);
+        return reportMayaCall("ERROR in MFnData::kDynArrayAttrs.\n", status);
     MFnArrayAttrsData defaultDataFn;
     MObject defaultData = defaultDataFn.create();
     defaultDataFn.vectorArray("position", &status);
     if (status != MS::kSuccess)
-        return reportInitializeFailure("ERROR\n", status);
+        return reportMayaCall("ERROR\n", status);
     status = typedFn.setDefault(defaultData);
     if (status != MS::kSuccess)
-        return reportInitializeFailure("ERROR\n", status);
+        return reportMayaCall("ERROR\n", status);
     typedFn.setStorable(false);
     typedFn.setWritable(false);
     typedFn.setKeyable(false);
@@ -123,4 +221,20 @@ MStatus kyScatterPoints::initialize()
     attributeAffects(boundingBox, outPoints);
     attributeAffects(radius, outPoints);
     return MS::kSuccess;
+}
+
+MStatus kyScatterPoints::compute(const MPlug& plug, MDataBlock& block)
+{
+    if (!(plug == outPoints))
+        return MS::kUnknownParameter;
+    // An exception must not reach the host application; every buffer has been released on the way out.
+    try {
+        return computePoints(plug, block);
+    } catch (const std::exception& e) {
+        std::cerr << "ERROR kyScatterPoints compute failed: " << e.what() << std::endl;
+        return MS::kFailure;
+    } catch (...) {
+        std::cerr << "ERROR kyScatterPoints compute failed: unknown exception" << std::endl;
+        return MS::kFailure;
+    }
 }

@@ -3,11 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thrust/device_vector.h>
-#include <thrust/scan.h>
-
-#include <curand.h>
-
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -16,8 +11,6 @@
 #include <vector>
 
 #include "kernels/cellGrid.h"
-#include "kernels/kyScatterPointsKernels.h"
-#include "kernels/launch.h"
 #include "support/scatterHarness.h"
 
 using harness::ball;
@@ -34,53 +27,32 @@ class Compute : public harness::PluginTest {};
 
 // ------------------------------------------------------------------------------------------------ results
 
-// Replays candidate generation exactly as the node does it, to check the selection against every candidate.
-struct CandidateSet {
+// The candidates of a compute and its grid, recorded through the compute's own observer.
+struct CandidateSet : StageObserver {
     std::vector<Point> positions;
     std::vector<unsigned int> keys;
+    ScatterGrid grid;
+
+    void candidatesReady(const CandidateView& view) override
+    {
+        const std::vector<float> x = view.x.toHost(), y = view.y.toHost(), z = view.z.toHost();
+        for (size_t i = 0; i < x.size(); ++i)
+            positions.push_back({x[i], y[i], z[i]});
+        keys = view.cellId.toHost();
+        grid = view.grid;
+    }
 };
 
-CandidateSet candidatesFor(const Mesh& mesh, const harness::Grid& grid)
+// Runs the compute's stages on the node's inputs without the host; the node must have given the same points.
+void runStagesLikeTheNode(const Mesh& mesh, const ScatterSettings& settings, const std::vector<Point>& nodePoints,
+                          CandidateSet& candidates)
 {
-    std::vector<float> points;
-    for (const Point& p : mesh.points)
-        points.insert(points.end(), p.begin(), p.end());
-    std::vector<int> tris;
-    size_t offset = 0;
-    for (int c : mesh.counts) {
-        for (int k = 1; k + 1 < c; ++k)
-            tris.insert(tris.end(), {mesh.connects[offset], mesh.connects[offset + k], mesh.connects[offset + k + 1]});
-        offset += c;
-    }
-    const int n = static_cast<int>(tris.size());
-    const int triCount = n / 3;
-    thrust::device_vector<float> cumulative(n, 0.0f);
-    launchKernel("calculateArea", calculateArea, triCount / 64 + 1, 64u, points.data(), tris.data(),
-                 thrust::raw_pointer_cast(cumulative.data()), triCount);
-    thrust::inclusive_scan(cumulative.begin(), cumulative.end(), cumulative.begin());
-    std::vector<float> table(cumulative.begin(), cumulative.end());
-
-    const int count = 1000000;
-    std::vector<float> randoms(count);
-    curandGenerator_t generator;
-    curandCreateGeneratorHost(&generator, CURAND_RNG_PSEUDO_DEFAULT);
-    curandSetPseudoRandomGeneratorSeed(generator, 1234);
-    curandGenerateUniform(generator, randoms.data(), count);
-    curandDestroyGenerator(generator);
-
-    std::vector<float> x(count), y(count), z(count), u(count), v(count);
-    std::vector<int> triId(count);
-    CandidateSet set;
-    set.keys.resize(count);
-    launchKernel("generateRandomPoints", generateRandomPoints, count / 64 + 1, 64u,
-                 static_cast<const float*>(randoms.data()), x.data(), y.data(), z.data(), u.data(), v.data(),
-                 triId.data(), set.keys.data(), static_cast<const float*>(points.data()),
-                 static_cast<const int*>(tris.data()), static_cast<const float*>(table.data()), table[n - 1], triCount,
-                 count, grid.cellSize, grid.min[0], grid.min[1], grid.min[2], static_cast<int>(grid.stepZ),
-                 static_cast<int>(grid.stepY));
-    for (int i = 0; i < count; ++i)
-        set.positions.push_back({x[i], y[i], z[i]});
-    return set;
+    ScatterResult result;
+    ASSERT_EQ(scatterPoints(harness::scatterMeshOf(mesh), settings, result, &candidates), ScatterStatus::ok);
+    std::vector<Point> points;
+    for (size_t i = 0; i < result.points.size(); i += 3)
+        points.push_back({result.points[i], result.points[i + 1], result.points[i + 2]});
+    ASSERT_EQ(harness::sorted(points), harness::sorted(nodePoints)) << "the stages give what the node gives";
 }
 
 float kernelDistance(const Point& a, const Point& b)
@@ -92,8 +64,10 @@ float kernelDistance(const Point& a, const Point& b)
 // Every property the selection promises, checked against the candidates it chose from.
 void expectSelectionInvariants(const Mesh& mesh, float radius, const std::vector<Point>& points, const Box* box)
 {
-    const harness::Grid grid = harness::gridFor(mesh, radius, box);
-    const CandidateSet candidates = candidatesFor(mesh, grid);
+    CandidateSet candidates;
+    runStagesLikeTheNode(mesh, harness::settingsOf(radius, box), points, candidates);
+    ASSERT_EQ(candidates.keys.size(), static_cast<size_t>(kDefaultCandidateCount));
+    const ScatterGrid& grid = candidates.grid;
 
     // Cells with their candidates in the order the selection offers them.
     std::map<unsigned int, std::vector<int>> cellCandidates;
@@ -107,7 +81,7 @@ void expectSelectionInvariants(const Mesh& mesh, float radius, const std::vector
     // At most one point per cell, and each point one of its cell's first five candidates.
     std::map<unsigned int, Point> pointInCell;
     for (const Point& p : points) {
-        const unsigned int key = grid.key(p);
+        const unsigned int key = harness::cellKeyOf(grid, p);
         ASSERT_TRUE(pointInCell.emplace(key, p).second) << "two points in cell " << key;
         const auto& offered = cellCandidates[key];
         bool found = false;
@@ -119,14 +93,14 @@ void expectSelectionInvariants(const Mesh& mesh, float radius, const std::vector
     // No two points of neighbouring cells within the radius.
     auto neighbourPoints = [&](const Point& p, auto&& visit) {
         int c[3];
-        grid.coords(p, c);
+        harness::cellOf(grid, p, c);
         for (int dy = -1; dy <= 1; ++dy)
             for (int dz = -1; dz <= 1; ++dz)
                 for (int dx = -1; dx <= 1; ++dx) {
                     if ((dx == 0 && dy == 0 && dz == 0) || c[0] + dx < 0 || c[1] + dy < 0 || c[2] + dz < 0)
                         continue;
                     const unsigned int key =
-                        cellKey(c[0] + dx, c[1] + dy, c[2] + dz, static_cast<int>(grid.stepZ), static_cast<int>(grid.stepY));
+                        cellKey(c[0] + dx, c[1] + dy, c[2] + dz, grid.stepZ, grid.stepY);
                     auto it = pointInCell.find(key);
                     if (it != pointInCell.end())
                         visit(it->second);

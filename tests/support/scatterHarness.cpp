@@ -235,41 +235,43 @@ void CapturedOutput::finish()
     capturing_ = false;
 }
 
-unsigned int Grid::key(const Point& p) const
+ScatterMesh scatterMeshOf(const Mesh& mesh)
+{
+    ScatterMesh plain;
+    for (const Point& p : mesh.points)
+        plain.points.insert(plain.points.end(), p.begin(), p.end());
+    size_t offset = 0;
+    for (int count : mesh.counts) {
+        for (int k = 1; k + 1 < count; ++k)
+            plain.triangleVertices.insert(plain.triangleVertices.end(), {mesh.connects[offset],
+                                                                        mesh.connects[offset + k],
+                                                                        mesh.connects[offset + k + 1]});
+        offset += count;
+    }
+    return plain;
+}
+
+ScatterSettings settingsOf(float radius, const Box* box)
+{
+    ScatterSettings settings;
+    settings.radius = radius;
+    if (box != nullptr)
+        settings.box = {box->min[0], box->min[1], box->min[2], box->max[0], box->max[2]};
+    return settings;
+}
+
+void cellOf(const ScatterGrid& grid, const Point& p, int c[3])
+{
+    const float corner[3] = {grid.minX, grid.minY, grid.minZ};
+    for (int axis = 0; axis < 3; ++axis)
+        c[axis] = cellCoordinate(p[axis] - corner[axis], grid.cellSize);
+}
+
+unsigned int cellKeyOf(const ScatterGrid& grid, const Point& p)
 {
     int c[3];
-    coords(p, c);
-    return cellKey(c[0], c[1], c[2], static_cast<int>(stepZ), static_cast<int>(stepY));
-}
-
-void Grid::coords(const Point& p, int c[3]) const
-{
-    for (int axis = 0; axis < 3; ++axis)
-        c[axis] = cellCoordinate(p[axis] - min[axis], cellSize);
-}
-
-Grid gridFor(const Mesh& mesh, float radius, const Box* box)
-{
-    float lo[3] = {INFINITY, INFINITY, INFINITY};
-    float hi[3] = {-INFINITY, -INFINITY, -INFINITY};
-    for (int v : mesh.connects)
-        for (int axis = 0; axis < 3; ++axis) {
-            lo[axis] = std::fmin(lo[axis], mesh.points[v][axis]);
-            hi[axis] = std::fmax(hi[axis], mesh.points[v][axis]);
-        }
-    if (box != nullptr) {
-        for (int axis = 0; axis < 3; ++axis) {
-            lo[axis] = std::fmin(lo[axis], box->min[axis]);
-            hi[axis] = std::fmax(hi[axis], box->max[axis]);
-        }
-    }
-    Grid g;
-    g.cellSize = static_cast<float>(static_cast<double>(radius) / 1.7320508075688772);
-    for (int axis = 0; axis < 3; ++axis)
-        g.min[axis] = lo[axis];
-    g.stepZ = static_cast<unsigned int>((hi[0] - lo[0]) / g.cellSize) + 1u;
-    g.stepY = g.stepZ * (static_cast<unsigned int>((hi[2] - lo[2]) / g.cellSize) + 1u);
-    return g;
+    cellOf(grid, p, c);
+    return cellKey(c[0], c[1], c[2], grid.stepZ, grid.stepY);
 }
 
 void PluginTest::SetUpTestSuite()

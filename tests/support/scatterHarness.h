@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "scatter/scatterCompute.h"
+
 namespace harness {
 
 // Memory figures mean little under AddressSanitizer, which keeps freed memory in quarantine.
@@ -98,16 +100,14 @@ private:
     std::string err_;
 };
 
-// The compute's grid, rebuilt from the mesh and inputs as the node builds it.
-struct Grid {
-    float cellSize;
-    float min[3];
-    unsigned int stepZ;
-    unsigned int stepY;
-    unsigned int key(const Point& p) const;
-    void coords(const Point& p, int c[3]) const;
-};
-Grid gridFor(const Mesh& mesh, float radius, const Box* box = nullptr);
+// The same mesh and inputs as plain arrays and settings, for running the compute's stages without the host; polygons
+// are split into fans around their first vertex, as the host triangulates them.
+ScatterMesh scatterMeshOf(const Mesh& mesh);
+ScatterSettings settingsOf(float radius, const Box* box = nullptr);
+
+// A point's cell in a compute's grid, by coordinates and by key.
+void cellOf(const ScatterGrid& grid, const Point& p, int c[3]);
+unsigned int cellKeyOf(const ScatterGrid& grid, const Point& p);
 
 // Loads the plug-in once for a test suite; every test must give back each device byte, and leaves no fault armed.
 class PluginTest : public ::testing::Test {

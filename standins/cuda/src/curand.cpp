@@ -36,7 +36,7 @@ curandStatus_t CURANDAPI curandCreateGenerator(curandGenerator_t* generator, cur
 {
     if (const int status = cudaStandin::takeCurandFault("curandCreateGenerator"))
         return static_cast<curandStatus_t>(status);
-    static auto* const real = realCurand<decltype(curandCreateGenerator)>("curandCreateGenerator");
+    static auto* const real = realCurand<decltype(curandCreateGeneratorHost)>("curandCreateGeneratorHost");
     return real != nullptr ? real(generator, rngType) : CURAND_STATUS_INITIALIZATION_FAILED;
 }
 

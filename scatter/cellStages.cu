@@ -1,0 +1,201 @@
+// The second half of the compute: candidates sorted into cells, the cell hash table, the phases, the phased selection
+// and the accepted samples collected in table order.
+#include <cuda_runtime.h>
+
+#include <thrust/copy.h>
+#include <thrust/device_vector.h>
+#include <thrust/functional.h>
+#include <thrust/reduce.h>
+#include <thrust/scan.h>
+#include <thrust/sequence.h>
+#include <thrust/sort.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "../kernels/kyScatterPointsKernels.h"
+#include "stages.h"
+
+namespace {
+
+ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted)
+{
+    const ScatterStatus budget = budgetFor(8ull * static_cast<unsigned long long>(c.count));
+    if (budget != ScatterStatus::ok)
+        return budget;
+    sorted.map.resize(c.count, 0u);
+    thrust::sequence(sorted.map.begin(), sorted.map.end(), 0u, 1u);
+    thrust::stable_sort_by_key(c.cellId.begin(), c.cellId.end(), sorted.map.begin(), thrust::less<unsigned int>());
+    sorted.cellIndex.resize(c.count, 0u);
+    sorted.cellIndex[0] = 1u;  // position 0 always starts a cell; the kernel never writes it
+    if (!launchChecked({"detectCells", "Failed to launch detectCells kernel, error code: ", blocksFor(c.count, 64), 64},
+                       detectCells, raw(c.cellId), raw(sorted.cellIndex), c.count))
+        return ScatterStatus::failed;
+    sorted.occupiedCellCount =
+        thrust::reduce(sorted.cellIndex.begin(), sorted.cellIndex.end(), 0u, thrust::plus<unsigned int>());
+    return ScatterStatus::ok;
+}
+
+void allocateCellTable(unsigned int hashTableSize, CellTable& table)
+{
+    table.hashTableSize = hashTableSize;
+    table.bucketCounts.resize(hashTableSize, 0u);
+    for (int s = 0; s < kSlotsPerBucket; ++s) {
+        table.slotKeys[s].resize(hashTableSize, 0u);
+        table.slotAddress[s].resize(hashTableSize, 0u);
+        table.slotSamples[s].resize(hashTableSize, kNoSample);
+    }
+    std::vector<unsigned int*> slots(kSlotsPerBucket);
+    auto pointTo = [&](thrust::device_vector<unsigned int*>& pointers, thrust::device_vector<unsigned int>* arrays) {
+        pointers.resize(kSlotsPerBucket, nullptr);
+        for (int s = 0; s < kSlotsPerBucket; ++s)
+            slots[s] = raw(arrays[s]);
+        pointers = slots;
+    };
+    pointTo(table.tabKeys, table.slotKeys);
+    pointTo(table.tabAddress, table.slotAddress);
+    pointTo(table.tabSamples, table.slotSamples);
+}
+
+ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table)
+{
+    const unsigned int hashTableSize = sorted.occupiedCellCount * kBucketsPerCell;
+    const ScatterStatus budget = budgetFor(static_cast<uint64_t>(hashTableSize) * 64 + 120);
+    if (budget != ScatterStatus::ok)
+        return budget;
+    allocateCellTable(hashTableSize, table);
+    // The cell at sorted position 0 is entered from here; the kernel enters every other cell start.
+    const unsigned int firstKey = c.cellId[0];
+    const unsigned int firstBucket = firstKey % hashTableSize;
+    table.bucketCounts[firstBucket] = 1u;
+    table.slotKeys[0][firstBucket] = firstKey;
+    table.slotAddress[0][firstBucket] = 0u;
+    if (!launchChecked(
+            {"fillHashTable", "Failed to launch fillHashTable kernel, error code: ", blocksFor(c.count, 64), 64},
+            fillHashTable, raw(c.cellId), raw(table.bucketCounts), raw(table.tabKeys), raw(table.tabAddress),
+            hashTableSize, c.count))
+        return ScatterStatus::failed;
+    return ScatterStatus::ok;
+}
+
+ScatterStatus listCells(const CandidateArrays& c, SortedCandidates& sorted, PhaseRuns& phases)
+{
+    const unsigned int cellCount = sorted.occupiedCellCount;
+    const ScatterStatus budget = budgetFor(static_cast<uint64_t>(cellCount) * 8 + 108);
+    if (budget != ScatterStatus::ok)
+        return budget;
+    phases.cells.resize(cellCount, 0u);
+    sorted.cellIndex[0] = 0u;
+    thrust::inclusive_scan(sorted.cellIndex.begin(), sorted.cellIndex.end(), sorted.cellIndex.begin(),
+                           thrust::plus<unsigned int>());
+    if (!launchChecked({"getCells", "Failed to launch getCells kernel, error code: ", blocksFor(c.count, 64), 64},
+                       getCells, raw(phases.cells), raw(sorted.cellIndex), c.count))
+        return ScatterStatus::failed;
+    return ScatterStatus::ok;
+}
+
+ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCandidates& sorted, PhaseRuns& phases)
+{
+    const ScatterStatus listed = listCells(c, sorted, phases);
+    if (listed != ScatterStatus::ok)
+        return listed;
+    const unsigned int cellCount = sorted.occupiedCellCount;
+    phases.cellPhase.resize(cellCount, 0u);
+    if (!launchChecked({"calculateCellPhase", "Failed to launch calculateCellPhase kernel, error code: ",
+                        blocksFor(cellCount, 64), 64},
+                       calculateCellPhase, raw(phases.cellPhase), raw(phases.cells), grid.cellSize,
+                       grid.cellSize * 3.0f, grid.minX, grid.minY, grid.minZ, raw(c.x), raw(c.y), raw(c.z),
+                       raw(sorted.map), static_cast<int>(cellCount)))
+        return ScatterStatus::failed;
+    thrust::stable_sort_by_key(phases.cellPhase.begin(), phases.cellPhase.end(), phases.cells.begin(),
+                               thrust::less<unsigned int>());
+
+    // The kernel adds and subtracts the phase boundaries; the last phase present starts from the total.
+    phases.cellCountInPhase.resize(kPhaseCount, 0u);
+    const unsigned int lastPhase = phases.cellPhase[cellCount - 1];
+    const unsigned int lastPhaseCount = phases.cellCountInPhase[lastPhase];
+    phases.cellCountInPhase[lastPhase] = lastPhaseCount + cellCount;
+    if (!launchChecked({"countCellsInPhases", "Failed to launch kernel, error code: ", blocksFor(cellCount, 64), 64},
+                       countCellsInPhases, raw(phases.cellCountInPhase), raw(phases.cellPhase),
+                       static_cast<int>(cellCount)))
+        return ScatterStatus::failed;
+    phases.phaseEnd.resize(kPhaseCount, 0u);
+    thrust::inclusive_scan(phases.cellCountInPhase.begin(), phases.cellCountInPhase.end(), phases.phaseEnd.begin(),
+                           thrust::plus<unsigned int>());
+    return ScatterStatus::ok;
+}
+
+// In pass t every still-empty cell of a phase offers its candidate number t; phases run one after another.
+ScatterStatus choosePoints(CandidateArrays& c, const ScatterGrid& grid, const ScatterSettings& settings,
+                           SortedCandidates& sorted, CellTable& table, PhaseRuns& phases)
+{
+    for (int t = 0; t < kPassCount; ++t) {
+        for (int p = 0; p < kPhaseCount; ++p) {
+            const unsigned int cellCount = phases.cellCountInPhase[p];
+            const unsigned int rangeStart = p == 0 ? 0u : static_cast<unsigned int>(phases.phaseEnd[p - 1]);
+            // A failure is reported as before, but the host application lives on with its scene.
+            if (!launchChecked({"chooseSamplesInCells", nullptr, blocksFor(cellCount, 32), 32}, chooseSamplesInCells,
+                               raw(phases.cells), rangeStart, cellCount, raw(table.bucketCounts), raw(table.tabKeys),
+                               raw(table.tabAddress), raw(table.tabSamples), static_cast<unsigned int>(grid.stepZ),
+                               static_cast<unsigned int>(grid.stepY), static_cast<short>(t), settings.radius, raw(c.x),
+                               raw(c.y), raw(c.z), raw(c.cellId), raw(sorted.map), table.hashTableSize, c.count))
+                return ScatterStatus::failed;
+        }
+    }
+    return ScatterStatus::ok;
+}
+
+// Accepted samples in table order: buckets ascending, slots ascending within a bucket.
+void collectSamples(CandidateArrays& c, CellTable& table, ScatterResult& result)
+{
+    std::vector<std::vector<unsigned int>> hostSamples(kSlotsPerBucket);
+    for (int s = 0; s < kSlotsPerBucket; ++s) {
+        hostSamples[s].resize(table.hashTableSize);
+        thrust::copy(table.slotSamples[s].begin(), table.slotSamples[s].end(), hostSamples[s].begin());
+    }
+    std::vector<float> hostX(c.count), hostY(c.count), hostZ(c.count);
+    thrust::copy(c.x.begin(), c.x.end(), hostX.begin());
+    thrust::copy(c.y.begin(), c.y.end(), hostY.begin());
+    thrust::copy(c.z.begin(), c.z.end(), hostZ.begin());
+    for (unsigned int bucket = 0; bucket < table.hashTableSize; ++bucket) {
+        for (int slot = 0; slot < kSlotsPerBucket; ++slot) {
+            const unsigned int idx = hostSamples[slot][bucket];
+            if (idx != kNoSample)
+                result.points.insert(result.points.end(), {hostX[idx], hostY[idx], hostZ[idx]});
+        }
+    }
+}
+
+CellTableView cellTableViewOf(const CandidateArrays& c, const SortedCandidates& sorted, const CellTable& table)
+{
+    return {viewOf(c.cellId), viewOf(sorted.map), viewOf(table.bucketCounts), sorted.occupiedCellCount,
+            table.hashTableSize};
+}
+
+}  // namespace
+
+ScatterStatus selectSamples(CandidateArrays& candidates, const ScatterGrid& grid, const ScatterSettings& settings,
+                            ScatterResult& result, StageObserver& observer)
+{
+    SortedCandidates sorted;
+    ScatterStatus status = sortByCell(candidates, sorted);
+    CellTable table;
+    if (status == ScatterStatus::ok)
+        status = buildCellTable(candidates, sorted, table);
+    if (status != ScatterStatus::ok)
+        return status;
+    observer.cellTableReady(cellTableViewOf(candidates, sorted, table));
+
+    PhaseRuns phases;
+    status = assignPhases(candidates, grid, sorted, phases);
+    if (status != ScatterStatus::ok)
+        return status;
+    observer.phasesReady();
+    status = choosePoints(candidates, grid, settings, sorted, table, phases);
+    if (status != ScatterStatus::ok)
+        return status;
+    observer.selectionDone();
+    collectSamples(candidates, table, result);
+    observer.samplesReady(result);
+    return ScatterStatus::ok;
+}

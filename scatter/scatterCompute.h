@@ -1,0 +1,93 @@
+// The scatter compute without Maya: a triangle mesh and the node's settings in, the accepted points out.
+// The node converts Maya's mesh and attributes into these plain arrays; tests, tools and benchmarks run the very
+// same stages directly, and may watch each stage's results through an observer.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "gridShape.h"
+
+constexpr int kDefaultCandidateCount = 1000000;
+constexpr int kDefaultSeed = 1234;
+
+struct ScatterMesh {
+    std::vector<float> points;          // x, y, z per vertex, object space
+    std::vector<int> triangleVertices;  // three vertex indices per triangle
+};
+
+struct ScatterSettings {
+    float radius = 1.0f;
+    GridBox box = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f};  // all zero: unset, the mesh's own bounds
+    int candidateCount = kDefaultCandidateCount;
+    int seed = kDefaultSeed;
+};
+
+struct ScatterResult {
+    std::vector<float> points;  // x, y, z per accepted sample, in cell-table order
+    std::size_t pointCount() const { return points.size() / 3; }
+};
+
+enum class ScatterStatus {
+    ok,
+    failed,           // reported where it happened
+    notEnoughMemory,  // a budget check found too little free device memory; the caller reports it
+};
+
+// A read-only window on a device array, valid during the observer call that hands it out.
+template <typename T>
+struct DeviceArray {
+    const T* data = nullptr;
+    std::size_t size = 0;
+    std::vector<T> toHost() const;
+};
+
+// The cell grid of a compute: cell edge, corner and key strides.
+struct ScatterGrid {
+    float cellSize = 0.0f;
+    float minX = 0.0f, minY = 0.0f, minZ = 0.0f;
+    int stepZ = 1;
+    int stepY = 1;
+};
+
+struct AreaView {
+    DeviceArray<float> cumulativeArea;  // inclusive prefix sum of the triangle areas (three entries per triangle)
+    int triCount = 0;
+    float totalArea = 0.0f;
+};
+
+struct CandidateView {
+    DeviceArray<float> x, y, z, u, v;
+    DeviceArray<int> triId;
+    DeviceArray<unsigned int> cellId;  // the cell key of each candidate, before the sort
+    ScatterGrid grid;
+};
+
+struct CellTableView {
+    DeviceArray<unsigned int> sortedKeys;  // cell keys in ascending order
+    DeviceArray<unsigned int> map;         // sorted position to candidate number
+    DeviceArray<unsigned int> bucketCounts;
+    unsigned int occupiedCellCount = 0;
+    unsigned int hashTableSize = 0;
+};
+
+// Called at each stage boundary, in this order; a compute that ends early stops calling.
+class StageObserver {
+public:
+    virtual ~StageObserver() = default;
+    virtual void areasReady(const AreaView&) {}
+    virtual void candidatesReady(const CandidateView&) {}
+    virtual void cellTableReady(const CellTableView&) {}
+    virtual void phasesReady() {}
+    virtual void selectionDone() {}
+    virtual void samplesReady(const ScatterResult&) {}
+};
+
+// The grid a compute files its candidates in: the box widened to cover the mesh, cells of edge radius / sqrt(3).
+// Refuses, with a report, a radius or box that is not finite and a grid whose keys would not fit 32 bits.
+ScatterStatus planGrid(const ScatterMesh& mesh, const ScatterSettings& settings, ScatterGrid& grid);
+
+// Runs every stage on the device. Failures other than a short budget are reported on the standard streams as they
+// happen. Thrust's exceptions (a failed device allocation or operation) pass out after every buffer is released.
+ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& settings, ScatterResult& result,
+                            StageObserver* observer = nullptr);

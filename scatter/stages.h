@@ -1,0 +1,87 @@
+// What the stages of one compute hand each other: device arrays owned by small structs, released with them.
+#pragma once
+
+#include <thrust/device_vector.h>
+
+#include <iostream>
+
+#include "../kernels/cellGrid.h"
+#include "../kernels/launch.h"
+#include "scatterCompute.h"
+
+template <typename T>
+T* raw(thrust::device_vector<T>& v)
+{
+    return thrust::raw_pointer_cast(v.data());
+}
+
+template <typename T>
+DeviceArray<T> viewOf(const thrust::device_vector<T>& v)
+{
+    return {thrust::raw_pointer_cast(v.data()), v.size()};
+}
+
+// Grids of one-dimensional blocks that always add one block: the kernels guard their index.
+inline unsigned int blocksFor(long long elements, unsigned int threadsPerBlock)
+{
+    return static_cast<unsigned int>(elements / threadsPerBlock + 1);
+}
+
+// A kernel launch and the message that reports its failure; without a message the failure is reported as the
+// selection loop reports it.
+struct KernelLaunch {
+    const char* kernelName;
+    const char* failureMessage;
+    unsigned int blocks;
+    unsigned int threadsPerBlock;
+};
+
+template <typename... Params, typename... Args>
+bool launchChecked(const KernelLaunch& launch, void (*kernel)(Params...), Args... args)
+{
+    launchKernel(launch.kernelName, kernel, launch.blocks, launch.threadsPerBlock, args...);
+    const cudaError_t error = cudaGetLastError();
+    if (error == cudaSuccess)
+        return true;
+    if (launch.failureMessage != nullptr)
+        std::cout << launch.failureMessage << cudaGetErrorString(error) << std::endl;
+    else
+        fprintf(stderr, "Cuda error: %s.\n", cudaGetErrorString(error));
+    return false;
+}
+
+// The budget test before a group of device allocations.
+ScatterStatus budgetFor(unsigned long long bytes);
+
+struct CandidateArrays {
+    int count = 0;
+    thrust::device_vector<float> x, y, z, u, v;
+    thrust::device_vector<int> triId;
+    thrust::device_vector<unsigned int> cellId;  // sorted in place by the cell stage
+};
+
+struct SortedCandidates {
+    thrust::device_vector<unsigned int> map;        // sorted position to candidate number
+    thrust::device_vector<unsigned int> cellIndex;  // cell-start flags at first, then each position's cell number
+    unsigned int occupiedCellCount = 0;
+};
+
+struct CellTable {
+    unsigned int hashTableSize = 0;
+    thrust::device_vector<unsigned int> bucketCounts;
+    thrust::device_vector<unsigned int> slotKeys[kSlotsPerBucket];
+    thrust::device_vector<unsigned int> slotAddress[kSlotsPerBucket];
+    thrust::device_vector<unsigned int> slotSamples[kSlotsPerBucket];
+    thrust::device_vector<unsigned int*> tabKeys, tabAddress, tabSamples;  // the slot arrays, as kernels reach them
+};
+
+struct PhaseRuns {
+    thrust::device_vector<unsigned int> cells;  // cell starts, in phase order after the phase sort
+    thrust::device_vector<unsigned int> cellPhase;
+    thrust::device_vector<unsigned int> cellCountInPhase;
+    thrust::device_vector<unsigned int> phaseEnd;
+};
+
+// The second half of a compute: from candidates with their cell keys to the accepted samples.
+ScatterStatus selectSamples(CandidateArrays& candidates, const ScatterGrid& grid, const ScatterSettings& settings,
+                            ScatterResult& result, StageObserver& observer);
