@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -342,6 +343,45 @@ TEST_F(GraphTest, InjectedFaultsFailTheNamedCallOnce) {
     MFnDependencyNode fn(node);
     EXPECT_TRUE(fn.findPlug("input").isNull());
     EXPECT_FALSE(fn.findPlug("input").isNull());
+    ms::deleteNode(node);
+}
+
+TEST_F(GraphTest, FaultsCountTheCallsSinceArmingAndTheFirstArmedGivesTheStatus) {
+    MObject node = ms::createNode("stCopyNode");
+    MFnDependencyNode fn(node);
+    auto findStatus = [&fn]() {
+        MStatus status;
+        fn.findPlug("input", &status);
+        return status;
+    };
+    ms::failCall("MFnDependencyNode::findPlug", MS::kNotFound, 1);
+    ms::failCall("MFnDependencyNode::findPlug", MS::kInsufficientMemory);
+    EXPECT_EQ(findStatus(), MS::kInsufficientMemory);  // both counted the call; the later one fired on it
+    EXPECT_EQ(findStatus(), MS::kNotFound);
+    EXPECT_EQ(findStatus(), MS::kSuccess);
+
+    ms::failCall("MFnDependencyNode::findPlug", MS::kNotFound, 1);
+    EXPECT_EQ(findStatus(), MS::kSuccess);
+    ms::failCall("MFnDependencyNode::findPlug", MS::kInsufficientMemory);  // does not count the call before
+    EXPECT_EQ(findStatus(), MS::kNotFound);
+    EXPECT_EQ(findStatus(), MS::kSuccess) << "both faults fired together and both were spent";
+    ms::deleteNode(node);
+}
+
+TEST_F(GraphTest, ArmingACallThatNothingChecksIsRefused) {
+    try {
+        ms::failCall("MFnMesh::getPoint");
+        FAIL() << "a misspelt call was armed";
+    } catch (const std::invalid_argument& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("\"MFnMesh::getPoint\""), std::string::npos) << message;
+        EXPECT_NE(message.find("MFnMesh::getPoints"), std::string::npos) << "the known names are listed: " << message;
+    }
+    EXPECT_THROW(ms::failCall("getValue"), std::invalid_argument);
+    MObject node = ms::createNode("stCopyNode");
+    MStatus status;
+    floatValue(plugOf(node, "input"), &status);
+    EXPECT_TRUE(status) << "a refused fault arms nothing";
     ms::deleteNode(node);
 }
 
