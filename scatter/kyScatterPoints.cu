@@ -123,12 +123,7 @@ public:
 
     curandStatus_t create()
     {
-#if defined(__CUDACC__)
         const curandStatus_t result = curandCreateGenerator(&generator_, CURAND_RNG_PSEUDO_DEFAULT);
-#else
-        // Same sequence as the device generator, made on the host.
-        const curandStatus_t result = curandCreateGeneratorHost(&generator_, CURAND_RNG_PSEUDO_DEFAULT);
-#endif
         created_ = result == CURAND_STATUS_SUCCESS;
         return result;
     }

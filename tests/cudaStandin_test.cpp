@@ -186,4 +186,28 @@ TEST_F(CudaStandin, InjectedMemoryFaults)
     EXPECT_EQ(cudaStandin::deviceBytesInUse(), before);
 }
 
+// The product asks for a device generator in both builds; here it gets the host generator and its sequence.
+TEST_F(CudaStandin, CreateGeneratorMakesTheHostGenerator)
+{
+    const auto uniforms = [](decltype(&curandCreateGenerator) create) {
+        std::vector<float> numbers(1000, -1.0f);
+        curandGenerator_t generator;
+        EXPECT_EQ(create(&generator, CURAND_RNG_PSEUDO_DEFAULT), CURAND_STATUS_SUCCESS);
+        EXPECT_EQ(curandSetPseudoRandomGeneratorSeed(generator, 1234), CURAND_STATUS_SUCCESS);
+        EXPECT_EQ(curandGenerateUniform(generator, numbers.data(), numbers.size()), CURAND_STATUS_SUCCESS);
+        EXPECT_EQ(curandDestroyGenerator(generator), CURAND_STATUS_SUCCESS);
+        return numbers;
+    };
+    cudaStandin::clearLaunchCounts();
+    const std::vector<float> made = uniforms(curandCreateGenerator);
+    EXPECT_EQ(cudaStandin::curandCallCount("curandCreateGenerator"), 1);
+    EXPECT_EQ(made, uniforms(curandCreateGeneratorHost)) << "the real library's host generator, seeded alike";
+
+    curandGenerator_t generator;
+    cudaStandin::failCurandCall("curandCreateGenerator", CURAND_STATUS_ALLOCATION_FAILED);
+    EXPECT_EQ(curandCreateGenerator(&generator, CURAND_RNG_PSEUDO_DEFAULT), CURAND_STATUS_ALLOCATION_FAILED);
+    EXPECT_THROW(cudaStandin::failCurandCall("curandCreateGeneratorHost"), std::invalid_argument)
+        << "the stand-in does not intercept the host generator's own call";
+}
+
 }  // namespace

@@ -165,7 +165,7 @@ TEST_F(FaultSweep, EveryFailureIsReportedInItsFormAndLosesNothing)
     const std::string callSite = "^Error at kyScatterPoints\\.cu:[0-9]+\n$";
     cases.push_back({"cudaMalloc", [] { cudaStandin::failMalloc(); }, MS::kFailure, callSite, ""});
     const std::pair<const char*, curandStatus_t> curandCalls[] = {
-        {"curandCreateGeneratorHost", CURAND_STATUS_ALLOCATION_FAILED},
+        {"curandCreateGenerator", CURAND_STATUS_ALLOCATION_FAILED},
         {"curandSetPseudoRandomGeneratorSeed", CURAND_STATUS_NOT_INITIALIZED},
         {"curandGenerateUniform", CURAND_STATUS_LAUNCH_FAILURE},
         {"curandDestroyGenerator", CURAND_STATUS_INTERNAL_ERROR}};
@@ -198,7 +198,7 @@ TEST_F(FaultSweep, EveryFailureIsReportedInItsFormAndLosesNothing)
         if (cases[i].out == callSite && !outputs[i].out.empty())
             lines.push_back(std::stoi(outputs[i].out.substr(outputs[i].out.rfind(':') + 1)));
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_LT(lines[0], lines[2]) << "cudaMalloc before curandCreateGeneratorHost";
+    EXPECT_LT(lines[0], lines[2]) << "cudaMalloc before curandCreateGenerator";
     for (size_t i = 2; i < lines.size(); ++i)
         EXPECT_LT(lines[i - 1], lines[i]);
 }
@@ -212,7 +212,7 @@ TEST_F(FaultSweep, PlugInCuRandCallsPassThroughTheStandIn)
     std::vector<Point> points;
     ASSERT_EQ(node.pull(&points), MS::kSuccess);
     EXPECT_EQ(points.size(), 1u);
-    for (const char* call : {"curandCreateGeneratorHost", "curandSetPseudoRandomGeneratorSeed", "curandGenerateUniform",
+    for (const char* call : {"curandCreateGenerator", "curandSetPseudoRandomGeneratorSeed", "curandGenerateUniform",
                              "curandDestroyGenerator"})
         EXPECT_EQ(cudaStandin::curandCallCount(call), 1) << call;
 
@@ -224,7 +224,7 @@ TEST_F(FaultSweep, PlugInCuRandCallsPassThroughTheStandIn)
         CapturedOutput quiet;
         EXPECT_EQ(node.pull(), MS::kFailure);
     }
-    EXPECT_EQ(cudaStandin::curandCallCount("curandCreateGeneratorHost"), 1);
+    EXPECT_EQ(cudaStandin::curandCallCount("curandCreateGenerator"), 1);
     EXPECT_EQ(cudaStandin::curandCallCount("curandDestroyGenerator"), 2);
 }
 

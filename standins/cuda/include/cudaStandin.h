@@ -64,9 +64,10 @@ void failFree(cudaError_t error = cudaErrorInvalidValue, int skip = 0);
 // The (skip + 1)-th Thrust device allocation, of a vector or of a primitive's temporary storage, fails: bad_alloc.
 void failDeviceVectorAllocation(int skip = 0);
 int deviceVectorAllocationCount();  // Thrust device allocations asked for since the last clearLaunchCounts()
-// cuRAND calls pass through the stand-in on their way to the real host library. An armed call, named as the
-// function ("curandCreateGeneratorHost", "curandCreateGenerator", "curandSetPseudoRandomGeneratorSeed",
-// "curandGenerateUniform", "curandDestroyGenerator"), returns `status` and does nothing.
+// cuRAND calls pass through the stand-in on their way to the real library, where curandCreateGenerator makes the
+// host generator (the device generator's sequence, in host memory). An armed call, named as the function
+// ("curandCreateGenerator", "curandSetPseudoRandomGeneratorSeed", "curandGenerateUniform",
+// "curandDestroyGenerator"), returns `status` and does nothing.
 void failCurandCall(const std::string& callName, curandStatus_t status = CURAND_STATUS_INTERNAL_ERROR, int skip = 0);
 void clearFaults();
 int launchCount(const std::string& kernelName);  // launches that ran since the last clearLaunchCounts()

@@ -24,9 +24,8 @@ const std::vector<std::string> kKernelNames = {
     "chooseSamplesInCells",
 };
 
-const std::vector<std::string> kCurandCalls = {"curandCreateGeneratorHost", "curandCreateGenerator",
-                                              "curandSetPseudoRandomGeneratorSeed", "curandGenerateUniform",
-                                              "curandDestroyGenerator"};
+const std::vector<std::string> kCurandCalls = {"curandCreateGenerator", "curandSetPseudoRandomGeneratorSeed",
+                                              "curandGenerateUniform", "curandDestroyGenerator"};
 
 const char kMemGetInfoCall[] = "cudaMemGetInfo";
 const char kFreeMemoryAnswer[] = "cudaMemGetInfo free bytes";  // armed with the bytes to report instead of a code
