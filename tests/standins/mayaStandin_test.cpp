@@ -7,9 +7,11 @@
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MStatus.h>
 #include <mayaStandin/host.h>
+#include <mayaStandin/meshAndPoints.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -151,6 +153,46 @@ TEST(MeshTest, CreateRejectsInconsistentInput) {
     EXPECT_EQ(status, MS::kInvalidParameter);
     MFloatPointArray none;
     EXPECT_EQ(empty.getPoints(none), MS::kInvalidParameter);
+}
+
+// The one way tests and tools make mesh data and read point records.
+TEST(MeshAndPointsTest, MeshDataTakesFlatCoordinatesAndPolygons) {
+    const float xyz[] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 5, 5, 5};
+    MStatus status;
+    MObject data = ms::meshData(xyz, 5, {4, 3}, {0, 1, 2, 3, 0, 2, 4}, &status);
+    ASSERT_TRUE(status);
+    MFnMesh reader(data, &status);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(reader.numVertices(), 5);
+    EXPECT_EQ(reader.numPolygons(), 2);
+    MFloatPointArray read;
+    ASSERT_TRUE(reader.getPoints(read));
+    EXPECT_EQ(read[2], MFloatPoint(1, 1, 0));
+    EXPECT_EQ(read[4], MFloatPoint(5, 5, 5));
+
+    MObject refused = ms::meshData(xyz, 3, {3}, {0, 1, 3}, &status);
+    EXPECT_EQ(status, MS::kInvalidParameter);
+    MFnMesh(refused, &status);
+    EXPECT_EQ(status, MS::kInvalidParameter) << "the data object holds no mesh";
+}
+
+TEST(MeshAndPointsTest, RecordPositionsReadOnlyThePositionChannel) {
+    MFnArrayAttrsData fn;
+    MObject record = fn.create();
+    MStatus status;
+    fn.vectorArray("velocity").append(MVector(7, 7, 7));
+    EXPECT_TRUE(ms::recordPositions(record, &status).empty());
+    EXPECT_EQ(status, MS::kInvalidParameter);
+
+    MVectorArray positions = fn.vectorArray("position");
+    positions.append(MVector(1, 2, 3));
+    positions.append(MVector(-4, 5.5, 6));
+    const std::vector<std::array<double, 3>> expected = {{1, 2, 3}, {-4, 5.5, 6}};
+    EXPECT_EQ(ms::recordPositions(record, &status), expected);
+    EXPECT_TRUE(status);
+
+    EXPECT_TRUE(ms::recordPositions(MObject::kNullObj, &status).empty());
+    EXPECT_EQ(status, MS::kInvalidParameter);
 }
 
 // ---- plug-in loading
