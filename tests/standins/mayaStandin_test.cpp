@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <array>
 #include <stdexcept>
 #include <string>
@@ -23,6 +25,8 @@ namespace {
 
 const std::string kTestPlugin = MAYA_STANDIN_TEST_PLUGIN;
 const std::string kClashPlugin = MAYA_STANDIN_CLASH_PLUGIN;
+const std::string kHiddenPlugin = MAYA_STANDIN_HIDDEN_PLUGIN;
+const std::string kExportingPlugin = MAYA_STANDIN_EXPORTING_PLUGIN;
 
 float floatValue(const MPlug& plug, MStatus* status = nullptr) {
     float value = -1.0f;
@@ -220,6 +224,25 @@ TEST(PluginTest, LoadAndUnloadRegisterInCallOrder) {
         "deregister 520194", "deregister 520193"};
     EXPECT_EQ(ms::registryLog(), expected);
     EXPECT_EQ(ms::unloadPlugin(kTestPlugin), MS::kFailure);
+}
+
+// As with older devkits, a plug-in built with hidden visibility loads only if it exports its entry points itself;
+// the version text that the header defines is exported either way.
+TEST(PluginTest, HiddenEntryPointsAreExportedOnlyByThePluginItself) {
+    for (const std::string& path : {kHiddenPlugin, kExportingPlugin}) {
+        void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library, nullptr) << dlerror();
+        const bool exported = dlsym(library, "_Z16initializePlugin7MObject") != nullptr;
+        EXPECT_EQ(exported, path == kExportingPlugin) << path;
+        EXPECT_EQ(dlsym(library, "_Z18uninitializePlugin7MObject") != nullptr, exported) << path;
+        EXPECT_NE(dlsym(library, "MApiVersion"), nullptr) << path;
+        dlclose(library);
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ms::loadPlugin(kHiddenPlugin), MS::kFailure);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("has no initializePlugin"), std::string::npos);
+    ASSERT_TRUE(ms::loadPlugin(kExportingPlugin));
+    EXPECT_TRUE(ms::unloadPlugin(kExportingPlugin));
 }
 
 TEST(PluginTest, FailingInitializerLeavesNothingRegistered) {
