@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
 #include <dlfcn.h>
 
 #include <array>
