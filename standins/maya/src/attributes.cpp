@@ -157,11 +157,6 @@ MFnTypedAttribute::~MFnTypedAttribute() = default;
 MFn::Type MFnTypedAttribute::type() const { return MFn::kTypedAttribute; }
 
 MObject MFnTypedAttribute::create(const MString& fullName, const MString& briefName, MFnData::Type type,
-                                  MStatus* ReturnStatus) {
-    return create(fullName, briefName, type, MObject::kNullObj, ReturnStatus);
-}
-
-MObject MFnTypedAttribute::create(const MString& fullName, const MString& briefName, MFnData::Type type,
                                   const MObject& defaultData, MStatus* ReturnStatus) {
     MStatus status;
     if (injectedFault("MFnTypedAttribute::create", status)) {
