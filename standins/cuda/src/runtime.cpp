@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "faultTable.h"
@@ -259,24 +260,27 @@ cudaError_t CUDARTAPI cudaDeviceSynchronize(void) { return cudaSuccess; }
 const char* CUDARTAPI cudaGetErrorString(cudaError_t error)
 {
     // The runtime's own texts for the codes a caller can meet here.
-    switch (error) {
-    case cudaSuccess: return "no error";
-    case cudaErrorInvalidValue: return "invalid argument";
-    case cudaErrorMemoryAllocation: return "out of memory";
-    case cudaErrorInitializationError: return "initialization error";
-    case cudaErrorInvalidConfiguration: return "invalid configuration argument";
-    case cudaErrorInvalidDevicePointer: return "invalid device pointer";
-    case cudaErrorNoDevice: return "no CUDA-capable device is detected";
-    case cudaErrorInsufficientDriver: return "CUDA driver version is insufficient for CUDA runtime version";
-    case cudaErrorLaunchOutOfResources: return "too many resources requested for launch";
-    case cudaErrorLaunchTimeout: return "the launch timed out and was terminated";
-    case cudaErrorIllegalAddress: return "an illegal memory access was encountered";
-    case cudaErrorLaunchFailure: return "unspecified launch failure";
-    case cudaErrorInvalidDeviceFunction: return "invalid device function";
-    case cudaErrorNoKernelImageForDevice: return "no kernel image is available for execution on the device";
-    case cudaErrorUnknown: return "unknown error";
-    default: return "unrecognized error code";
-    }
+    static const std::pair<cudaError_t, const char*> kTexts[] = {
+        {cudaSuccess, "no error"},
+        {cudaErrorInvalidValue, "invalid argument"},
+        {cudaErrorMemoryAllocation, "out of memory"},
+        {cudaErrorInitializationError, "initialization error"},
+        {cudaErrorInvalidConfiguration, "invalid configuration argument"},
+        {cudaErrorInvalidDevicePointer, "invalid device pointer"},
+        {cudaErrorNoDevice, "no CUDA-capable device is detected"},
+        {cudaErrorInsufficientDriver, "CUDA driver version is insufficient for CUDA runtime version"},
+        {cudaErrorLaunchOutOfResources, "too many resources requested for launch"},
+        {cudaErrorLaunchTimeout, "the launch timed out and was terminated"},
+        {cudaErrorIllegalAddress, "an illegal memory access was encountered"},
+        {cudaErrorLaunchFailure, "unspecified launch failure"},
+        {cudaErrorInvalidDeviceFunction, "invalid device function"},
+        {cudaErrorNoKernelImageForDevice, "no kernel image is available for execution on the device"},
+        {cudaErrorUnknown, "unknown error"},
+    };
+    for (const auto& [code, text] : kTexts)
+        if (code == error)
+            return text;
+    return "unrecognized error code";
 }
 
 const char* CUDARTAPI cudaGetErrorName(cudaError_t error)

@@ -272,11 +272,7 @@ MStatus setPlugValue(Node& node, Attribute& attribute, double number, const MObj
     }
     Value& value = node.values[attribute.index];
     if (data) {
-        if (!data->isNull()) {
-            bool mesh = attribute.dataType == MFnData::kMesh && data->apiType() == MFn::kMeshData;
-            bool record = attribute.dataType == MFnData::kDynArrayAttrs && data->apiType() == MFn::kDynArrayAttrsData;
-            if (!mesh && !record && attribute.dataType != MFnData::kAny) return MS::kInvalidParameter;
-        }
+        if (!matchesDataType(*data, attribute.dataType)) return MS::kInvalidParameter;
         value.data = *data;
     } else {
         if (attribute.hasMin && number < attribute.minValue) number = attribute.minValue;

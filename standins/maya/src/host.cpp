@@ -168,6 +168,25 @@ MPlug findPlug(const MObject& object, const std::string& attributeName, MStatus*
     return MPlug(object, Access::make(node->type->attributes[attribute->index]));
 }
 
+namespace {
+
+// Whether `upstream` is `node` or feeds it through connections (graph lock held).
+bool feeds(const Node& upstream, const Node& node) {
+    std::vector<const Node*> pending{&node};
+    std::set<const Node*> seen;
+    while (!pending.empty()) {
+        const Node* n = pending.back();
+        pending.pop_back();
+        if (n == &upstream) return true;
+        if (!seen.insert(n).second) continue;
+        for (auto& c : graph().connections)
+            if (c.destination.get() == n) pending.push_back(c.source.get());
+    }
+    return false;
+}
+
+}  // namespace
+
 MStatus connect(const MPlug& source, const MPlug& destination) {
     detail::PlugParts from = detail::resolve(source);
     detail::PlugParts to = detail::resolve(destination);
@@ -203,19 +222,9 @@ MStatus connect(const MPlug& source, const MPlug& destination) {
         hostError("connect " + what + ": the destination already has an incoming connection");
         return MS::kInvalidParameter;
     }
-    // Refuse cycles: the destination node must not feed the source node.
-    std::vector<const Node*> pending{from.node};
-    std::set<const Node*> seen;
-    while (!pending.empty()) {
-        const Node* n = pending.back();
-        pending.pop_back();
-        if (n == to.node) {
-            hostError("connect " + what + ": the connection would close a cycle");
-            return MS::kInvalidParameter;
-        }
-        if (!seen.insert(n).second) continue;
-        for (auto& c : graph().connections)
-            if (c.destination.get() == n) pending.push_back(c.source.get());
+    if (feeds(*to.node, *from.node)) {
+        hostError("connect " + what + ": the connection would close a cycle");
+        return MS::kInvalidParameter;
     }
     graph().connections.push_back(detail::Connection{detail::sharedNode(source.node()), from.attribute->index,
                                                      detail::sharedNode(destination.node()), to.attribute->index});

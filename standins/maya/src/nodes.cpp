@@ -26,6 +26,24 @@ MObject MPxNode::thisMObject() const {
     return instance_ ? Access::make(instance_->shared_from_this()) : MObject();
 }
 
+namespace {
+
+// Attributes not yet added anywhere, whose names the node type does not use yet.
+bool fitsInto(const NodeType& type, const std::vector<std::shared_ptr<Attribute>>& added) {
+    std::set<std::string> names;
+    for (auto& existing : type.attributes) {
+        names.insert(existing->name);
+        names.insert(existing->shortName);
+    }
+    for (auto& n : added) {
+        if (n->index >= 0 || !names.insert(n->name).second) return false;
+        if (!n->shortName.empty() && n->shortName != n->name && !names.insert(n->shortName).second) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 MStatus MPxNode::addAttribute(const MObject& attribute) {
     MStatus status;
     if (injectedFault("MPxNode::addAttribute", status)) return status;
@@ -38,16 +56,7 @@ MStatus MPxNode::addAttribute(const MObject& attribute) {
     std::vector<std::shared_ptr<Attribute>> added{std::static_pointer_cast<Attribute>(Access::get(attribute))};
     for (size_t k = 0; k < added.size(); ++k)
         for (auto& child : added[k]->children) added.push_back(child);
-    std::set<std::string> names;
-    for (auto& existing : type->attributes) {
-        names.insert(existing->name);
-        names.insert(existing->shortName);
-    }
-    for (auto& n : added) {
-        if (n->index >= 0 || !names.insert(n->name).second) return MS::kInvalidParameter;
-        if (!n->shortName.empty() && n->shortName != n->name && !names.insert(n->shortName).second)
-            return MS::kInvalidParameter;
-    }
+    if (!fitsInto(*type, added)) return MS::kInvalidParameter;
     for (auto& n : added) {
         n->index = static_cast<int>(type->attributes.size());
         n->ownerSerial = type->serial;
@@ -177,7 +186,9 @@ MDataBlock::MDataBlock(Node* node) : node_(node) {}
 
 namespace {
 
-Attribute* blockAttribute(Node* node, const MObject& attribute, MStatus& status) {
+// The block's slot for the attribute, unless the call's armed fault fires or the attribute is not the node's own.
+Attribute* blockAttribute(const char* callName, Node* node, const MObject& attribute, MStatus& status) {
+    if (injectedFault(callName, status)) return nullptr;
     Attribute* a = mayaStandin::detail::attributeOf(attribute);
     if (!node || !a || !mayaStandin::detail::belongsTo(*a, *node) || a->isCompound()) {
         status = MS::kInvalidParameter;
@@ -190,27 +201,15 @@ Attribute* blockAttribute(Node* node, const MObject& attribute, MStatus& status)
 
 MDataHandle MDataBlock::inputValue(const MObject& attribute, MStatus* ReturnStatus) {
     MStatus status;
-    if (injectedFault("MDataBlock::inputValue", status)) {
-        setStatus(ReturnStatus, status);
-        return MDataHandle();
-    }
-    Attribute* a = blockAttribute(node_, attribute, status);
-    if (!a) {
-        setStatus(ReturnStatus, status);
-        return MDataHandle();
-    }
-    status = mayaStandin::detail::pull(*node_, *a);
+    Attribute* a = blockAttribute("MDataBlock::inputValue", node_, attribute, status);
+    if (a) status = mayaStandin::detail::pull(*node_, *a);
     setStatus(ReturnStatus, status);
-    return Access::handle(&node_->values[a->index], a);
+    return a ? Access::handle(&node_->values[a->index], a) : MDataHandle();
 }
 
 MDataHandle MDataBlock::outputValue(const MObject& attribute, MStatus* ReturnStatus) {
     MStatus status;
-    if (injectedFault("MDataBlock::outputValue", status)) {
-        setStatus(ReturnStatus, status);
-        return MDataHandle();
-    }
-    Attribute* a = blockAttribute(node_, attribute, status);
+    Attribute* a = blockAttribute("MDataBlock::outputValue", node_, attribute, status);
     setStatus(ReturnStatus, status);
     return a ? Access::handle(&node_->values[a->index], a) : MDataHandle();
 }
@@ -275,11 +274,7 @@ MStatus MDataHandle::set(const MObject& data) {
     MStatus status;
     if (injectedFault("MDataHandle::set", status)) return status;
     if (!value_ || !attribute_->isTyped()) return MS::kInvalidParameter;
-    if (!data.isNull() && attribute_->dataType != MFnData::kAny) {
-        bool mesh = attribute_->dataType == MFnData::kMesh && data.apiType() == MFn::kMeshData;
-        bool record = attribute_->dataType == MFnData::kDynArrayAttrs && data.apiType() == MFn::kDynArrayAttrsData;
-        if (!mesh && !record) return MS::kInvalidParameter;
-    }
+    if (!mayaStandin::detail::matchesDataType(data, attribute_->dataType)) return MS::kInvalidParameter;
     value_->data = data;
     return MS::kSuccess;
 }
