@@ -24,7 +24,7 @@ public:
     // A negative skip counts as none. Throws std::invalid_argument when no call checks `name`, so that a misspelt
     // name in a test cannot arm nothing.
     void arm(const std::string& name, long long code, int skip);
-    // Made by each checked call: counts it and gives the code it must fail with, if a fault fires.
+    // Called by each checked call: counts it and gives the code it must fail with, if a fault fires.
     std::optional<long long> take(std::string_view name);
     void clear();
 
