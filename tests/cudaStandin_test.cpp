@@ -6,6 +6,8 @@
 #include <thrust/device_vector.h>
 
 #include <atomic>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 namespace {
@@ -56,18 +58,66 @@ TEST_F(CudaStandin, RefusedConfigurationsDoNotRunAndLeaveTheError)
     EXPECT_EQ(counter, 2048u);
 }
 
+// Faults can be armed only on the kernels the product launches, so the test kernel launches under one's name.
+cudaError_t launchAsDetectCells(unsigned int& counter)
+{
+    std::vector<unsigned int> indices(1, 0);
+    cudaStandinLaunch("detectCells", countThreads, dim3(1), dim3(1), &counter, indices.data());
+    return cudaGetLastError();
+}
+
 TEST_F(CudaStandin, NamedLaunchFaultFiresOnceOnTheChosenLaunch)
 {
     unsigned int counter = 0;
-    std::vector<unsigned int> indices(1, 0);
-    cudaStandin::failNextLaunch("countThreads", cudaErrorLaunchFailure, 1);
-    cudaStandinLaunch("countThreads", countThreads, dim3(1), dim3(1), &counter, indices.data());
-    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
-    cudaStandinLaunch("countThreads", countThreads, dim3(1), dim3(1), &counter, indices.data());
-    EXPECT_EQ(cudaGetLastError(), cudaErrorLaunchFailure);
-    cudaStandinLaunch("countThreads", countThreads, dim3(1), dim3(1), &counter, indices.data());
-    EXPECT_EQ(cudaGetLastError(), cudaSuccess);
+    cudaStandin::failNextLaunch("detectCells", cudaErrorLaunchFailure, 1);
+    EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess);
+    EXPECT_EQ(launchAsDetectCells(counter), cudaErrorLaunchFailure);
+    EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess);
     EXPECT_EQ(counter, 2u);
+}
+
+TEST_F(CudaStandin, EveryArmedFaultCountsTheCallsMadeSinceItWasArmed)
+{
+    unsigned int counter = 0;
+    // Both count the first launch: the later-armed one fires on it, the earlier one on the next.
+    cudaStandin::failNextLaunch("detectCells", cudaErrorInvalidValue, 1);
+    cudaStandin::failNextLaunch("detectCells", cudaErrorLaunchFailure, 0);
+    EXPECT_EQ(launchAsDetectCells(counter), cudaErrorLaunchFailure);
+    EXPECT_EQ(launchAsDetectCells(counter), cudaErrorInvalidValue);
+    EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess);
+
+    // A fault armed after a launch does not count it; when two fire together the first armed gives the error.
+    cudaStandin::failNextLaunch("detectCells", cudaErrorInvalidValue, 1);
+    EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess);
+    cudaStandin::failNextLaunch("detectCells", cudaErrorLaunchFailure, 0);
+    EXPECT_EQ(launchAsDetectCells(counter), cudaErrorInvalidValue);
+    EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess) << "both faults were spent";
+    EXPECT_EQ(counter, 3u);
+
+    // The runtime's own calls keep to the same meaning.
+    void* buffer = nullptr;
+    cudaStandin::failMalloc(cudaErrorMemoryAllocation);
+    cudaStandin::failMalloc(cudaErrorInvalidValue);
+    EXPECT_EQ(cudaMalloc(&buffer, 16), cudaErrorMemoryAllocation);
+    ASSERT_EQ(cudaMalloc(&buffer, 16), cudaSuccess);
+    EXPECT_EQ(cudaFree(buffer), cudaSuccess);
+}
+
+TEST_F(CudaStandin, ArmingANameNoCallChecksIsRefused)
+{
+    try {
+        cudaStandin::failNextLaunch("detectCell");
+        FAIL() << "a misspelt kernel was armed";
+    } catch (const std::invalid_argument& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("\"detectCell\""), std::string::npos) << message;
+        EXPECT_NE(message.find("chooseSamplesInCells"), std::string::npos) << "the known names are listed: " << message;
+    }
+    EXPECT_THROW(cudaStandin::failNextLaunch("curandGenerateUniform"), std::invalid_argument);
+    EXPECT_THROW(cudaStandin::failCurandCall("detectCells"), std::invalid_argument);
+    EXPECT_THROW(cudaStandin::failCurandCall("curandGenerateNormal"), std::invalid_argument);
+    unsigned int counter = 0;
+    EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess) << "a refused fault arms nothing";
 }
 
 TEST_F(CudaStandin, LastErrorIsPerHostThread)
@@ -134,6 +184,30 @@ TEST_F(CudaStandin, InjectedMemoryFaults)
     EXPECT_EQ(cudaFree(buffer), cudaErrorInvalidValue);
     EXPECT_EQ(cudaFree(buffer), cudaSuccess);
     EXPECT_EQ(cudaStandin::deviceBytesInUse(), before);
+}
+
+// The product asks for a device generator in both builds; here it gets the host generator and its sequence.
+TEST_F(CudaStandin, CreateGeneratorMakesTheHostGenerator)
+{
+    const auto uniforms = [](decltype(&curandCreateGenerator) create) {
+        std::vector<float> numbers(1000, -1.0f);
+        curandGenerator_t generator;
+        EXPECT_EQ(create(&generator, CURAND_RNG_PSEUDO_DEFAULT), CURAND_STATUS_SUCCESS);
+        EXPECT_EQ(curandSetPseudoRandomGeneratorSeed(generator, 1234), CURAND_STATUS_SUCCESS);
+        EXPECT_EQ(curandGenerateUniform(generator, numbers.data(), numbers.size()), CURAND_STATUS_SUCCESS);
+        EXPECT_EQ(curandDestroyGenerator(generator), CURAND_STATUS_SUCCESS);
+        return numbers;
+    };
+    cudaStandin::clearLaunchCounts();
+    const std::vector<float> made = uniforms(curandCreateGenerator);
+    EXPECT_EQ(cudaStandin::curandCallCount("curandCreateGenerator"), 1);
+    EXPECT_EQ(made, uniforms(curandCreateGeneratorHost)) << "the real library's host generator, seeded alike";
+
+    curandGenerator_t generator;
+    cudaStandin::failCurandCall("curandCreateGenerator", CURAND_STATUS_ALLOCATION_FAILED);
+    EXPECT_EQ(curandCreateGenerator(&generator, CURAND_RNG_PSEUDO_DEFAULT), CURAND_STATUS_ALLOCATION_FAILED);
+    EXPECT_THROW(cudaStandin::failCurandCall("curandCreateGeneratorHost"), std::invalid_argument)
+        << "the stand-in does not intercept the host generator's own call";
 }
 
 }  // namespace

@@ -198,7 +198,7 @@ TEST_F(FaultSweep, EveryFailureIsReportedInItsFormAndLosesNothing)
         if (cases[i].out == callSite && !outputs[i].out.empty())
             lines.push_back(std::stoi(outputs[i].out.substr(outputs[i].out.rfind(':') + 1)));
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_LT(lines[0], lines[2]) << "cudaMalloc before curandCreateGeneratorHost";
+    EXPECT_LT(lines[0], lines[2]) << "cudaMalloc before curandCreateGenerator";
     for (size_t i = 2; i < lines.size(); ++i)
         EXPECT_LT(lines[i - 1], lines[i]);
 }

@@ -7,9 +7,15 @@
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MStatus.h>
 #include <mayaStandin/host.h>
+#include <mayaStandin/meshAndPoints.h>
 
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
+#include <dlfcn.h>
+
+#include <array>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +26,8 @@ namespace {
 
 const std::string kTestPlugin = MAYA_STANDIN_TEST_PLUGIN;
 const std::string kClashPlugin = MAYA_STANDIN_CLASH_PLUGIN;
+const std::string kHiddenPlugin = MAYA_STANDIN_HIDDEN_PLUGIN;
+const std::string kExportingPlugin = MAYA_STANDIN_EXPORTING_PLUGIN;
 
 float floatValue(const MPlug& plug, MStatus* status = nullptr) {
     float value = -1.0f;
@@ -152,6 +160,46 @@ TEST(MeshTest, CreateRejectsInconsistentInput) {
     EXPECT_EQ(empty.getPoints(none), MS::kInvalidParameter);
 }
 
+// The one way tests and tools make mesh data and read point records.
+TEST(MeshAndPointsTest, MeshDataTakesFlatCoordinatesAndPolygons) {
+    const float xyz[] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 5, 5, 5};
+    MStatus status;
+    MObject data = ms::meshData(xyz, 5, {4, 3}, {0, 1, 2, 3, 0, 2, 4}, &status);
+    ASSERT_TRUE(status);
+    MFnMesh reader(data, &status);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(reader.numVertices(), 5);
+    EXPECT_EQ(reader.numPolygons(), 2);
+    MFloatPointArray read;
+    ASSERT_TRUE(reader.getPoints(read));
+    EXPECT_EQ(read[2], MFloatPoint(1, 1, 0));
+    EXPECT_EQ(read[4], MFloatPoint(5, 5, 5));
+
+    MObject refused = ms::meshData(xyz, 3, {3}, {0, 1, 3}, &status);
+    EXPECT_EQ(status, MS::kInvalidParameter);
+    MFnMesh(refused, &status);
+    EXPECT_EQ(status, MS::kInvalidParameter) << "the data object holds no mesh";
+}
+
+TEST(MeshAndPointsTest, RecordPositionsReadOnlyThePositionChannel) {
+    MFnArrayAttrsData fn;
+    MObject record = fn.create();
+    MStatus status;
+    fn.vectorArray("velocity").append(MVector(7, 7, 7));
+    EXPECT_TRUE(ms::recordPositions(record, &status).empty());
+    EXPECT_EQ(status, MS::kInvalidParameter);
+
+    MVectorArray positions = fn.vectorArray("position");
+    positions.append(MVector(1, 2, 3));
+    positions.append(MVector(-4, 5.5, 6));
+    const std::vector<std::array<double, 3>> expected = {{1, 2, 3}, {-4, 5.5, 6}};
+    EXPECT_EQ(ms::recordPositions(record, &status), expected);
+    EXPECT_TRUE(status);
+
+    EXPECT_TRUE(ms::recordPositions(MObject::kNullObj, &status).empty());
+    EXPECT_EQ(status, MS::kInvalidParameter);
+}
+
 // ---- plug-in loading
 
 TEST(PluginTest, LoadAndUnloadRegisterInCallOrder) {
@@ -177,6 +225,25 @@ TEST(PluginTest, LoadAndUnloadRegisterInCallOrder) {
         "deregister 520194", "deregister 520193"};
     EXPECT_EQ(ms::registryLog(), expected);
     EXPECT_EQ(ms::unloadPlugin(kTestPlugin), MS::kFailure);
+}
+
+// As with older devkits, a plug-in built with hidden visibility loads only if it exports its entry points itself;
+// the version text that the header defines is exported either way.
+TEST(PluginTest, HiddenEntryPointsAreExportedOnlyByThePluginItself) {
+    for (const std::string& path : {kHiddenPlugin, kExportingPlugin}) {
+        void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library, nullptr) << dlerror();
+        const bool exported = dlsym(library, "_Z16initializePlugin7MObject") != nullptr;
+        EXPECT_EQ(exported, path == kExportingPlugin) << path;
+        EXPECT_EQ(dlsym(library, "_Z18uninitializePlugin7MObject") != nullptr, exported) << path;
+        EXPECT_NE(dlsym(library, "MApiVersion"), nullptr) << path;
+        dlclose(library);
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ms::loadPlugin(kHiddenPlugin), MS::kFailure);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("has no initializePlugin"), std::string::npos);
+    ASSERT_TRUE(ms::loadPlugin(kExportingPlugin));
+    EXPECT_TRUE(ms::unloadPlugin(kExportingPlugin));
 }
 
 TEST(PluginTest, FailingInitializerLeavesNothingRegistered) {
@@ -342,6 +409,45 @@ TEST_F(GraphTest, InjectedFaultsFailTheNamedCallOnce) {
     MFnDependencyNode fn(node);
     EXPECT_TRUE(fn.findPlug("input").isNull());
     EXPECT_FALSE(fn.findPlug("input").isNull());
+    ms::deleteNode(node);
+}
+
+TEST_F(GraphTest, FaultsCountTheCallsSinceArmingAndTheFirstArmedGivesTheStatus) {
+    MObject node = ms::createNode("stCopyNode");
+    MFnDependencyNode fn(node);
+    auto findStatus = [&fn]() {
+        MStatus status;
+        fn.findPlug("input", &status);
+        return status;
+    };
+    ms::failCall("MFnDependencyNode::findPlug", MS::kNotFound, 1);
+    ms::failCall("MFnDependencyNode::findPlug", MS::kInsufficientMemory);
+    EXPECT_EQ(findStatus(), MS::kInsufficientMemory);  // both counted the call; the later one fired on it
+    EXPECT_EQ(findStatus(), MS::kNotFound);
+    EXPECT_EQ(findStatus(), MS::kSuccess);
+
+    ms::failCall("MFnDependencyNode::findPlug", MS::kNotFound, 1);
+    EXPECT_EQ(findStatus(), MS::kSuccess);
+    ms::failCall("MFnDependencyNode::findPlug", MS::kInsufficientMemory);  // does not count the call before
+    EXPECT_EQ(findStatus(), MS::kNotFound);
+    EXPECT_EQ(findStatus(), MS::kSuccess) << "both faults fired together and both were spent";
+    ms::deleteNode(node);
+}
+
+TEST_F(GraphTest, ArmingACallThatNothingChecksIsRefused) {
+    try {
+        ms::failCall("MFnMesh::getPoint");
+        FAIL() << "a misspelt call was armed";
+    } catch (const std::invalid_argument& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("\"MFnMesh::getPoint\""), std::string::npos) << message;
+        EXPECT_NE(message.find("MFnMesh::getPoints"), std::string::npos) << "the known names are listed: " << message;
+    }
+    EXPECT_THROW(ms::failCall("getValue"), std::invalid_argument);
+    MObject node = ms::createNode("stCopyNode");
+    MStatus status;
+    floatValue(plugOf(node, "input"), &status);
+    EXPECT_TRUE(status) << "a refused fault arms nothing";
     ms::deleteNode(node);
 }
 

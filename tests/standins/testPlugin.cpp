@@ -9,6 +9,8 @@
 #include <maya/MPxLocatorNode.h>
 #include <maya/MPxNode.h>
 
+#include <GL/gl.h>
+
 class stCopyNode : public MPxNode {
 public:
     MStatus compute(const MPlug& plug, MDataBlock& block) override;

@@ -1,6 +1,7 @@
 #include "scatterHarness.h"
 
 #include <cudaStandin.h>
+#include <mayaStandin/meshAndPoints.h>
 
 #include <gtest/gtest.h>
 
@@ -124,21 +125,9 @@ const Mesh& speck()
 
 MObject meshData(const Mesh& mesh, MStatus* status)
 {
-    MFloatPointArray points;
-    for (const Point& p : mesh.points)
-        points.append(MFloatPoint(p[0], p[1], p[2]));
-    MIntArray counts;
-    for (int c : mesh.counts)
-        counts.append(c);
-    MIntArray connects;
-    for (int c : mesh.connects)
-        connects.append(c);
-    MFnMeshData dataFn;
-    MObject data = dataFn.create();
-    MFnMesh meshFn;
-    meshFn.create(static_cast<int>(mesh.points.size()), static_cast<int>(mesh.counts.size()), points, counts, connects,
-                  data, status);
-    return data;
+    static_assert(sizeof(Point) == 3 * sizeof(float), "points lie x, y, z after one another");
+    return mayaStandin::meshData(reinterpret_cast<const float*>(mesh.points.data()), mesh.points.size(), mesh.counts,
+                                 mesh.connects, status);
 }
 
 ScatterNode::ScatterNode()
@@ -196,16 +185,8 @@ bool ScatterNode::outPointsDirty() const
 std::vector<Point> positionsOf(const MObject& record)
 {
     std::vector<Point> points;
-    MStatus status;
-    MFnArrayAttrsData fn(record, &status);
-    if (status != MS::kSuccess)
-        return points;
-    MVectorArray positions = fn.getVectorData("position", &status);
-    if (status != MS::kSuccess)
-        return points;
-    for (unsigned int i = 0; i < positions.length(); ++i)
-        points.push_back({static_cast<float>(positions[i].x), static_cast<float>(positions[i].y),
-                          static_cast<float>(positions[i].z)});
+    for (const auto& p : mayaStandin::recordPositions(record))
+        points.push_back({static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])});
     return points;
 }
 

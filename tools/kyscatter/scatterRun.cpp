@@ -1,18 +1,13 @@
 #include "scatterRun.h"
 
 #include <maya/M3dView.h>
-#include <maya/MFloatPoint.h>
-#include <maya/MFloatPointArray.h>
 #include <maya/MFnArrayAttrsData.h>
-#include <maya/MFnMesh.h>
-#include <maya/MFnMeshData.h>
-#include <maya/MIntArray.h>
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
 #include <maya/MStatus.h>
 #include <maya/MString.h>
-#include <maya/MVectorArray.h>
 #include <mayaStandin/host.h>
+#include <mayaStandin/meshAndPoints.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -119,22 +114,8 @@ void setPlug(const MObject& node, const std::string& attribute, Value value)
 
 MObject meshData(const Mesh& mesh)
 {
-    MFloatPointArray points;
-    for (std::size_t i = 0; i < mesh.points.size(); i += 3)
-        points.append(MFloatPoint(mesh.points[i], mesh.points[i + 1], mesh.points[i + 2]));
-    MIntArray counts;
-    for (int c : mesh.counts)
-        counts.append(c);
-    MIntArray connects;
-    for (int v : mesh.connects)
-        connects.append(v);
-
-    MFnMeshData dataFn;
-    MObject data = dataFn.create();
-    MFnMesh meshFn;
     MStatus status;
-    meshFn.create(static_cast<int>(mesh.vertexCount()), static_cast<int>(mesh.polygonCount()), points, counts,
-                  connects, data, &status);
+    MObject data = mayaStandin::meshData(mesh.points.data(), mesh.vertexCount(), mesh.counts, mesh.connects, &status);
     if (status != MS::kSuccess)
         throw Failure("the host does not take the mesh: " + describe(status));
     return data;
@@ -146,12 +127,9 @@ std::vector<Point> positionsOf(const MObject& record)
     MFnArrayAttrsData recordFn(record, &status);
     if (status != MS::kSuccess)
         throw Failure("outPoints holds no point record: " + describe(status));
-    const MVectorArray positions = recordFn.getVectorData("position", &status);
+    std::vector<Point> points = mayaStandin::recordPositions(record, &status);
     if (status != MS::kSuccess)
         throw Failure("the point record has no position channel: " + describe(status));
-    std::vector<Point> points(positions.length());
-    for (unsigned i = 0; i < positions.length(); ++i)
-        points[i] = {positions[i].x, positions[i].y, positions[i].z};
     return points;
 }
 

@@ -24,14 +24,8 @@ Function* realCurand(const char* name)
 
 extern "C" {
 
-curandStatus_t CURANDAPI curandCreateGeneratorHost(curandGenerator_t* generator, curandRngType_t rngType)
-{
-    if (const int status = cudaStandin::takeCurandFault("curandCreateGeneratorHost"))
-        return static_cast<curandStatus_t>(status);
-    static auto* const real = realCurand<decltype(curandCreateGeneratorHost)>("curandCreateGeneratorHost");
-    return real != nullptr ? real(generator, rngType) : CURAND_STATUS_INITIALIZATION_FAILED;
-}
-
+// The product asks for a device generator in both builds. Here it gets the host generator, which gives the same
+// sequence and writes into host memory, where the CPU build keeps its device buffers.
 curandStatus_t CURANDAPI curandCreateGenerator(curandGenerator_t* generator, curandRngType_t rngType)
 {
     if (const int status = cudaStandin::takeCurandFault("curandCreateGenerator"))

@@ -2,18 +2,37 @@
 #include <cudaStandin.h>
 
 #include <cstdlib>
-#include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "faultTable.h"
 
 namespace {
 
-struct Fault {
-    std::string name;  // the kernel name, one of the call names below, or a cuRAND function's name
-    int code;          // a cudaError_t, or a curandStatus_t for a cuRAND call
-    int skip;
+// The kernels the product launches, by the name each launch gives: only these can be made to fail.
+const std::vector<std::string> kKernelNames = {
+    "calculateArea",
+    "generateRandomPoints",
+    "detectCells",
+    "fillHashTable",
+    "getCells",
+    "calculateCellPhase",
+    "countCellsInPhases",
+    "chooseSamplesInCells",
 };
+
+const std::vector<std::string> kCurandCalls = {"curandCreateGenerator", "curandSetPseudoRandomGeneratorSeed",
+                                              "curandGenerateUniform", "curandDestroyGenerator"};
+
+const char kMemGetInfoCall[] = "cudaMemGetInfo";
+const char kFreeMemoryAnswer[] = "cudaMemGetInfo free bytes";  // armed with the bytes to report instead of a code
+const char kMallocCall[] = "cudaMalloc";
+const char kFreeCall[] = "cudaFree";
+const char kDeviceVectorCall[] = "deviceVector";
 
 struct Device {
     std::mutex mutex;
@@ -21,8 +40,11 @@ struct Device {
     std::size_t inUse = 0;
     std::size_t peak = 0;
     std::map<void*, std::size_t> buffers;  // cudaMalloc'd buffers and their sizes
-    std::deque<Fault> faults;
-    std::deque<std::pair<int, std::size_t>> freeOverrides;  // (skip, free bytes)
+    // A table for each kind of call, so that arming a launch refuses a cuRAND call's name and the other way round.
+    standinFaults::FaultTable launchFaults{kKernelNames};
+    standinFaults::FaultTable curandFaults{kCurandCalls};
+    standinFaults::FaultTable runtimeFaults{
+        {kMemGetInfoCall, kFreeMemoryAnswer, kMallocCall, kFreeCall, kDeviceVectorCall}};
     std::map<std::string, int> launches;
     std::map<std::string, int> curandCalls;
     int vectorAllocations = 0;
@@ -45,38 +67,10 @@ Device& device()
 // The last error is per host thread, as in CUDA.
 thread_local cudaError_t lastError = cudaSuccess;
 
-const char kMemGetInfoCall[] = "cudaMemGetInfo";
-const char kMallocCall[] = "cudaMalloc";
-const char kFreeCall[] = "cudaFree";
-const char kDeviceVectorCall[] = "deviceVector";
-
-// Consumes an armed fault for `name`; returns its code, or 0 (success) when none fires. Caller holds the mutex.
-int takeFaultCode(Device& d, const std::string& name)
+// The error an armed fault of the table gives the call, or cudaSuccess.
+cudaError_t takeFault(standinFaults::FaultTable& table, const char* name)
 {
-    for (auto it = d.faults.begin(); it != d.faults.end(); ++it) {
-        if (it->name != name)
-            continue;
-        if (it->skip > 0) {
-            --it->skip;
-            return 0;
-        }
-        const int code = it->code;
-        d.faults.erase(it);
-        return code;
-    }
-    return 0;
-}
-
-cudaError_t takeFault(Device& d, const std::string& name)
-{
-    return static_cast<cudaError_t>(takeFaultCode(d, name));
-}
-
-void arm(const std::string& name, int code, int skip)
-{
-    Device& d = device();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    d.faults.push_back({name, code, skip});
+    return static_cast<cudaError_t>(table.take(name).value_or(cudaSuccess));
 }
 
 bool reserveLocked(Device& d, std::size_t bytes)
@@ -128,26 +122,36 @@ void resetPeakBytesInUse()
     d.peak = d.inUse;
 }
 
-void failNextLaunch(const std::string& kernelName, cudaError_t error, int skip) { arm(kernelName, error, skip); }
-void failMemGetInfo(cudaError_t error, int skip) { arm(kMemGetInfoCall, error, skip); }
-void failMalloc(cudaError_t error, int skip) { arm(kMallocCall, error, skip); }
-void failFree(cudaError_t error, int skip) { arm(kFreeCall, error, skip); }
-void failDeviceVectorAllocation(int skip) { arm(kDeviceVectorCall, cudaErrorMemoryAllocation, skip); }
-void failCurandCall(const std::string& callName, curandStatus_t status, int skip) { arm(callName, status, skip); }
+void failNextLaunch(const std::string& kernelName, cudaError_t error, int skip)
+{
+    device().launchFaults.arm(kernelName, error, skip);
+}
+
+void failMemGetInfo(cudaError_t error, int skip) { device().runtimeFaults.arm(kMemGetInfoCall, error, skip); }
+void failMalloc(cudaError_t error, int skip) { device().runtimeFaults.arm(kMallocCall, error, skip); }
+void failFree(cudaError_t error, int skip) { device().runtimeFaults.arm(kFreeCall, error, skip); }
+
+void failDeviceVectorAllocation(int skip)
+{
+    device().runtimeFaults.arm(kDeviceVectorCall, cudaErrorMemoryAllocation, skip);
+}
+
+void failCurandCall(const std::string& callName, curandStatus_t status, int skip)
+{
+    device().curandFaults.arm(callName, status, skip);
+}
 
 void setFreeMemoryForQuery(std::size_t freeBytes, int skip)
 {
-    Device& d = device();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    d.freeOverrides.emplace_back(skip, freeBytes);
+    device().runtimeFaults.arm(kFreeMemoryAnswer, static_cast<long long>(freeBytes), skip);
 }
 
 void clearFaults()
 {
     Device& d = device();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    d.faults.clear();
-    d.freeOverrides.clear();
+    d.launchFaults.clear();
+    d.curandFaults.clear();
+    d.runtimeFaults.clear();
 }
 
 int launchCount(const std::string& kernelName)
@@ -187,7 +191,7 @@ int takeCurandFault(const char* callName)
     Device& d = device();
     std::lock_guard<std::mutex> lock(d.mutex);
     ++d.curandCalls[callName];
-    return takeFaultCode(d, callName);
+    return static_cast<int>(d.curandFaults.take(callName).value_or(CURAND_STATUS_SUCCESS));
 }
 
 bool reserveDeviceBytes(std::size_t bytes)
@@ -195,7 +199,7 @@ bool reserveDeviceBytes(std::size_t bytes)
     Device& d = device();
     std::lock_guard<std::mutex> lock(d.mutex);
     ++d.vectorAllocations;
-    if (takeFault(d, kDeviceVectorCall) != cudaSuccess)
+    if (takeFault(d.runtimeFaults, kDeviceVectorCall) != cudaSuccess)
         return false;
     return reserveLocked(d, bytes);
 }
@@ -228,7 +232,7 @@ cudaError_t beginLaunch(const char* kernelName, dim3 grid, dim3 block)
     {
         std::lock_guard<std::mutex> lock(d.mutex);
         if (error == cudaSuccess)
-            error = takeFault(d, kernelName);
+            error = takeFault(d.launchFaults, kernelName);
         if (error == cudaSuccess)
             ++d.launches[kernelName];
     }
@@ -256,24 +260,27 @@ cudaError_t CUDARTAPI cudaDeviceSynchronize(void) { return cudaSuccess; }
 const char* CUDARTAPI cudaGetErrorString(cudaError_t error)
 {
     // The runtime's own texts for the codes a caller can meet here.
-    switch (error) {
-    case cudaSuccess: return "no error";
-    case cudaErrorInvalidValue: return "invalid argument";
-    case cudaErrorMemoryAllocation: return "out of memory";
-    case cudaErrorInitializationError: return "initialization error";
-    case cudaErrorInvalidConfiguration: return "invalid configuration argument";
-    case cudaErrorInvalidDevicePointer: return "invalid device pointer";
-    case cudaErrorNoDevice: return "no CUDA-capable device is detected";
-    case cudaErrorInsufficientDriver: return "CUDA driver version is insufficient for CUDA runtime version";
-    case cudaErrorLaunchOutOfResources: return "too many resources requested for launch";
-    case cudaErrorLaunchTimeout: return "the launch timed out and was terminated";
-    case cudaErrorIllegalAddress: return "an illegal memory access was encountered";
-    case cudaErrorLaunchFailure: return "unspecified launch failure";
-    case cudaErrorInvalidDeviceFunction: return "invalid device function";
-    case cudaErrorNoKernelImageForDevice: return "no kernel image is available for execution on the device";
-    case cudaErrorUnknown: return "unknown error";
-    default: return "unrecognized error code";
-    }
+    static const std::pair<cudaError_t, const char*> kTexts[] = {
+        {cudaSuccess, "no error"},
+        {cudaErrorInvalidValue, "invalid argument"},
+        {cudaErrorMemoryAllocation, "out of memory"},
+        {cudaErrorInitializationError, "initialization error"},
+        {cudaErrorInvalidConfiguration, "invalid configuration argument"},
+        {cudaErrorInvalidDevicePointer, "invalid device pointer"},
+        {cudaErrorNoDevice, "no CUDA-capable device is detected"},
+        {cudaErrorInsufficientDriver, "CUDA driver version is insufficient for CUDA runtime version"},
+        {cudaErrorLaunchOutOfResources, "too many resources requested for launch"},
+        {cudaErrorLaunchTimeout, "the launch timed out and was terminated"},
+        {cudaErrorIllegalAddress, "an illegal memory access was encountered"},
+        {cudaErrorLaunchFailure, "unspecified launch failure"},
+        {cudaErrorInvalidDeviceFunction, "invalid device function"},
+        {cudaErrorNoKernelImageForDevice, "no kernel image is available for execution on the device"},
+        {cudaErrorUnknown, "unknown error"},
+    };
+    for (const auto& [code, text] : kTexts)
+        if (code == error)
+            return text;
+    return "unrecognized error code";
 }
 
 const char* CUDARTAPI cudaGetErrorName(cudaError_t error)
@@ -294,21 +301,14 @@ cudaError_t CUDARTAPI cudaMemGetInfo(size_t* free, size_t* total)
 {
     Device& d = device();
     std::lock_guard<std::mutex> lock(d.mutex);
-    if (const cudaError_t error = takeFault(d, kMemGetInfoCall); error != cudaSuccess)
+    if (const cudaError_t error = takeFault(d.runtimeFaults, kMemGetInfoCall); error != cudaSuccess)
         return error;
     if (free == nullptr || total == nullptr)
         return cudaErrorInvalidValue;
     *total = d.total;
     *free = d.inUse < d.total ? d.total - d.inUse : 0;  // charged storage may overdraw the device
-    if (!d.freeOverrides.empty()) {
-        auto& next = d.freeOverrides.front();
-        if (next.first > 0) {
-            --next.first;
-        } else {
-            *free = next.second;
-            d.freeOverrides.pop_front();
-        }
-    }
+    if (const std::optional<long long> answer = d.runtimeFaults.take(kFreeMemoryAnswer))
+        *free = static_cast<std::size_t>(*answer);
     return cudaSuccess;
 }
 
@@ -318,7 +318,7 @@ cudaError_t CUDARTAPI cudaMalloc(void** devPtr, size_t size)
         return cudaErrorInvalidValue;
     Device& d = device();
     std::lock_guard<std::mutex> lock(d.mutex);
-    if (const cudaError_t error = takeFault(d, kMallocCall); error != cudaSuccess)
+    if (const cudaError_t error = takeFault(d.runtimeFaults, kMallocCall); error != cudaSuccess)
         return error;
     if (!reserveLocked(d, size))
         return cudaErrorMemoryAllocation;
@@ -337,7 +337,7 @@ cudaError_t CUDARTAPI cudaFree(void* devPtr)
 {
     Device& d = device();
     std::lock_guard<std::mutex> lock(d.mutex);
-    if (const cudaError_t error = takeFault(d, kFreeCall); error != cudaSuccess)
+    if (const cudaError_t error = takeFault(d.runtimeFaults, kFreeCall); error != cudaSuccess)
         return error;
     if (devPtr == nullptr)
         return cudaSuccess;

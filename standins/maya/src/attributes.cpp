@@ -78,13 +78,6 @@ std::shared_ptr<Attribute> newAttribute(MFn::Type kind, const MString& fullName,
     return attribute;
 }
 
-bool matchesDataType(const MObject& data, MFnData::Type type) {
-    if (data.isNull() || type == MFnData::kAny) return true;
-    if (type == MFnData::kMesh) return data.apiType() == MFn::kMeshData;
-    if (type == MFnData::kDynArrayAttrs) return data.apiType() == MFn::kDynArrayAttrsData;
-    return false;
-}
-
 bool supportedNumericType(MFnNumericData::Type type) {
     return mayaStandin::detail::isIntegerType(type) || type == MFnNumericData::kFloat ||
            type == MFnNumericData::kDouble;
@@ -157,11 +150,6 @@ MFnTypedAttribute::~MFnTypedAttribute() = default;
 MFn::Type MFnTypedAttribute::type() const { return MFn::kTypedAttribute; }
 
 MObject MFnTypedAttribute::create(const MString& fullName, const MString& briefName, MFnData::Type type,
-                                  MStatus* ReturnStatus) {
-    return create(fullName, briefName, type, MObject::kNullObj, ReturnStatus);
-}
-
-MObject MFnTypedAttribute::create(const MString& fullName, const MString& briefName, MFnData::Type type,
                                   const MObject& defaultData, MStatus* ReturnStatus) {
     MStatus status;
     if (injectedFault("MFnTypedAttribute::create", status)) {
@@ -169,7 +157,7 @@ MObject MFnTypedAttribute::create(const MString& fullName, const MString& briefN
         return MObject();
     }
     if (fullName.length() == 0 || type <= MFnData::kInvalid || type >= MFnData::kLast ||
-        !matchesDataType(defaultData, type)) {
+        !mayaStandin::detail::matchesDataType(defaultData, type)) {
         setStatus(ReturnStatus, MS::kInvalidParameter);
         return MObject();
     }
@@ -197,7 +185,7 @@ MStatus MFnTypedAttribute::setDefault(const MObject& defaultData) {
     MStatus status;
     Attribute* a = attachedAttribute(object_, MFn::kTypedAttribute, &status);
     if (!a) return status;
-    if (!matchesDataType(defaultData, a->dataType)) return MS::kInvalidParameter;
+    if (!mayaStandin::detail::matchesDataType(defaultData, a->dataType)) return MS::kInvalidParameter;
     a->defaultData = defaultData;
     return MS::kSuccess;
 }

@@ -12,9 +12,10 @@
 #include <maya/MVector.h>
 #include <mayaStandin/host.h>
 
+#include "faultTable.h"
+
 #include <algorithm>
 #include <cstring>
-#include <list>
 
 // ---- MStatus
 
@@ -179,50 +180,41 @@ MObject MFnBase::object(MStatus* ReturnStatus) const {
 namespace mayaStandin {
 namespace {
 
-struct Fault {
-    std::string name;
-    MStatus::MStatusCode code;
-    int skip;
-};
-
-std::mutex faultMutex;
-std::list<Fault> faults;
-std::atomic<bool> anyFault{false};
+// Every devkit call that checks for an armed fault; a check added to another call adds its name here.
+standinFaults::FaultTable& faults() {
+    static auto* table = new standinFaults::FaultTable({
+        "MDataBlock::inputValue",
+        "MDataBlock::outputValue",
+        "MDataHandle::set",
+        "MFnArrayAttrsData::create",
+        "MFnArrayAttrsData::getVectorData",
+        "MFnArrayAttrsData::vectorArray",
+        "MFnAttribute::setKeyable",
+        "MFnDependencyNode::findPlug",
+        "MFnMesh::MFnMesh",
+        "MFnMesh::getPoints",
+        "MFnMesh::getTriangles",
+        "MFnPlugin::deregisterNode",
+        "MFnPlugin::registerNode",
+        "MFnTypedAttribute::create",
+        "MPlug::getValue",
+        "MPxNode::addAttribute",
+    });
+    return *table;
+}
 
 }  // namespace
 
-void failCall(const std::string& callName, MStatus::MStatusCode code, int skip) {
-    std::lock_guard<std::mutex> lock(faultMutex);
-    faults.push_back(Fault{callName, code, std::max(skip, 0)});
-    anyFault = true;
-}
+void failCall(const std::string& callName, MStatus::MStatusCode code, int skip) { faults().arm(callName, code, skip); }
 
-void clearFaults() {
-    std::lock_guard<std::mutex> lock(faultMutex);
-    faults.clear();
-    anyFault = false;
-}
+void clearFaults() { faults().clear(); }
 
 namespace detail {
 
 bool injectedFault(const char* callName, MStatus& status) {
-    if (!anyFault) return false;
-    std::lock_guard<std::mutex> lock(faultMutex);
-    bool fired = false;
-    for (auto it = faults.begin(); it != faults.end();) {
-        if (it->name != callName) {
-            ++it;
-        } else if (it->skip > 0) {
-            --it->skip;
-            ++it;
-        } else {
-            if (!fired) status = it->code;
-            fired = true;
-            it = faults.erase(it);
-        }
-    }
-    anyFault = !faults.empty();
-    return fired;
+    const std::optional<long long> code = faults().take(callName);
+    if (code) status = static_cast<MStatus::MStatusCode>(*code);
+    return code.has_value();
 }
 
 void hostError(const std::string& message) { std::cerr << "mayaStandin: " << message << std::endl; }

@@ -13,6 +13,19 @@ using mayaStandin::detail::injectedFault;
 using mayaStandin::detail::MeshData;
 using mayaStandin::detail::setStatus;
 
+namespace mayaStandin {
+namespace detail {
+
+bool matchesDataType(const MObject& data, MFnData::Type type) {
+    if (data.isNull() || type == MFnData::kAny) return true;
+    if (type == MFnData::kMesh) return data.apiType() == MFn::kMeshData;
+    if (type == MFnData::kDynArrayAttrs) return data.apiType() == MFn::kDynArrayAttrsData;
+    return false;
+}
+
+}  // namespace detail
+}  // namespace mayaStandin
+
 MFnData::MFnData() = default;
 MFnData::~MFnData() = default;
 MFn::Type MFnData::type() const { return MFn::kData; }
@@ -65,9 +78,11 @@ MFnMesh::MFnMesh(const MObject& object, MStatus* ReturnStatus) {
 MFnMesh::~MFnMesh() = default;
 MFn::Type MFnMesh::type() const { return MFn::kMeshData; }
 
-MObject MFnMesh::create(int numVertices, int numPolygons, const MFloatPointArray& vertexArray,
-                        const MIntArray& polygonCounts, const MIntArray& polygonConnects, MObject parentOrOwner,
-                        MStatus* ReturnStatus) {
+namespace {
+
+// The counts agree with the arrays, every polygon has three corners or more and every corner is a vertex.
+bool consistentMesh(int numVertices, int numPolygons, const MFloatPointArray& vertexArray,
+                    const MIntArray& polygonCounts, const MIntArray& polygonConnects) {
     bool valid = numVertices >= 0 && numPolygons >= 0 &&
                  static_cast<unsigned int>(numVertices) == vertexArray.length() &&
                  static_cast<unsigned int>(numPolygons) == polygonCounts.length();
@@ -79,7 +94,15 @@ MObject MFnMesh::create(int numVertices, int numPolygons, const MFloatPointArray
     valid = valid && corners == static_cast<long long>(polygonConnects.length());
     for (unsigned int c = 0; valid && c < polygonConnects.length(); ++c)
         if (polygonConnects[c] < 0 || polygonConnects[c] >= numVertices) valid = false;
+    return valid;
+}
 
+}  // namespace
+
+MObject MFnMesh::create(int numVertices, int numPolygons, const MFloatPointArray& vertexArray,
+                        const MIntArray& polygonCounts, const MIntArray& polygonConnects, MObject parentOrOwner,
+                        MStatus* ReturnStatus) {
+    bool valid = consistentMesh(numVertices, numPolygons, vertexArray, polygonCounts, polygonConnects);
     MeshData* owner = nullptr;
     if (!parentOrOwner.isNull()) {
         owner = Access::as<MeshData>(parentOrOwner, MFn::kMeshData);

@@ -152,6 +152,9 @@ Node* liveNodeOf(const MObject& object);
 bool isNodeKind(MFn::Type kind);
 bool belongsTo(const Attribute& attribute, const Node& node);
 
+// Typed storage: null data, or data of the attribute's type (any, for kAny).
+bool matchesDataType(const MObject& data, MFnData::Type type);
+
 // Numeric storage.
 bool isIntegerType(MFnNumericData::Type type);
 double readNumber(const Value& value, const Attribute& attribute);

@@ -5,6 +5,7 @@
 #include <maya/M3dView.h>
 #include <mayaStandin/host.h>
 
+#include <GL/gl.h>
 #include <GL/osmesa.h>
 
 M3dView::M3dView() : viewport_(nullptr) {}

@@ -2,7 +2,6 @@
 #define _M3dView
 
 #include <maya/MStatus.h>
-#include <GL/gl.h>
 
 class M3dView {
 public:

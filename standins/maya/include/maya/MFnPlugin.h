@@ -28,9 +28,11 @@ private:
     MString version_;
 };
 
-// Entry points every plug-in defines; the host looks them up by name.
-__attribute__((visibility("default"))) MStatus initializePlugin(MObject obj);
-__attribute__((visibility("default"))) MStatus uninitializePlugin(MObject obj);
+// Entry points every plug-in defines; the host looks them up by name. Declared
+// plain, as older devkits do: a plug-in built with hidden visibility exports them
+// itself.
+MStatus initializePlugin(MObject obj);
+MStatus uninitializePlugin(MObject obj);
 
 // As in the devkit, the one source file of a plug-in that includes this header
 // also defines the exported API version text.

@@ -13,9 +13,7 @@ public:
     virtual MFn::Type type() const;
 
     MObject create(const MString& fullName, const MString& briefName, MFnData::Type type,
-                   MStatus* ReturnStatus = NULL);
-    MObject create(const MString& fullName, const MString& briefName, MFnData::Type type,
-                   const MObject& defaultData, MStatus* ReturnStatus = NULL);
+                   const MObject& defaultData = MObject::kNullObj, MStatus* ReturnStatus = NULL);
 
     MFnData::Type attrType(MStatus* ReturnStatus = NULL) const;
     MStatus getDefault(MObject& defaultData);

@@ -35,6 +35,18 @@ struct Access;
 class Viewport;
 }
 
+// Plain arrays, global as in the devkit: they clash with the structs of the same
+// names in CUDA's vector_types.h, so no source can include both.
+typedef short short2[2];
+typedef short short3[3];
+typedef int int2[2];
+typedef int int3[3];
+typedef float float2[2];
+typedef float float3[3];
+typedef double double2[2];
+typedef double double3[3];
+typedef double double4[4];
+
 typedef void* (*MCreatorFunction)();
 typedef MStatus (*MInitializeFunction)();
 

@@ -71,8 +71,11 @@ private:
     M3dView view_;
 };
 
-// Fault injection: the (skip+1)-th next call of the named API function fails once
-// with the given code. Names are "Class::method", e.g. "MFnMesh::getPoints".
+// Fault injection. Names are "Class::method", e.g. "MFnMesh::getPoints". An armed
+// fault counts the calls of its function made after it was armed and fails the
+// (skip+1)-th with its code, once. When several fire on one call, the one armed
+// first gives the call its status; all that fired are spent. A name that no call
+// checks is refused with std::invalid_argument.
 void failCall(const std::string& callName, MStatus::MStatusCode code = MStatus::kFailure, int skip = 0);
 void clearFaults();
 

@@ -1,0 +1,43 @@
+#include "internal.h"
+
+#include <maya/MFloatPointArray.h>
+#include <maya/MFnArrayAttrsData.h>
+#include <maya/MFnMesh.h>
+#include <maya/MFnMeshData.h>
+#include <maya/MIntArray.h>
+#include <maya/MVectorArray.h>
+#include <mayaStandin/meshAndPoints.h>
+
+namespace mayaStandin {
+
+MObject meshData(const float* xyz, std::size_t vertexCount, const std::vector<int>& polygonCounts,
+                 const std::vector<int>& polygonConnects, MStatus* status) {
+    MFloatPointArray points;
+    for (std::size_t v = 0; v < vertexCount; ++v)
+        points.append(MFloatPoint(xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]));
+    const MIntArray counts(polygonCounts.data(), static_cast<unsigned int>(polygonCounts.size()));
+    const MIntArray connects(polygonConnects.data(), static_cast<unsigned int>(polygonConnects.size()));
+    MStatus made;
+    MFnMeshData dataFn;
+    MObject data = dataFn.create(&made);
+    if (made)
+        MFnMesh().create(static_cast<int>(vertexCount), static_cast<int>(polygonCounts.size()), points, counts,
+                         connects, data, &made);
+    detail::setStatus(status, made);
+    return data;
+}
+
+std::vector<std::array<double, 3>> recordPositions(const MObject& record, MStatus* status) {
+    std::vector<std::array<double, 3>> positions;
+    MStatus read;
+    MFnArrayAttrsData recordFn(record, &read);
+    if (read) {
+        const MVectorArray channel = recordFn.getVectorData("position", &read);
+        for (unsigned int i = 0; read && i < channel.length(); ++i)
+            positions.push_back({channel[i].x, channel[i].y, channel[i].z});
+    }
+    detail::setStatus(status, read);
+    return positions;
+}
+
+}  // namespace mayaStandin
