@@ -1,12 +1,9 @@
 // One whole compute of the scatter node through the host, its stages one by one, and the primitives it cannot avoid.
 #include <benchmark/benchmark.h>
 
-#include <maya/MFloatPointArray.h>
 #include <maya/MFnArrayAttrsData.h>
-#include <maya/MFnMesh.h>
-#include <maya/MFnMeshData.h>
-#include <maya/MIntArray.h>
 #include <mayaStandin/host.h>
+#include <mayaStandin/meshAndPoints.h>
 
 #include <cstdio>
 #include <map>
@@ -21,19 +18,8 @@ const float kRadius = 0.05f;
 
 MObject meshData(const ScatterMesh& mesh)
 {
-    MFloatPointArray points;
-    for (size_t i = 0; i < mesh.points.size(); i += 3)
-        points.append(MFloatPoint(mesh.points[i], mesh.points[i + 1], mesh.points[i + 2]));
-    MIntArray counts, connects;
-    for (size_t t = 0; t < mesh.triangleVertices.size() / 3; ++t)
-        counts.append(3);
-    for (int v : mesh.triangleVertices)
-        connects.append(v);
-    MFnMeshData dataFn;
-    MObject data = dataFn.create();
-    MFnMesh meshFn;
-    meshFn.create(static_cast<int>(points.length()), static_cast<int>(counts.length()), points, counts, connects, data);
-    return data;
+    const std::vector<int> counts(mesh.triangleVertices.size() / 3, 3);
+    return mayaStandin::meshData(mesh.points.data(), mesh.points.size() / 3, counts, mesh.triangleVertices);
 }
 
 const ScatterMesh& meshOf(int triangles)

@@ -12,7 +12,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "kernels/cellGrid.h"
 #include "support/scatterHarness.h"
 
 namespace pointChecks {
@@ -106,8 +105,8 @@ inline std::string brokenPromise(const Mesh& mesh, float radius, const Box* box,
     };
     std::unordered_map<Cell, size_t, CellHash> pointInCell;
     for (size_t i = 0; i < points.size(); ++i) {
-        Cell cell;
-        harness::cellOf(grid, points[i], cell.c);
+        const CellCoordinates at = harness::cellOf(grid, points[i]);
+        const Cell cell = {{at.x, at.y, at.z}};
         const auto placed = pointInCell.emplace(cell, i);
         if (!placed.second) {
             why << "points " << placed.first->second << " and " << i << " share cell (" << cell.c[0] << ", "
@@ -116,8 +115,8 @@ inline std::string brokenPromise(const Mesh& mesh, float radius, const Box* box,
         }
     }
     for (size_t i = 0; i < points.size(); ++i) {
-        Cell cell;
-        harness::cellOf(grid, points[i], cell.c);
+        const CellCoordinates at = harness::cellOf(grid, points[i]);
+        const Cell cell = {{at.x, at.y, at.z}};
         for (int dx = -1; dx <= 1; ++dx)
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dz = -1; dz <= 1; ++dz) {

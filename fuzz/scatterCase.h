@@ -2,7 +2,7 @@
 // stand-in host, and the result held to what the node promises. Shared by the fuzzer and the regression test.
 #pragma once
 
-#include <cudaStandin.h>
+#include <cudaStandinControls.h>
 
 #include <maya/MFnArrayAttrsData.h>
 #include <mayaStandin/host.h>

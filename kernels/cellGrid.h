@@ -13,8 +13,6 @@ constexpr int kSlotsPerBucket = 5;
 constexpr unsigned int kNoSample = 0xFFFFFFFFu;
 // Cell coordinates modulo 3 on three axes; cells of one phase are never neighbours.
 constexpr int kPhaseCount = 27;
-// Each cell offers at most this many of its candidates, one per pass.
-constexpr int kPassCount = 5;
 
 // Rounds toward minus infinity into the int range, saturating as the GPU's conversion does (NaN gives 0),
 // so that out-of-range values behave the same in both builds.

@@ -28,4 +28,10 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
                                      unsigned int* const* tabAddress, unsigned int* const* tabSamples,
                                      unsigned int stepZ, unsigned int stepY, short t, float r, const float* x,
                                      const float* y, const float* z, const unsigned int* pointCellIds,
-                                     const unsigned int* map, unsigned int hashTableSize, int randomsNumber);
+                                     const unsigned int* map, unsigned int hashTableSize, int randomsNumber,
+                                     bool strictRadius);
+
+// Collection of the accepted samples.
+__global__ void flattenSamples(unsigned int* const* tabSamples, unsigned int hashTableSize, unsigned int* samples);
+__global__ void gatherSamples(const unsigned int* samples, unsigned int sampleCount, const float* x, const float* y,
+                              const float* z, float* points);

@@ -55,10 +55,36 @@ __device__ inline unsigned int slotOf(unsigned int* const* tabKeys, unsigned int
     return slot;
 }
 
-// Whether the cell with key `nkey` holds a sample within r of (px, py, pz). Only the filled slots of its bucket are
+// A candidate and the sample positions it is measured against.
+struct Probe {
+    float px, py, pz;
+    float r;
+    const float* x;
+    const float* y;
+    const float* z;
+};
+
+// Exact: measured in double, so that with a strict radius no pair ends up closer than r through rounding.
+template <bool Exact>
+__device__ bool tooClose(const Probe& p, unsigned int q)
+{
+    if (!Exact) {
+        const float ddy = p.y[q] - p.py;
+        const float ddx = p.x[q] - p.px;
+        const float ddz = p.z[q] - p.pz;
+        const float dist = sqrtf(ddy * ddy + ddx * ddx + ddz * ddz);
+        return p.r >= dist;
+    }
+    const double ddy = static_cast<double>(p.y[q]) - p.py;
+    const double ddx = static_cast<double>(p.x[q]) - p.px;
+    const double ddz = static_cast<double>(p.z[q]) - p.pz;
+    return ddy * ddy + ddx * ddx + ddz * ddz <= static_cast<double>(p.r) * p.r;
+}
+
+// Whether the cell with key `nkey` holds a sample too close to the candidate. Only the filled slots of its bucket are
 // searched, so an empty slot's key 0 never matches.
-__device__ bool sampleWithin(const TableRefs& table, unsigned int nkey, float px, float py, float pz, float r,
-                             const float* x, const float* y, const float* z)
+template <bool Exact>
+__device__ bool sampleTooClose(const TableRefs& table, unsigned int nkey, const Probe& probe)
 {
     const unsigned int nb = nkey % table.hashTableSize;
     const unsigned int count = table.bucketIndex[nb];
@@ -69,28 +95,47 @@ __device__ bool sampleWithin(const TableRefs& table, unsigned int nkey, float px
     if (s == filled)
         return false;
     const unsigned int q = table.tabSamples[s][nb];
-    if (q == kNoSample)
-        return false;
-    const float ddy = y[q] - py;
-    const float ddx = x[q] - px;
-    const float ddz = z[q] - pz;
-    const float dist = sqrtf(ddy * ddy + ddx * ddx + ddz * ddz);
-    return r >= dist;
+    return q != kNoSample && tooClose<Exact>(probe, q);
 }
 
-// Whether a sample of one of the 26 neighbouring cells lies within r of the candidate. Keys wrap at 32 bits: a step
-// across the end of a row reaches a cell at least three cells away, whose sample can never be that close.
-__device__ bool neighbourWithin(const TableRefs& table, unsigned int key, unsigned int stepZ, unsigned int stepY,
-                                float px, float py, float pz, float r, const float* x, const float* y, const float* z)
+// The key of the cell at offset (dx, dy, dz), in 32-bit arithmetic that wraps: past the end of a row it names some
+// other cell, whose sample rejects the candidate only if it truly lies within r.
+__device__ inline unsigned int keyAt(unsigned int key, int dx, int dy, int dz, unsigned int stepZ, unsigned int stepY)
+{
+    return key + static_cast<unsigned int>(dz) * stepZ + static_cast<unsigned int>(dy) * stepY +
+           static_cast<unsigned int>(dx);
+}
+
+// Whether a sample of one of the 26 neighbouring cells is too close.
+template <bool Exact>
+__device__ bool neighbourTooClose(const TableRefs& table, unsigned int key, unsigned int stepZ, unsigned int stepY,
+                                  const Probe& probe)
 {
     for (int dy = -1; dy <= 1; ++dy)
         for (int dz = -1; dz <= 1; ++dz)
             for (int dx = -1; dx <= 1; ++dx) {
-                const unsigned int nkey = key + static_cast<unsigned int>(dz) * stepZ +
-                                          static_cast<unsigned int>(dy) * stepY + static_cast<unsigned int>(dx);
-                if (nkey != key && sampleWithin(table, nkey, px, py, pz, r, x, y, z))
+                const unsigned int nkey = keyAt(key, dx, dy, dz, stepZ, stepY);
+                if (nkey != key && sampleTooClose<Exact>(table, nkey, probe))
                     return true;
             }
+    return false;
+}
+
+// The cells two steps away on one axis, then on two, then on three, the nearest first: with the 26 neighbours, every
+// cell that can hold a point closer than r. The far corners' points are r apart only in exact arithmetic, and a point
+// near a cell's face may be filed in the next cell, so they are tested too. Other cells of the phase, decided in the
+// same launch, lie three cells away on some axis, more than r: the result does not depend on timing.
+__device__ bool farNeighbourTooClose(const TableRefs& table, unsigned int key, unsigned int stepZ, unsigned int stepY,
+                                     const Probe& probe)
+{
+    for (int farAxes = 1; farAxes <= 3; ++farAxes)
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dz = -2; dz <= 2; ++dz)
+                for (int dx = -2; dx <= 2; ++dx) {
+                    if ((dx * dx == 4) + (dy * dy == 4) + (dz * dz == 4) == farAxes &&
+                        sampleTooClose<true>(table, keyAt(key, dx, dy, dz, stepZ, stepY), probe))
+                        return true;
+                }
     return false;
 }
 
@@ -102,7 +147,8 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
                                      unsigned int* const* tabAddress, unsigned int* const* tabSamples,
                                      unsigned int stepZ, unsigned int stepY, short t, float r, const float* x,
                                      const float* y, const float* z, const unsigned int* pointCellIds,
-                                     const unsigned int* map, unsigned int hashTableSize, int randomsNumber)
+                                     const unsigned int* map, unsigned int hashTableSize, int randomsNumber,
+                                     bool strictRadius)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
     if (i >= cellCount)
@@ -123,7 +169,11 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
         return;  // the cell has no candidate number t
     const unsigned int cand = map[a];
     const TableRefs table = {bucketIndex, tabKeys, tabSamples, hashTableSize};
-    if (neighbourWithin(table, key, stepZ, stepY, x[cand], y[cand], z[cand], r, x, y, z))
+    const Probe probe = {x[cand], y[cand], z[cand], r, x, y, z};
+    const bool rejected = strictRadius ? neighbourTooClose<true>(table, key, stepZ, stepY, probe) ||
+                                             farNeighbourTooClose(table, key, stepZ, stepY, probe)
+                                       : neighbourTooClose<false>(table, key, stepZ, stepY, probe);
+    if (rejected)
         return;
     tabSamples[slot][bucket] = cand;
 }

@@ -6,6 +6,7 @@
 #include <thrust/device_vector.h>
 #include <thrust/functional.h>
 #include <thrust/reduce.h>
+#include <thrust/remove.h>
 #include <thrust/scan.h>
 #include <thrust/sequence.h>
 #include <thrust/sort.h>
@@ -129,41 +130,46 @@ ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCa
 ScatterStatus choosePoints(CandidateArrays& c, const ScatterGrid& grid, const ScatterSettings& settings,
                            SortedCandidates& sorted, CellTable& table, PhaseRuns& phases)
 {
-    for (int t = 0; t < kPassCount; ++t) {
+    // The phase runs do not change from launch to launch: read once, not before every launch.
+    std::vector<unsigned int> cellCountInPhase(kPhaseCount), phaseEnd(kPhaseCount);
+    thrust::copy(phases.cellCountInPhase.begin(), phases.cellCountInPhase.end(), cellCountInPhase.begin());
+    thrust::copy(phases.phaseEnd.begin(), phases.phaseEnd.end(), phaseEnd.begin());
+    for (int t = 0; t < settings.passes; ++t) {
         for (int p = 0; p < kPhaseCount; ++p) {
-            const unsigned int cellCount = phases.cellCountInPhase[p];
-            const unsigned int rangeStart = p == 0 ? 0u : static_cast<unsigned int>(phases.phaseEnd[p - 1]);
+            const unsigned int cellCount = cellCountInPhase[p];
+            const unsigned int rangeStart = p == 0 ? 0u : phaseEnd[p - 1];
             // A failure is reported as before, but the host application lives on with its scene.
             if (!launchChecked({"chooseSamplesInCells", nullptr, blocksFor(cellCount, 32), 32}, chooseSamplesInCells,
                                raw(phases.cells), rangeStart, cellCount, raw(table.bucketCounts), raw(table.tabKeys),
                                raw(table.tabAddress), raw(table.tabSamples), static_cast<unsigned int>(grid.stepZ),
                                static_cast<unsigned int>(grid.stepY), static_cast<short>(t), settings.radius, raw(c.x),
-                               raw(c.y), raw(c.z), raw(c.cellId), raw(sorted.map), table.hashTableSize, c.count))
+                               raw(c.y), raw(c.z), raw(c.cellId), raw(sorted.map), table.hashTableSize, c.count,
+                               settings.strictRadius))
                 return ScatterStatus::failed;
         }
     }
     return ScatterStatus::ok;
 }
 
-// Accepted samples in table order: buckets ascending, slots ascending within a bucket.
-void collectSamples(CandidateArrays& c, CellTable& table, ScatterResult& result)
+// Accepted samples in table order, collected on the device: only they travel to the host.
+ScatterStatus collectSamples(CandidateArrays& c, CellTable& table, ScatterResult& result)
 {
-    std::vector<std::vector<unsigned int>> hostSamples(kSlotsPerBucket);
-    for (int s = 0; s < kSlotsPerBucket; ++s) {
-        hostSamples[s].resize(table.hashTableSize);
-        thrust::copy(table.slotSamples[s].begin(), table.slotSamples[s].end(), hostSamples[s].begin());
-    }
-    std::vector<float> hostX(c.count), hostY(c.count), hostZ(c.count);
-    thrust::copy(c.x.begin(), c.x.end(), hostX.begin());
-    thrust::copy(c.y.begin(), c.y.end(), hostY.begin());
-    thrust::copy(c.z.begin(), c.z.end(), hostZ.begin());
-    for (unsigned int bucket = 0; bucket < table.hashTableSize; ++bucket) {
-        for (int slot = 0; slot < kSlotsPerBucket; ++slot) {
-            const unsigned int idx = hostSamples[slot][bucket];
-            if (idx != kNoSample)
-                result.points.insert(result.points.end(), {hostX[idx], hostY[idx], hostZ[idx]});
-        }
-    }
+    const long long slots = static_cast<long long>(table.hashTableSize) * kSlotsPerBucket;
+    thrust::device_vector<unsigned int> samples(slots);
+    if (!launchChecked({"flattenSamples", "Failed to launch flattenSamples kernel, error code: ",
+                        blocksFor(slots, 64), 64},
+                       flattenSamples, raw(table.tabSamples), table.hashTableSize, raw(samples)))
+        return ScatterStatus::failed;
+    samples.erase(thrust::remove(samples.begin(), samples.end(), kNoSample), samples.end());
+    const unsigned int sampleCount = static_cast<unsigned int>(samples.size());
+    thrust::device_vector<float> points(3 * static_cast<size_t>(sampleCount));
+    if (!launchChecked({"gatherSamples", "Failed to launch gatherSamples kernel, error code: ",
+                        blocksFor(sampleCount, 64), 64},
+                       gatherSamples, raw(samples), sampleCount, raw(c.x), raw(c.y), raw(c.z), raw(points)))
+        return ScatterStatus::failed;
+    result.points.resize(points.size());
+    thrust::copy(points.begin(), points.end(), result.points.begin());
+    return ScatterStatus::ok;
 }
 
 CellTableView cellTableViewOf(const CandidateArrays& c, const SortedCandidates& sorted, const CellTable& table)
@@ -195,7 +201,9 @@ ScatterStatus selectSamples(CandidateArrays& candidates, const ScatterGrid& grid
     if (status != ScatterStatus::ok)
         return status;
     observer.selectionDone();
-    collectSamples(candidates, table, result);
-    observer.samplesReady(result);
-    return ScatterStatus::ok;
+    phases = PhaseRuns();  // the runs' memory goes back before the collection takes its own
+    status = collectSamples(candidates, table, result);
+    if (status == ScatterStatus::ok)
+        observer.samplesReady(result);
+    return status;
 }

@@ -199,6 +199,23 @@ void meshBounds(const ScatterMesh& mesh, float lo[3], float hi[3])
     }
 }
 
+// Controls that reach the compute through a connection are not held to the attributes' limits.
+ScatterStatus checkControls(const ScatterSettings& settings)
+{
+    if (settings.candidateCount < kMinCandidateCount || settings.candidateCount > kMaxCandidateCount) {
+        std::cerr << "ERROR candidateCount " << settings.candidateCount << " is outside " << kMinCandidateCount << ".."
+                  << kMaxCandidateCount << ", the most candidates the cell table can number with 32-bit indices"
+                  << "; no points computed" << std::endl;
+        return ScatterStatus::failed;
+    }
+    if (settings.passes < kMinPassCount || settings.passes > kMaxPassCount) {
+        std::cerr << "ERROR passes " << settings.passes << " is outside " << kMinPassCount << ".." << kMaxPassCount
+                  << "; no points computed" << std::endl;
+        return ScatterStatus::failed;
+    }
+    return ScatterStatus::ok;
+}
+
 }  // namespace
 
 ScatterStatus planGrid(const ScatterMesh& mesh, const ScatterSettings& settings, ScatterGrid& grid)
@@ -243,7 +260,9 @@ ScatterStatus drawRandoms(const ScatterSettings& settings, RandomSource& randoms
     if (failedAt(randoms.generator.create() != CURAND_STATUS_SUCCESS, __LINE__))
         return ScatterStatus::failed;
     const curandGenerator_t generator = randoms.generator.get();
-    if (failedAt(curandSetPseudoRandomGeneratorSeed(generator, settings.seed) != CURAND_STATUS_SUCCESS, __LINE__))
+    // Any int is a seed; negative ones are taken modulo 2^32.
+    const unsigned long long seed = static_cast<unsigned int>(settings.seed);
+    if (failedAt(curandSetPseudoRandomGeneratorSeed(generator, seed) != CURAND_STATUS_SUCCESS, __LINE__))
         return ScatterStatus::failed;
     if (failedAt(curandGenerateUniform(generator, randoms.buffer.floats(), count) != CURAND_STATUS_SUCCESS, __LINE__))
         return ScatterStatus::failed;
@@ -325,7 +344,9 @@ ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& sett
     result = ScatterResult();
 
     DeviceMesh surface;
-    ScatterStatus status = uploadPoints(mesh, surface);
+    ScatterStatus status = checkControls(settings);
+    if (status == ScatterStatus::ok)
+        status = uploadPoints(mesh, surface);
     if (status == ScatterStatus::ok)
         status = uploadTriangles(mesh, surface);
     if (status != ScatterStatus::ok || surface.triCount == 0)
@@ -345,6 +366,17 @@ ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& sett
         return status;
     watch.candidatesReady(candidateViewOf(candidates, grid));
     return selectSamples(candidates, grid, settings, result, watch);
+}
+
+CellCoordinates cellOf(const ScatterGrid& grid, float x, float y, float z)
+{
+    return {cellCoordinate(x - grid.minX, grid.cellSize), cellCoordinate(y - grid.minY, grid.cellSize),
+            cellCoordinate(z - grid.minZ, grid.cellSize)};
+}
+
+unsigned int cellKeyOf(const ScatterGrid& grid, const CellCoordinates& cell)
+{
+    return cellKey(cell.x, cell.y, cell.z, grid.stepZ, grid.stepY);
 }
 
 template <typename T>

@@ -10,6 +10,13 @@
 
 constexpr int kDefaultCandidateCount = 1000000;
 constexpr int kDefaultSeed = 1234;
+constexpr int kDefaultPassCount = 5;
+// Limits of the controls. The cell table numbers its buckets with 32 bits, four per occupied cell, and every
+// candidate may occupy a cell of its own.
+constexpr int kMinCandidateCount = 1000;
+constexpr int kMaxCandidateCount = 1073741823;
+constexpr int kMinPassCount = 1;
+constexpr int kMaxPassCount = 1000;
 
 struct ScatterMesh {
     std::vector<float> points;          // x, y, z per vertex, object space
@@ -21,6 +28,8 @@ struct ScatterSettings {
     GridBox box = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f};  // all zero: unset, the mesh's own bounds
     int candidateCount = kDefaultCandidateCount;
     int seed = kDefaultSeed;
+    int passes = kDefaultPassCount;  // how many times each still-empty cell offers its next candidate
+    bool strictRadius = false;       // test every cell that can hold a point closer than the radius, not just the 26
 };
 
 struct ScatterResult {
@@ -49,6 +58,15 @@ struct ScatterGrid {
     int stepZ = 1;
     int stepY = 1;
 };
+
+// A cell by its coordinates along x, y and z.
+struct CellCoordinates {
+    int x = 0, y = 0, z = 0;
+};
+
+// The cell a point is filed in, and a cell's key, as the kernels compute them.
+CellCoordinates cellOf(const ScatterGrid& grid, float x, float y, float z);
+unsigned int cellKeyOf(const ScatterGrid& grid, const CellCoordinates& cell);
 
 struct AreaView {
     DeviceArray<float> cumulativeArea;  // inclusive prefix sum of the triangle areas (three entries per triangle)

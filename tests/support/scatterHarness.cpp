@@ -1,17 +1,15 @@
 #include "scatterHarness.h"
 
-#include <cudaStandin.h>
 #include <mayaStandin/meshAndPoints.h>
 
-#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-
-#include "kernels/cellGrid.h"
+#include <stdexcept>
 
 namespace harness {
 
@@ -130,11 +128,21 @@ MObject meshData(const Mesh& mesh, MStatus* status)
                                  mesh.connects, status);
 }
 
+namespace {
+
+void check(const MStatus& status, const std::string& what)
+{
+    if (status != MS::kSuccess)
+        throw std::runtime_error(what + ": " + status.errorString().asChar());
+}
+
+}  // namespace
+
 ScatterNode::ScatterNode()
 {
     MStatus status;
     node_ = mayaStandin::createNode("kyScatterPoints", &status);
-    EXPECT_EQ(status, MS::kSuccess) << "creating a kyScatterPoints node";
+    check(status, "creating a kyScatterPoints node");
 }
 
 ScatterNode::~ScatterNode()
@@ -150,12 +158,12 @@ MPlug ScatterNode::plug(const std::string& name) const
 void ScatterNode::setMesh(const Mesh& mesh)
 {
     MObject data = meshData(mesh);
-    EXPECT_EQ(plug("inMesh").setValue(data), MS::kSuccess);
+    check(plug("inMesh").setValue(data), "setting inMesh");
 }
 
 void ScatterNode::setRadius(float radius)
 {
-    EXPECT_EQ(plug("radius").setValue(radius), MS::kSuccess);
+    check(plug("radius").setValue(radius), "setting radius");
 }
 
 void ScatterNode::setBox(const Box& box)
@@ -163,8 +171,8 @@ void ScatterNode::setBox(const Box& box)
     const char* minNames[3] = {"boundingBoxMinX", "boundingBoxMinY", "boundingBoxMinZ"};
     const char* maxNames[3] = {"boundingBoxMaxX", "boundingBoxMaxY", "boundingBoxMaxZ"};
     for (int axis = 0; axis < 3; ++axis) {
-        EXPECT_EQ(plug(minNames[axis]).setValue(box.min[axis]), MS::kSuccess);
-        EXPECT_EQ(plug(maxNames[axis]).setValue(box.max[axis]), MS::kSuccess);
+        check(plug(minNames[axis]).setValue(box.min[axis]), std::string("setting ") + minNames[axis]);
+        check(plug(maxNames[axis]).setValue(box.max[axis]), std::string("setting ") + maxNames[axis]);
     }
 }
 
@@ -190,14 +198,7 @@ std::vector<Point> positionsOf(const MObject& record)
     return points;
 }
 
-CapturedOutput::CapturedOutput()
-{
-    std::cout.flush();
-    std::cerr.flush();
-    fflush(nullptr);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-}
+CapturedOutput::CapturedOutput() : outRedirect_(redirect(STDOUT_FILENO)), errRedirect_(redirect(STDERR_FILENO)) {}
 
 CapturedOutput::~CapturedOutput()
 {
@@ -208,12 +209,39 @@ void CapturedOutput::finish()
 {
     if (!capturing_)
         return;
+    out_ = restore(outRedirect_);
+    err_ = restore(errRedirect_);
+    capturing_ = false;
+}
+
+// C's streams and C++'s write through the same descriptors: flushing both and pointing the descriptor at a file
+// catches everything.
+CapturedOutput::Redirect CapturedOutput::redirect(int fd)
+{
     std::cout.flush();
     std::cerr.flush();
-    fflush(nullptr);
-    out_ = testing::internal::GetCapturedStdout();
-    err_ = testing::internal::GetCapturedStderr();
-    capturing_ = false;
+    std::fflush(nullptr);
+    Redirect r{fd, dup(fd), std::tmpfile()};
+    if (r.saved < 0 || r.file == nullptr)
+        throw std::runtime_error("cannot capture the output streams");
+    dup2(fileno(r.file), fd);
+    return r;
+}
+
+std::string CapturedOutput::restore(Redirect& r)
+{
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    dup2(r.saved, r.fd);
+    close(r.saved);
+    std::string text;
+    std::rewind(r.file);
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, r.file)) > 0;)
+        text.append(buffer, n);
+    std::fclose(r.file);
+    return text;
 }
 
 ScatterMesh scatterMeshOf(const Mesh& mesh)
@@ -241,42 +269,9 @@ ScatterSettings settingsOf(float radius, const Box* box)
     return settings;
 }
 
-void cellOf(const ScatterGrid& grid, const Point& p, int c[3])
+CellCoordinates cellOf(const ScatterGrid& grid, const Point& p)
 {
-    const float corner[3] = {grid.minX, grid.minY, grid.minZ};
-    for (int axis = 0; axis < 3; ++axis)
-        c[axis] = cellCoordinate(p[axis] - corner[axis], grid.cellSize);
-}
-
-unsigned int cellKeyOf(const ScatterGrid& grid, const Point& p)
-{
-    int c[3];
-    cellOf(grid, p, c);
-    return cellKey(c[0], c[1], c[2], grid.stepZ, grid.stepY);
-}
-
-void PluginTest::SetUpTestSuite()
-{
-    CapturedOutput quiet;
-    ASSERT_EQ(mayaStandin::loadPlugin(pluginPath()), MS::kSuccess);
-}
-
-void PluginTest::TearDownTestSuite()
-{
-    CapturedOutput quiet;
-    mayaStandin::unloadPlugin(pluginPath());
-}
-
-void PluginTest::SetUp()
-{
-    baseline_ = cudaStandin::deviceBytesInUse();
-}
-
-void PluginTest::TearDown()
-{
-    cudaStandin::clearFaults();
-    mayaStandin::clearFaults();
-    EXPECT_EQ(cudaStandin::deviceBytesInUse(), baseline_) << "device memory given back";
+    return ::cellOf(grid, p[0], p[1], p[2]);
 }
 
 std::vector<Point> sorted(std::vector<Point> points)

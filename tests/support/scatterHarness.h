@@ -1,4 +1,5 @@
-// Drives the plug-in through the Maya stand-in host the way Maya does, for the node-level tests.
+// Drives the plug-in through the Maya stand-in host the way Maya does, for the node-level tests and the fuzzer.
+// Plain helpers: failures throw std::runtime_error; the GoogleTest fixture is in pluginTest.h.
 #pragma once
 
 #include <maya/MFloatPointArray.h>
@@ -12,9 +13,8 @@
 #include <maya/MVectorArray.h>
 #include <mayaStandin/host.h>
 
-#include <gtest/gtest.h>
-
 #include <array>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -95,7 +95,17 @@ public:
     const std::string& err() const { return err_; }
 
 private:
+    struct Redirect {
+        int fd;
+        int saved;
+        std::FILE* file;
+    };
+    static Redirect redirect(int fd);
+    static std::string restore(Redirect& redirect);
+
     bool capturing_ = true;
+    Redirect outRedirect_;
+    Redirect errRedirect_;
     std::string out_;
     std::string err_;
 };
@@ -105,20 +115,8 @@ private:
 ScatterMesh scatterMeshOf(const Mesh& mesh);
 ScatterSettings settingsOf(float radius, const Box* box = nullptr);
 
-// A point's cell in a compute's grid, by coordinates and by key.
-void cellOf(const ScatterGrid& grid, const Point& p, int c[3]);
-unsigned int cellKeyOf(const ScatterGrid& grid, const Point& p);
-
-// Loads the plug-in once for a test suite; every test must give back each device byte, and leaves no fault armed.
-class PluginTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite();
-    static void TearDownTestSuite();
-    void SetUp() override;
-    void TearDown() override;
-
-    size_t baseline_ = 0;
-};
+// A point's cell in a compute's grid, as the kernels file it.
+CellCoordinates cellOf(const ScatterGrid& grid, const Point& p);
 
 // Points as a sorted list, to compare sets whose order may differ.
 std::vector<Point> sorted(std::vector<Point> points);

@@ -11,7 +11,7 @@
 #include <regex>
 #include <sstream>
 
-#include <cudaStandin.h>
+#include <cudaStandinControls.h>
 
 #include "camera.h"
 #include "errors.h"

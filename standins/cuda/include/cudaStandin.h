@@ -8,6 +8,8 @@
 
 #include <omp.h>
 
+#include "cudaStandinControls.h"
+
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -44,35 +46,6 @@ inline unsigned int atomicSub(unsigned int* address, unsigned int value)
 }
 
 namespace cudaStandin {
-
-// ---------------------------------------------------------------------------------------------------------------
-// Controls for tests. An armed fault counts the matching calls made after it was armed and fails the (skip + 1)-th
-// once; later calls succeed again. When several fire on one call, the one armed first gives the call its error; all
-// that fired are spent. Arming a kernel or cuRAND call that the stand-in does not check throws std::invalid_argument.
-void setDeviceMemory(std::size_t totalBytes);  // the simulated device's total memory; default 80 GiB
-std::size_t deviceMemoryTotal();
-std::size_t deviceBytesInUse();                // cudaMalloc buffers and Thrust device vectors still held
-std::size_t devicePeakBytesInUse();
-void resetPeakBytesInUse();
-// Any kernel the product launches, named as its launch names it.
-void failNextLaunch(const std::string& kernelName, cudaError_t error = cudaErrorLaunchFailure, int skip = 0);
-void failMemGetInfo(cudaError_t error = cudaErrorInitializationError, int skip = 0);
-// What the (skip + 1)-th query that answers reports as free; a failed query is not counted.
-void setFreeMemoryForQuery(std::size_t freeBytes, int skip = 0);
-void failMalloc(cudaError_t error = cudaErrorMemoryAllocation, int skip = 0);
-void failFree(cudaError_t error = cudaErrorInvalidValue, int skip = 0);
-// The (skip + 1)-th Thrust device allocation, of a vector or of a primitive's temporary storage, fails: bad_alloc.
-void failDeviceVectorAllocation(int skip = 0);
-int deviceVectorAllocationCount();  // Thrust device allocations asked for since the last clearLaunchCounts()
-// cuRAND calls pass through the stand-in on their way to the real library, where curandCreateGenerator makes the
-// host generator (the device generator's sequence, in host memory). An armed call, named as the function
-// ("curandCreateGenerator", "curandSetPseudoRandomGeneratorSeed", "curandGenerateUniform",
-// "curandDestroyGenerator"), returns `status` and does nothing.
-void failCurandCall(const std::string& callName, curandStatus_t status = CURAND_STATUS_INTERNAL_ERROR, int skip = 0);
-void clearFaults();
-int launchCount(const std::string& kernelName);  // launches that ran since the last clearLaunchCounts()
-int curandCallCount(const std::string& callName);  // cuRAND calls that reached the stand-in, likewise
-void clearLaunchCounts();
 
 // ---------------------------------------------------------------------------------------------------------------
 // Internals used by the inline code below.

@@ -1,10 +1,14 @@
 // The CUDA runtime calls the plug-in makes, on a simulated device whose memory lives on the host.
 #include <cudaStandin.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,7 +27,67 @@ const std::vector<std::string> kKernelNames = {
     "calculateCellPhase",
     "countCellsInPhases",
     "chooseSamplesInCells",
+    "flattenSamples",
+    "gatherSamples",
 };
+
+// The runtime's errors a caller can meet here, with CUDA's names and texts.
+struct NamedError {
+    cudaError_t code;
+    const char* name;
+    const char* text;
+};
+const NamedError kErrors[] = {
+    {cudaSuccess, "cudaSuccess", "no error"},
+    {cudaErrorInvalidValue, "cudaErrorInvalidValue", "invalid argument"},
+    {cudaErrorMemoryAllocation, "cudaErrorMemoryAllocation", "out of memory"},
+    {cudaErrorInitializationError, "cudaErrorInitializationError", "initialization error"},
+    {cudaErrorInvalidConfiguration, "cudaErrorInvalidConfiguration", "invalid configuration argument"},
+    {cudaErrorInvalidDevicePointer, "cudaErrorInvalidDevicePointer", "invalid device pointer"},
+    {cudaErrorNoDevice, "cudaErrorNoDevice", "no CUDA-capable device is detected"},
+    {cudaErrorInsufficientDriver, "cudaErrorInsufficientDriver",
+     "CUDA driver version is insufficient for CUDA runtime version"},
+    {cudaErrorLaunchOutOfResources, "cudaErrorLaunchOutOfResources", "too many resources requested for launch"},
+    {cudaErrorLaunchTimeout, "cudaErrorLaunchTimeout", "the launch timed out and was terminated"},
+    {cudaErrorIllegalAddress, "cudaErrorIllegalAddress", "an illegal memory access was encountered"},
+    {cudaErrorLaunchFailure, "cudaErrorLaunchFailure", "unspecified launch failure"},
+    {cudaErrorInvalidDeviceFunction, "cudaErrorInvalidDeviceFunction", "invalid device function"},
+    {cudaErrorNoKernelImageForDevice, "cudaErrorNoKernelImageForDevice",
+     "no kernel image is available for execution on the device"},
+    {cudaErrorUnknown, "cudaErrorUnknown", "unknown error"},
+};
+
+const std::pair<curandStatus_t, const char*> kCurandStatuses[] = {
+    {CURAND_STATUS_ALLOCATION_FAILED, "CURAND_STATUS_ALLOCATION_FAILED"},
+    {CURAND_STATUS_NOT_INITIALIZED, "CURAND_STATUS_NOT_INITIALIZED"},
+    {CURAND_STATUS_LAUNCH_FAILURE, "CURAND_STATUS_LAUNCH_FAILURE"},
+    {CURAND_STATUS_INTERNAL_ERROR, "CURAND_STATUS_INTERNAL_ERROR"},
+    {CURAND_STATUS_INITIALIZATION_FAILED, "CURAND_STATUS_INITIALIZATION_FAILED"},
+};
+
+const NamedError* errorOf(cudaError_t code)
+{
+    for (const NamedError& error : kErrors)
+        if (error.code == code)
+            return &error;
+    return nullptr;
+}
+
+cudaError_t errorNamed(const std::string& name)
+{
+    for (const NamedError& error : kErrors)
+        if (name == error.name)
+            return error.code;
+    throw std::invalid_argument("cudaStandin: no runtime error is named '" + name + "'");
+}
+
+curandStatus_t curandStatusNamed(const std::string& name)
+{
+    for (const auto& [code, statusName] : kCurandStatuses)
+        if (name == statusName)
+            return code;
+    throw std::invalid_argument("cudaStandin: no cuRAND status is named '" + name + "'");
+}
 
 const std::vector<std::string> kCurandCalls = {"curandCreateGenerator", "curandSetPseudoRandomGeneratorSeed",
                                               "curandGenerateUniform", "curandDestroyGenerator"};
@@ -73,9 +137,29 @@ cudaError_t takeFault(standinFaults::FaultTable& table, const char* name)
     return static_cast<cudaError_t>(table.take(name).value_or(cudaSuccess));
 }
 
+// What the host can still give, from the kernel's own estimate; unlimited when it cannot be read.
+std::size_t hostAvailableBytes()
+{
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    std::size_t kibibytes = 0;
+    std::string unit;
+    while (meminfo >> key >> kibibytes >> unit)
+        if (key == "MemAvailable:")
+            return kibibytes * 1024;
+    return std::numeric_limits<std::size_t>::max();
+}
+
+// Free device memory: what the simulated device has left, but never more than the host has.
+std::size_t freeBytesLocked(const Device& d)
+{
+    const std::size_t left = d.inUse < d.total ? d.total - d.inUse : 0;  // charged storage may overdraw the device
+    return std::min(left, hostAvailableBytes());
+}
+
 bool reserveLocked(Device& d, std::size_t bytes)
 {
-    if (d.inUse > d.total || bytes > d.total - d.inUse)
+    if (bytes > freeBytesLocked(d))
         return false;
     d.inUse += bytes;
     if (d.inUse > d.peak)
@@ -122,23 +206,32 @@ void resetPeakBytesInUse()
     d.peak = d.inUse;
 }
 
-void failNextLaunch(const std::string& kernelName, cudaError_t error, int skip)
+void failNextLaunch(const std::string& kernelName, const std::string& error, int skip)
 {
-    device().launchFaults.arm(kernelName, error, skip);
+    device().launchFaults.arm(kernelName, errorNamed(error), skip);
 }
 
-void failMemGetInfo(cudaError_t error, int skip) { device().runtimeFaults.arm(kMemGetInfoCall, error, skip); }
-void failMalloc(cudaError_t error, int skip) { device().runtimeFaults.arm(kMallocCall, error, skip); }
-void failFree(cudaError_t error, int skip) { device().runtimeFaults.arm(kFreeCall, error, skip); }
+void failMemGetInfo(const std::string& error, int skip)
+{
+    device().runtimeFaults.arm(kMemGetInfoCall, errorNamed(error), skip);
+}
+
+void failMalloc(const std::string& error, int skip) { device().runtimeFaults.arm(kMallocCall, errorNamed(error), skip); }
+void failFree(const std::string& error, int skip) { device().runtimeFaults.arm(kFreeCall, errorNamed(error), skip); }
+
+std::string errorString(const std::string& error)
+{
+    return cudaGetErrorString(errorNamed(error));
+}
 
 void failDeviceVectorAllocation(int skip)
 {
     device().runtimeFaults.arm(kDeviceVectorCall, cudaErrorMemoryAllocation, skip);
 }
 
-void failCurandCall(const std::string& callName, curandStatus_t status, int skip)
+void failCurandCall(const std::string& callName, const std::string& status, int skip)
 {
-    device().curandFaults.arm(callName, status, skip);
+    device().curandFaults.arm(callName, curandStatusNamed(status), skip);
 }
 
 void setFreeMemoryForQuery(std::size_t freeBytes, int skip)
@@ -259,42 +352,14 @@ cudaError_t CUDARTAPI cudaDeviceSynchronize(void) { return cudaSuccess; }
 
 const char* CUDARTAPI cudaGetErrorString(cudaError_t error)
 {
-    // The runtime's own texts for the codes a caller can meet here.
-    static const std::pair<cudaError_t, const char*> kTexts[] = {
-        {cudaSuccess, "no error"},
-        {cudaErrorInvalidValue, "invalid argument"},
-        {cudaErrorMemoryAllocation, "out of memory"},
-        {cudaErrorInitializationError, "initialization error"},
-        {cudaErrorInvalidConfiguration, "invalid configuration argument"},
-        {cudaErrorInvalidDevicePointer, "invalid device pointer"},
-        {cudaErrorNoDevice, "no CUDA-capable device is detected"},
-        {cudaErrorInsufficientDriver, "CUDA driver version is insufficient for CUDA runtime version"},
-        {cudaErrorLaunchOutOfResources, "too many resources requested for launch"},
-        {cudaErrorLaunchTimeout, "the launch timed out and was terminated"},
-        {cudaErrorIllegalAddress, "an illegal memory access was encountered"},
-        {cudaErrorLaunchFailure, "unspecified launch failure"},
-        {cudaErrorInvalidDeviceFunction, "invalid device function"},
-        {cudaErrorNoKernelImageForDevice, "no kernel image is available for execution on the device"},
-        {cudaErrorUnknown, "unknown error"},
-    };
-    for (const auto& [code, text] : kTexts)
-        if (code == error)
-            return text;
-    return "unrecognized error code";
+    const NamedError* known = errorOf(error);
+    return known != nullptr ? known->text : "unrecognized error code";
 }
 
 const char* CUDARTAPI cudaGetErrorName(cudaError_t error)
 {
-    switch (error) {
-    case cudaSuccess: return "cudaSuccess";
-    case cudaErrorInvalidValue: return "cudaErrorInvalidValue";
-    case cudaErrorMemoryAllocation: return "cudaErrorMemoryAllocation";
-    case cudaErrorInitializationError: return "cudaErrorInitializationError";
-    case cudaErrorInvalidConfiguration: return "cudaErrorInvalidConfiguration";
-    case cudaErrorLaunchFailure: return "cudaErrorLaunchFailure";
-    case cudaErrorIllegalAddress: return "cudaErrorIllegalAddress";
-    default: return "cudaErrorUnknown";
-    }
+    const NamedError* known = errorOf(error);
+    return known != nullptr ? known->name : "cudaErrorUnknown";
 }
 
 cudaError_t CUDARTAPI cudaMemGetInfo(size_t* free, size_t* total)
@@ -306,7 +371,7 @@ cudaError_t CUDARTAPI cudaMemGetInfo(size_t* free, size_t* total)
     if (free == nullptr || total == nullptr)
         return cudaErrorInvalidValue;
     *total = d.total;
-    *free = d.inUse < d.total ? d.total - d.inUse : 0;  // charged storage may overdraw the device
+    *free = freeBytesLocked(d);
     if (const std::optional<long long> answer = d.runtimeFaults.take(kFreeMemoryAnswer))
         *free = static_cast<std::size_t>(*answer);
     return cudaSuccess;

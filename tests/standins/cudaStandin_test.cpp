@@ -69,7 +69,7 @@ cudaError_t launchAsDetectCells(unsigned int& counter)
 TEST_F(CudaStandin, NamedLaunchFaultFiresOnceOnTheChosenLaunch)
 {
     unsigned int counter = 0;
-    cudaStandin::failNextLaunch("detectCells", cudaErrorLaunchFailure, 1);
+    cudaStandin::failNextLaunch("detectCells", "cudaErrorLaunchFailure", 1);
     EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess);
     EXPECT_EQ(launchAsDetectCells(counter), cudaErrorLaunchFailure);
     EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess);
@@ -80,24 +80,24 @@ TEST_F(CudaStandin, EveryArmedFaultCountsTheCallsMadeSinceItWasArmed)
 {
     unsigned int counter = 0;
     // Both count the first launch: the later-armed one fires on it, the earlier one on the next.
-    cudaStandin::failNextLaunch("detectCells", cudaErrorInvalidValue, 1);
-    cudaStandin::failNextLaunch("detectCells", cudaErrorLaunchFailure, 0);
+    cudaStandin::failNextLaunch("detectCells", "cudaErrorInvalidValue", 1);
+    cudaStandin::failNextLaunch("detectCells", "cudaErrorLaunchFailure", 0);
     EXPECT_EQ(launchAsDetectCells(counter), cudaErrorLaunchFailure);
     EXPECT_EQ(launchAsDetectCells(counter), cudaErrorInvalidValue);
     EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess);
 
     // A fault armed after a launch does not count it; when two fire together the first armed gives the error.
-    cudaStandin::failNextLaunch("detectCells", cudaErrorInvalidValue, 1);
+    cudaStandin::failNextLaunch("detectCells", "cudaErrorInvalidValue", 1);
     EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess);
-    cudaStandin::failNextLaunch("detectCells", cudaErrorLaunchFailure, 0);
+    cudaStandin::failNextLaunch("detectCells", "cudaErrorLaunchFailure", 0);
     EXPECT_EQ(launchAsDetectCells(counter), cudaErrorInvalidValue);
     EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess) << "both faults were spent";
     EXPECT_EQ(counter, 3u);
 
     // The runtime's own calls keep to the same meaning.
     void* buffer = nullptr;
-    cudaStandin::failMalloc(cudaErrorMemoryAllocation);
-    cudaStandin::failMalloc(cudaErrorInvalidValue);
+    cudaStandin::failMalloc("cudaErrorMemoryAllocation");
+    cudaStandin::failMalloc("cudaErrorInvalidValue");
     EXPECT_EQ(cudaMalloc(&buffer, 16), cudaErrorMemoryAllocation);
     ASSERT_EQ(cudaMalloc(&buffer, 16), cudaSuccess);
     EXPECT_EQ(cudaFree(buffer), cudaSuccess);
@@ -124,11 +124,23 @@ TEST_F(CudaStandin, LastErrorIsPerHostThread)
 {
     unsigned int counter = 0;
     std::vector<unsigned int> indices(1, 0);
-    cudaStandinLaunch("countThreads", countThreads, dim3(0), dim3(1), &counter, indices.data());
-    cudaError_t other = cudaErrorUnknown;
-    std::thread([&] { other = cudaGetLastError(); }).join();
-    EXPECT_EQ(other, cudaSuccess);
+    std::atomic<int> step{0};
+    cudaError_t seenByOther = cudaErrorUnknown;
+    std::thread other([&] {
+        while (step < 1)
+            std::this_thread::yield();
+        seenByOther = cudaGetLastError();  // after this thread's launch failed
+        cudaStandinLaunch("countThreads", countThreads, dim3(0), dim3(1), &counter, indices.data());
+        step = 2;
+    });
+    cudaStandinLaunch("countThreads", countThreads, dim3(1), dim3(2048), &counter, indices.data());
+    step = 1;
+    while (step < 2)
+        std::this_thread::yield();
+    other.join();
+    EXPECT_EQ(seenByOther, cudaSuccess);
     EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidConfiguration);
+    EXPECT_EQ(cudaGetLastError(), cudaSuccess) << "the other thread's error stays with it";
 }
 
 TEST_F(CudaStandin, FreeMemoryFallsWhileBuffersAndDeviceVectorsAreHeld)
@@ -161,7 +173,7 @@ TEST_F(CudaStandin, FreeMemoryFallsWhileBuffersAndDeviceVectorsAreHeld)
 TEST_F(CudaStandin, InjectedMemoryFaults)
 {
     size_t freeBytes = 0, totalBytes = 0;
-    cudaStandin::failMemGetInfo(cudaErrorInitializationError);
+    cudaStandin::failMemGetInfo("cudaErrorInitializationError");
     EXPECT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaErrorInitializationError);
     EXPECT_EQ(cudaMemGetInfo(&freeBytes, &totalBytes), cudaSuccess);
 
@@ -204,7 +216,7 @@ TEST_F(CudaStandin, CreateGeneratorMakesTheHostGenerator)
     EXPECT_EQ(made, uniforms(curandCreateGeneratorHost)) << "the real library's host generator, seeded alike";
 
     curandGenerator_t generator;
-    cudaStandin::failCurandCall("curandCreateGenerator", CURAND_STATUS_ALLOCATION_FAILED);
+    cudaStandin::failCurandCall("curandCreateGenerator", "CURAND_STATUS_ALLOCATION_FAILED");
     EXPECT_EQ(curandCreateGenerator(&generator, CURAND_RNG_PSEUDO_DEFAULT), CURAND_STATUS_ALLOCATION_FAILED);
     EXPECT_THROW(cudaStandin::failCurandCall("curandCreateGeneratorHost"), std::invalid_argument)
         << "the stand-in does not intercept the host generator's own call";

@@ -319,7 +319,7 @@ TEST(PhasedSelection, CountsFromSortedPhases)
 
 // The whole selection over a handful of candidates, one cell per key, as the driver runs it.
 std::vector<bool> select(const std::vector<float>& x, const std::vector<float>& y, const std::vector<float>& z, float r,
-                         int stepZ, int stepY, int passes = 5)
+                         int stepZ, int stepY, int passes = 5, bool strict = false)
 {
     const float cellSize = static_cast<float>(r / 1.7320508075688772);
     const int n = static_cast<int>(x.size());
@@ -358,7 +358,7 @@ std::vector<bool> select(const std::vector<float>& x, const std::vector<float>& 
                          static_cast<unsigned int* const*>(t.samplePtrs.data()), static_cast<unsigned int>(stepZ),
                          static_cast<unsigned int>(stepY), static_cast<short>(pass), r, x.data(), y.data(), z.data(),
                          static_cast<const unsigned int*>(sorted.data()), static_cast<const unsigned int*>(map.data()),
-                         t.size, n);
+                         t.size, n, strict);
             start += count;
         }
     }
@@ -377,6 +377,17 @@ TEST(PhasedSelection, NeighbourWithinRadiusRejectsTwoCellsApartDoesNot)
     EXPECT_EQ(select({0.1f, 0.7f}, {0.1f, 0.1f}, {0.1f, 0.1f}, 1.0f, 4, 16), (std::vector<bool>{true, false}));
     EXPECT_EQ(select({0.55f, 1.16f}, {0.1f, 0.1f}, {0.1f, 0.1f}, 1.0f, 4, 16), (std::vector<bool>{true, true}))
         << "cells 0 and 2 are not neighbours, so 0.61 apart is allowed";
+}
+
+TEST(PhasedSelection, StrictRadiusAlsoTestsCellsTwoStepsAway)
+{
+    // r = 1, cells of edge 0.577: cells 0 and 2 of a row, 0.61 apart; then two steps along x and along y, 0.96 apart.
+    EXPECT_EQ(select({0.55f, 1.16f}, {0.1f, 0.1f}, {0.1f, 0.1f}, 1.0f, 4, 16, 5, true), (std::vector<bool>{true, false}));
+    EXPECT_EQ(select({0.5f, 1.18f}, {0.5f, 1.18f}, {0.1f, 0.1f}, 1.0f, 4, 16, 5, true), (std::vector<bool>{true, false}));
+    EXPECT_EQ(select({0.5f, 1.18f}, {0.5f, 1.18f}, {0.1f, 0.1f}, 1.0f, 4, 16), (std::vector<bool>{true, true}))
+        << "without it the cell diagonally two steps away is not a neighbour";
+    // Three steps away is never closer than two cell edges.
+    EXPECT_EQ(select({0.5f, 1.8f}, {0.1f, 0.1f}, {0.1f, 0.1f}, 1.0f, 4, 16, 5, true), (std::vector<bool>{true, true}));
 }
 
 TEST(PhasedSelection, ExactlyAtTheRadiusIsRejected)

@@ -1,6 +1,6 @@
 // Inputs a scene can hand the scatter node: each ends in a sound point set or in a report and a failing status,
 // never in a crash or a hang.
-#include <cudaStandin.h>
+#include <cudaStandinControls.h>
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 
 #include "fuzz/pointSetChecks.h"
 #include "fuzz/scatterCase.h"
-#include "support/scatterHarness.h"
+#include "support/pluginTest.h"
 
 using harness::Box;
 using harness::CapturedOutput;

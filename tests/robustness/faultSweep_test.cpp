@@ -1,5 +1,5 @@
 // Every way a compute can fail: its report, its status, and that nothing is lost or left behind.
-#include <cudaStandin.h>
+#include <cudaStandinControls.h>
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/scatterHarness.h"
+#include "support/pluginTest.h"
 
 using harness::ball;
 using harness::CapturedOutput;
@@ -141,7 +141,7 @@ TEST_F(FaultSweep, BudgetIsAskedForTheExactFiguresAtEachCheckpoint)
 
 TEST_F(FaultSweep, EveryFailureIsReportedInItsFormAndLosesNothing)
 {
-    const std::string launchFailure = cudaGetErrorString(cudaErrorLaunchFailure);
+    const std::string launchFailure = cudaStandin::errorString("cudaErrorLaunchFailure");
     std::vector<FailureCase> cases;
     const char* kernels[] = {"calculateArea", "generateRandomPoints", "detectCells", "fillHashTable", "getCells",
                              "calculateCellPhase"};
@@ -151,24 +151,24 @@ TEST_F(FaultSweep, EveryFailureIsReportedInItsFormAndLosesNothing)
     cases.push_back({"countCellsInPhases", [] { cudaStandin::failNextLaunch("countCellsInPhases"); }, MS::kFailure,
                      "Failed to launch kernel, error code: " + launchFailure + "\n", ""});
     cases.push_back({"a launch refused for its configuration",
-                     [] { cudaStandin::failNextLaunch("detectCells", cudaErrorInvalidConfiguration); }, MS::kFailure,
+                     [] { cudaStandin::failNextLaunch("detectCells", "cudaErrorInvalidConfiguration"); }, MS::kFailure,
                      "Failed to launch detectCells kernel, error code: invalid configuration argument\n", ""});
     // The selection loop's first, middle and last launch (5 passes x 27 phases).
     for (int launch : {0, 70, 134})
         cases.push_back({"selection launch " + std::to_string(launch),
-                         [=] { cudaStandin::failNextLaunch("chooseSamplesInCells", cudaErrorLaunchFailure, launch); },
+                         [=] { cudaStandin::failNextLaunch("chooseSamplesInCells", "cudaErrorLaunchFailure", launch); },
                          MS::kFailure, "", "Cuda error: " + launchFailure + ".\n"});
     for (int query = 0; query < 7; ++query)
         cases.push_back({"memory query " + std::to_string(query + 1),
-                         [=] { cudaStandin::failMemGetInfo(cudaErrorInitializationError, query); }, MS::kFailure,
+                         [=] { cudaStandin::failMemGetInfo("cudaErrorInitializationError", query); }, MS::kFailure,
                          "Error: cudaMemGetInfo fails, initialization error \n", ""});
     const std::string callSite = "^Error at kyScatterPoints\\.cu:[0-9]+\n$";
     cases.push_back({"cudaMalloc", [] { cudaStandin::failMalloc(); }, MS::kFailure, callSite, ""});
-    const std::pair<const char*, curandStatus_t> curandCalls[] = {
-        {"curandCreateGenerator", CURAND_STATUS_ALLOCATION_FAILED},
-        {"curandSetPseudoRandomGeneratorSeed", CURAND_STATUS_NOT_INITIALIZED},
-        {"curandGenerateUniform", CURAND_STATUS_LAUNCH_FAILURE},
-        {"curandDestroyGenerator", CURAND_STATUS_INTERNAL_ERROR}};
+    const std::pair<const char*, const char*> curandCalls[] = {
+        {"curandCreateGenerator", "CURAND_STATUS_ALLOCATION_FAILED"},
+        {"curandSetPseudoRandomGeneratorSeed", "CURAND_STATUS_NOT_INITIALIZED"},
+        {"curandGenerateUniform", "CURAND_STATUS_LAUNCH_FAILURE"},
+        {"curandDestroyGenerator", "CURAND_STATUS_INTERNAL_ERROR"}};
     for (const auto& call : curandCalls)
         cases.push_back({call.first, [=] { cudaStandin::failCurandCall(call.first, call.second); }, MS::kFailure,
                          callSite, ""});

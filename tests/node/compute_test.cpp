@@ -1,5 +1,5 @@
 // The scatter node's compute through the host: the point set and its promises, and the meshes and grids it refuses.
-#include <cudaStandin.h>
+#include <cudaStandinControls.h>
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "kernels/cellGrid.h"
-#include "support/scatterHarness.h"
+#include "support/pluginTest.h"
 
 using harness::ball;
 using harness::Box;
@@ -81,7 +80,7 @@ void expectSelectionInvariants(const Mesh& mesh, float radius, const std::vector
     // At most one point per cell, and each point one of its cell's first five candidates.
     std::map<unsigned int, Point> pointInCell;
     for (const Point& p : points) {
-        const unsigned int key = harness::cellKeyOf(grid, p);
+        const unsigned int key = cellKeyOf(grid, harness::cellOf(grid, p));
         ASSERT_TRUE(pointInCell.emplace(key, p).second) << "two points in cell " << key;
         const auto& offered = cellCandidates[key];
         bool found = false;
@@ -92,15 +91,13 @@ void expectSelectionInvariants(const Mesh& mesh, float radius, const std::vector
 
     // No two points of neighbouring cells within the radius.
     auto neighbourPoints = [&](const Point& p, auto&& visit) {
-        int c[3];
-        harness::cellOf(grid, p, c);
+        const CellCoordinates c = harness::cellOf(grid, p);
         for (int dy = -1; dy <= 1; ++dy)
             for (int dz = -1; dz <= 1; ++dz)
                 for (int dx = -1; dx <= 1; ++dx) {
-                    if ((dx == 0 && dy == 0 && dz == 0) || c[0] + dx < 0 || c[1] + dy < 0 || c[2] + dz < 0)
+                    if ((dx == 0 && dy == 0 && dz == 0) || c.x + dx < 0 || c.y + dy < 0 || c.z + dz < 0)
                         continue;
-                    const unsigned int key =
-                        cellKey(c[0] + dx, c[1] + dy, c[2] + dz, grid.stepZ, grid.stepY);
+                    const unsigned int key = cellKeyOf(grid, {c.x + dx, c.y + dy, c.z + dz});
                     auto it = pointInCell.find(key);
                     if (it != pointInCell.end())
                         visit(it->second);

@@ -1,5 +1,5 @@
 // The display locator's drawing, read back from GL's feedback mode and from the rendered pixels.
-#include <cudaStandin.h>
+#include <cudaStandinControls.h>
 
 #include <gtest/gtest.h>
 

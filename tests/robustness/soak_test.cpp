@@ -1,5 +1,5 @@
 // A long run of computes on one node, its inputs changing between them: nothing may build up.
-#include <cudaStandin.h>
+#include <cudaStandinControls.h>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "support/scatterHarness.h"
+#include "support/pluginTest.h"
 
 using harness::Box;
 using harness::CapturedOutput;
