@@ -35,4 +35,9 @@ public:
     static MObject boundingBoxSizeZ;
     static MObject radius;
     static MObject outPoints;
+    // Controls; their defaults give the point set of the node without them.
+    static MObject seed;
+    static MObject passes;
+    static MObject candidateCount;
+    static MObject strictRadius;
 };

@@ -35,6 +35,10 @@ MObject kyScatterPoints::boundingBoxSizeY;
 MObject kyScatterPoints::boundingBoxSizeZ;
 MObject kyScatterPoints::radius;
 MObject kyScatterPoints::outPoints;
+MObject kyScatterPoints::seed;
+MObject kyScatterPoints::passes;
+MObject kyScatterPoints::candidateCount;
+MObject kyScatterPoints::strictRadius;
 
 kyScatterPoints::kyScatterPoints() {}
 
@@ -97,6 +101,10 @@ ScatterSettings readSettings(MDataBlock& block)
     settings.box.maxX = block.inputValue(kyScatterPoints::boundingBoxMaxX).asFloat();
     settings.box.maxZ = block.inputValue(kyScatterPoints::boundingBoxMaxZ).asFloat();
     settings.radius = block.inputValue(kyScatterPoints::radius).asFloat();
+    settings.seed = block.inputValue(kyScatterPoints::seed).asInt();
+    settings.passes = block.inputValue(kyScatterPoints::passes).asInt();
+    settings.candidateCount = block.inputValue(kyScatterPoints::candidateCount).asInt();
+    settings.strictRadius = block.inputValue(kyScatterPoints::strictRadius).asBool();
     return settings;
 }
 
@@ -162,16 +170,12 @@ MObject createCompound(MFnCompoundAttribute& compoundFn, const char* longName, c
     return attribute;
 }
 
-}  // namespace
-
-MStatus kyScatterPoints::initialize()
+// The output record's attribute, whose default is a record with an empty position channel.
+MStatus createOutPoints(MObject& attribute)
 {
     MFnTypedAttribute typedFn;
-    MFnNumericAttribute numericFn;
-    MFnCompoundAttribute compoundFn;
     MStatus status;
-
-    outPoints = typedFn.create("outPoints", "op", MFnData::kDynArrayAttrs, MObject::kNullObj, &status);
+    attribute = typedFn.create("outPoints", "op", MFnData::kDynArrayAttrs, MObject::kNullObj, &status);
     if (status != MS::kSuccess)
         return reportMayaCall("ERROR in MFnData::kDynArrayAttrs.\n", status);
     MFnArrayAttrsData defaultDataFn;
@@ -185,31 +189,83 @@ MStatus kyScatterPoints::initialize()
     typedFn.setStorable(false);
     typedFn.setWritable(false);
     typedFn.setKeyable(false);
+    return status;
+}
+
+MObject createBoundingBox()
+{
+    MFnNumericAttribute numericFn;
+    MFnCompoundAttribute compoundFn;
+    kyScatterPoints::boundingBoxMinX = createBoxFloat(numericFn, "boundingBoxMinX", "bmix");
+    kyScatterPoints::boundingBoxMinY = createBoxFloat(numericFn, "boundingBoxMinY", "bmiy");
+    kyScatterPoints::boundingBoxMinZ = createBoxFloat(numericFn, "boundingBoxMinZ", "bmiz");
+    kyScatterPoints::boundingBoxMaxX = createBoxFloat(numericFn, "boundingBoxMaxX", "bmax");
+    kyScatterPoints::boundingBoxMaxY = createBoxFloat(numericFn, "boundingBoxMaxY", "bmay");
+    kyScatterPoints::boundingBoxMaxZ = createBoxFloat(numericFn, "boundingBoxMaxZ", "bmaz");
+    kyScatterPoints::boundingBoxSizeX = createBoxFloat(numericFn, "boundingBoxSizeX", "bmsx");
+    kyScatterPoints::boundingBoxSizeY = createBoxFloat(numericFn, "boundingBoxSizeY", "bmsy");
+    kyScatterPoints::boundingBoxSizeZ = createBoxFloat(numericFn, "boundingBoxSizeZ", "bmsz");
+    kyScatterPoints::boundingBoxMin =
+        createCompound(compoundFn, "boundingBoxMin", "bmi", kyScatterPoints::boundingBoxMinX,
+                       kyScatterPoints::boundingBoxMinY, kyScatterPoints::boundingBoxMinZ);
+    kyScatterPoints::boundingBoxMax =
+        createCompound(compoundFn, "boundingBoxMax", "bma", kyScatterPoints::boundingBoxMaxX,
+                       kyScatterPoints::boundingBoxMaxY, kyScatterPoints::boundingBoxMaxZ);
+    kyScatterPoints::boundingBoxSize =
+        createCompound(compoundFn, "boundingBoxSize", "bms", kyScatterPoints::boundingBoxSizeX,
+                       kyScatterPoints::boundingBoxSizeY, kyScatterPoints::boundingBoxSizeZ);
+    return createCompound(compoundFn, "boundingBox", "bb", kyScatterPoints::boundingBoxMin,
+                          kyScatterPoints::boundingBoxMax, kyScatterPoints::boundingBoxSize);
+}
+
+// A keyable, storable input that steers the compute; min and max are hard limits when given.
+MObject createControl(const char* longName, const char* shortName, MFnNumericData::Type type, double defaultValue,
+                      const double* min = nullptr, const double* max = nullptr)
+{
+    MFnNumericAttribute numericFn;
+    MObject attribute = numericFn.create(longName, shortName, type, defaultValue);
+    CHECK_MSTATUS(numericFn.setKeyable(true)); CHECK_MSTATUS(numericFn.setStorable(true)); CHECK_MSTATUS(numericFn.setReadable(true)); CHECK_MSTATUS(numericFn.setWritable(true));
+    if (min != nullptr)
+        numericFn.setMin(*min);
+    if (max != nullptr)
+        numericFn.setMax(*max);
+    CHECK_MSTATUS(MPxNode::addAttribute(attribute));
+    return attribute;
+}
+
+// The controls' defaults give the point set of a node without them, bit for bit.
+void createControls()
+{
+    const double minPasses = kMinPassCount, maxPasses = kMaxPassCount;
+    const double minCandidates = kMinCandidateCount, maxCandidates = kMaxCandidateCount;
+    kyScatterPoints::seed = createControl("seed", "sd", MFnNumericData::kInt, kDefaultSeed);
+    kyScatterPoints::passes =
+        createControl("passes", "pas", MFnNumericData::kInt, kDefaultPassCount, &minPasses, &maxPasses);
+    kyScatterPoints::candidateCount = createControl("candidateCount", "cc", MFnNumericData::kInt,
+                                                    kDefaultCandidateCount, &minCandidates, &maxCandidates);
+    kyScatterPoints::strictRadius = createControl("strictRadius", "sr", MFnNumericData::kBoolean, 0.0);
+}
+
+}  // namespace
+
+MStatus kyScatterPoints::initialize()
+{
+    MStatus status = createOutPoints(outPoints);
+    if (status != MS::kSuccess)
+        return status;
     addAttribute(outPoints);
 
+    MFnTypedAttribute typedFn;
     inMesh = typedFn.create("inMesh", "im", MFnData::kMesh, MObject::kNullObj);
     CHECK_MSTATUS(typedFn.setKeyable(true)); CHECK_MSTATUS(typedFn.setStorable(true)); CHECK_MSTATUS(typedFn.setReadable(true)); CHECK_MSTATUS(typedFn.setWritable(true));
     status = addAttribute(inMesh);
     CHECK_MSTATUS(status);
 
-    boundingBoxMinX = createBoxFloat(numericFn, "boundingBoxMinX", "bmix");
-    boundingBoxMinY = createBoxFloat(numericFn, "boundingBoxMinY", "bmiy");
-    boundingBoxMinZ = createBoxFloat(numericFn, "boundingBoxMinZ", "bmiz");
-    boundingBoxMaxX = createBoxFloat(numericFn, "boundingBoxMaxX", "bmax");
-    boundingBoxMaxY = createBoxFloat(numericFn, "boundingBoxMaxY", "bmay");
-    boundingBoxMaxZ = createBoxFloat(numericFn, "boundingBoxMaxZ", "bmaz");
-    boundingBoxSizeX = createBoxFloat(numericFn, "boundingBoxSizeX", "bmsx");
-    boundingBoxSizeY = createBoxFloat(numericFn, "boundingBoxSizeY", "bmsy");
-    boundingBoxSizeZ = createBoxFloat(numericFn, "boundingBoxSizeZ", "bmsz");
-
-    boundingBoxMin = createCompound(compoundFn, "boundingBoxMin", "bmi", boundingBoxMinX, boundingBoxMinY, boundingBoxMinZ);
-    boundingBoxMax = createCompound(compoundFn, "boundingBoxMax", "bma", boundingBoxMaxX, boundingBoxMaxY, boundingBoxMaxZ);
-    boundingBoxSize =
-        createCompound(compoundFn, "boundingBoxSize", "bms", boundingBoxSizeX, boundingBoxSizeY, boundingBoxSizeZ);
-    boundingBox = createCompound(compoundFn, "boundingBox", "bb", boundingBoxMin, boundingBoxMax, boundingBoxSize);
+    boundingBox = createBoundingBox();
     status = addAttribute(boundingBox);
     CHECK_MSTATUS(status);
 
+    MFnNumericAttribute numericFn;
     radius = numericFn.create("radius", "r", MFnNumericData::kFloat, 0.0);
     CHECK_MSTATUS(numericFn.setKeyable(true)); CHECK_MSTATUS(numericFn.setStorable(true)); CHECK_MSTATUS(numericFn.setReadable(true)); CHECK_MSTATUS(numericFn.setWritable(true));
     numericFn.setDefault(1.0);
@@ -217,9 +273,9 @@ MStatus kyScatterPoints::initialize()
     status = addAttribute(radius);
     CHECK_MSTATUS(status);
 
-    attributeAffects(inMesh, outPoints);
-    attributeAffects(boundingBox, outPoints);
-    attributeAffects(radius, outPoints);
+    createControls();
+    for (const MObject* input : {&inMesh, &boundingBox, &radius, &seed, &passes, &candidateCount, &strictRadius})
+        attributeAffects(*input, outPoints);
     return MS::kSuccess;
 }
 

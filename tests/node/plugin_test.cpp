@@ -174,6 +174,49 @@ TEST_F(Attributes, ScatterNodeDefaultsLimitsAndFlags)
     EXPECT_EQ(status, MS::kSuccess);
 }
 
+TEST_F(Attributes, ControlsDefaultsLimitsAndFlags)
+{
+    harness::ScatterNode node;
+    struct Control {
+        const char* name;
+        const char* shortName;
+        int defaultValue;
+        bool limited;
+        double min, max;
+    };
+    const Control controls[] = {{"seed", "sd", 1234, false, 0, 0},
+                                {"passes", "pas", 5, true, 1, 1000},
+                                {"candidateCount", "cc", 1000000, true, 1000, 1073741823},
+                                {"strictRadius", "sr", 0, false, 0, 0}};
+    for (const Control& c : controls) {
+        SCOPED_TRACE(c.name);
+        int value = -1;
+        node.plug(c.name).getValue(value);
+        EXPECT_EQ(value, c.defaultValue);
+        const Flags f = flagsOf(attributeOf(node.node(), c.shortName));
+        EXPECT_TRUE(f.keyable && f.storable && f.readable && f.writable);
+        EXPECT_FALSE(f.hidden);
+        MFnNumericAttribute fn(attributeOf(node.node(), c.name));
+        EXPECT_EQ(fn.hasMin(), c.limited);
+        EXPECT_EQ(fn.hasMax(), c.limited);
+        if (!c.limited)
+            continue;
+        double min = 0, max = 0;
+        fn.getMin(min);
+        fn.getMax(max);
+        EXPECT_EQ(min, c.min);
+        EXPECT_EQ(max, c.max);
+        // Values beyond the limits are held to them, as Maya holds them.
+        node.plug(c.name).setValue(0);
+        node.plug(c.name).getValue(value);
+        EXPECT_EQ(value, static_cast<int>(c.min));
+        node.plug(c.name).setValue(2147483647);
+        node.plug(c.name).getValue(value);
+        EXPECT_EQ(value, static_cast<int>(c.max));
+    }
+    EXPECT_EQ(MFnNumericAttribute(attributeOf(node.node(), "sr")).unitType(), MFnNumericData::kBoolean);
+}
+
 TEST_F(Attributes, BoundingBoxHierarchy)
 {
     harness::ScatterNode node;
@@ -204,6 +247,16 @@ TEST_F(Attributes, OnlyTheInputsDirtyOutPoints)
         EXPECT_EQ(node.plug(name).setValue(0.5f), MS::kSuccess);
         EXPECT_TRUE(node.outPointsDirty()) << name;
         node.plug(name).setValue(name == std::string("radius") ? 1.0f : 0.0f);
+        computeClean();
+    }
+    const std::pair<const char*, int> controls[] = {{"seed", 7}, {"passes", 6}, {"candidateCount", 2000},
+                                                    {"strictRadius", 1}};
+    for (const auto& [name, value] : controls) {
+        int previous = 0;
+        node.plug(name).getValue(previous);
+        EXPECT_EQ(node.plug(name).setValue(value), MS::kSuccess);
+        EXPECT_TRUE(node.outPointsDirty()) << name;
+        node.plug(name).setValue(previous);
         computeClean();
     }
     node.setMesh(harness::singleTriangle({0, 0, 0}, {2, 0, 0}, {0, 0, 2}));

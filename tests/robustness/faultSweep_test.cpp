@@ -30,12 +30,25 @@ class FaultSweep : public harness::PluginTest {};
 struct Inputs {
     const Mesh* mesh;
     float radius;
+    ScatterSettings controls = ScatterSettings();
 };
 
 void apply(ScatterNode& node, const Inputs& inputs)
 {
     node.setMesh(*inputs.mesh);
     node.setRadius(inputs.radius);
+    node.setControls(inputs.controls);
+}
+
+// Every control off its default, with three times the candidates.
+ScatterSettings steered()
+{
+    ScatterSettings controls;
+    controls.seed = 42;
+    controls.passes = 7;
+    controls.candidateCount = 3000000;
+    controls.strictRadius = true;
+    return controls;
 }
 
 // The same elsewhere: the same budget figures, another point.
@@ -47,6 +60,7 @@ const Mesh& otherSpeck()
 
 const Inputs kSpecks[2] = {{&speck(), 1.0f}, {&otherSpeck(), 1.0f}};
 const Inputs kBalls[2] = {{&ball(), 0.3f}, {&ball(), 0.45f}};
+const Inputs kSteeredBalls[2] = {{&ball(), 0.3f, steered()}, {&ball(), 0.45f, steered()}};
 
 struct FailureCase {
     std::string what;
@@ -228,31 +242,43 @@ TEST_F(FaultSweep, PlugInCuRandCallsPassThroughTheStandIn)
     EXPECT_EQ(cudaStandin::curandCallCount("curandDestroyGenerator"), 2);
 }
 
-// A device allocation that fails anywhere in the compute, for a vector or inside a primitive (a sort's temporary
-// storage), is caught at the node's boundary and costs nothing but that compute.
-TEST_F(FaultSweep, EveryDeviceAllocationCanFailSafely)
+// Fails each device allocation of a compute in turn; returns what the failing computes wrote.
+std::vector<Written> failEveryAllocation(const Inputs (&inputs)[2], size_t baseline)
 {
     int allocations = 0;
-    for (const Inputs& inputs : kBalls) {
+    for (const Inputs& in : inputs) {
         ScatterNode node;
-        apply(node, inputs);
+        apply(node, in);
         cudaStandin::clearLaunchCounts();
-        ASSERT_EQ(node.pull(), MS::kSuccess);
+        EXPECT_EQ(node.pull(), MS::kSuccess);
         const int count = cudaStandin::deviceVectorAllocationCount();
         allocations = allocations == 0 ? count : std::min(allocations, count);
     }
-    ASSERT_GT(allocations, 30) << "the vectors of both halves, the table and the primitives' storage";
-    RecordProperty("deviceAllocations", allocations);
+    EXPECT_GT(allocations, 30) << "the vectors of both halves, the table and the primitives' storage";
     std::vector<FailureCase> cases;
     for (int allocation = 0; allocation < allocations; ++allocation)
         cases.push_back({"device allocation " + std::to_string(allocation),
                          [=] { cudaStandin::failDeviceVectorAllocation(allocation); }, MS::kFailure, "",
                          "^ERROR kyScatterPoints compute failed: .*(out of memory|get_temporary_buffer failed)\n$"});
-    const std::vector<Written> outputs = runFailureCases(kBalls, cases, baseline_);
+    return runFailureCases(inputs, cases, baseline);
+}
+
+// A device allocation that fails anywhere in the compute, for a vector or inside a primitive (a sort's temporary
+// storage), is caught at the node's boundary and costs nothing but that compute.
+TEST_F(FaultSweep, EveryDeviceAllocationCanFailSafely)
+{
+    const std::vector<Written> outputs = failEveryAllocation(kBalls, baseline_);
+    RecordProperty("deviceAllocations", static_cast<int>(outputs.size()));
     const auto insidePrimitive = std::count_if(outputs.begin(), outputs.end(), [](const Written& w) {
         return w.err.find("get_temporary_buffer") != std::string::npos;
     });
     EXPECT_GE(insidePrimitive, 1) << "one allocation at least is a primitive's own (the reduction's)";
+}
+
+// The same with every control off its default and three times the candidates: larger buffers, the same promises.
+TEST_F(FaultSweep, EveryDeviceAllocationOfASteeredComputeCanFailSafely)
+{
+    failEveryAllocation(kSteeredBalls, baseline_);
 }
 
 }  // namespace

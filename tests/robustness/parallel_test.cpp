@@ -109,6 +109,36 @@ TEST_F(Parallel, NodesSharingOneMeshComputeTogether)
     }
 }
 
+// One mesh, four seeds and the other controls off their defaults: each node's set is its own, as when computed alone.
+TEST_F(Parallel, NodesWithDifferentSeedsComputeTogether)
+{
+    const Mesh mesh = harness::sphere(30, 60, 2.0f);
+    std::vector<ScatterNode> nodes(4);
+    std::vector<std::vector<Point>> alone;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        ScatterSettings settings = harness::settingsOf(0.2f);
+        settings.seed = 1000 + static_cast<int>(i);
+        settings.passes = 8;
+        settings.strictRadius = i % 2 == 1;
+        nodes[i].setMesh(mesh);
+        nodes[i].setRadius(settings.radius);
+        nodes[i].setControls(settings);
+        std::vector<Point> points;
+        EXPECT_EQ(nodes[i].pull(&points), MS::kSuccess);
+        alone.push_back(harness::sorted(points));
+        nodes[i].setRadius(0.3f);  // dirty again
+        nodes[i].setRadius(settings.radius);
+    }
+    std::vector<std::vector<Point>> results;
+    const std::vector<MStatus> statuses = pullTogether(nodes, results);
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        EXPECT_EQ(statuses[i], MS::kSuccess) << "node " << i;
+        EXPECT_EQ(harness::sorted(results[i]), alone[i]) << "node " << i;
+        if (i > 0)
+            EXPECT_NE(alone[i], alone[i - 1]) << "node " << i;
+    }
+}
+
 // A launch error belongs to the thread whose launch failed: the other compute never sees it.
 TEST_F(Parallel, AFailedLaunchOnOneThreadLeavesTheOtherComputeIntact)
 {

@@ -176,6 +176,14 @@ void ScatterNode::setBox(const Box& box)
     }
 }
 
+void ScatterNode::setControls(const ScatterSettings& settings)
+{
+    check(plug("seed").setValue(settings.seed), "setting seed");
+    check(plug("passes").setValue(settings.passes), "setting passes");
+    check(plug("candidateCount").setValue(settings.candidateCount), "setting candidateCount");
+    check(plug("strictRadius").setValue(settings.strictRadius ? 1 : 0), "setting strictRadius");
+}
+
 MStatus ScatterNode::pull(std::vector<Point>* points)
 {
     MObject record;

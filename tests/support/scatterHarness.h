@@ -74,6 +74,8 @@ public:
     void setMesh(const Mesh& mesh);
     void setRadius(float radius);
     void setBox(const Box& box);
+    // The seed, passes, candidate count and strict radius of `settings`.
+    void setControls(const ScatterSettings& settings);
     // Pulls outPoints; returns the status of the pull and fills the record's positions.
     MStatus pull(std::vector<Point>* points = nullptr);
     bool outPointsDirty() const;

@@ -63,6 +63,7 @@ struct Attribute : Object {
 
 // One value slot per attribute of a node; the attribute's kind picks the field.
 struct Value {
+    bool b = false;
     float f = 0.0f;
     int i = 0;
     double d = 0.0;

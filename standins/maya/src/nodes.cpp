@@ -243,6 +243,12 @@ MObject MDataHandle::asMesh() {
     return value_ && attribute_->isTyped() && value_->data.apiType() == MFn::kMeshData ? value_->data : MObject();
 }
 
+bool& MDataHandle::asBool() {
+    if (!value_ || !attribute_->isNumeric()) return scratchValue().b;
+    value_->b = mayaStandin::detail::readNumber(*value_, *attribute_) != 0.0;
+    return value_->b;
+}
+
 float& MDataHandle::asFloat() {
     if (!value_ || !attribute_->isNumeric()) return scratchValue().f;
     if (attribute_->numericType != MFnNumericData::kFloat)

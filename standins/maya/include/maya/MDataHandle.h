@@ -13,6 +13,7 @@ public:
 
     // References into the node's storage; numeric kinds other than the
     // attribute's own return a converted copy.
+    bool& asBool();
     float& asFloat();
     int& asInt();
     double& asDouble();
