@@ -2,6 +2,7 @@
 // icosphere.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
