@@ -41,6 +41,7 @@ void loadPluginOnce()
     }
 }
 
+// Whole computes through the host, the output record included; the second argument turns the surface data on.
 void WholeCompute(benchmark::State& state)
 {
     loadPluginOnce();
@@ -48,6 +49,7 @@ void WholeCompute(benchmark::State& state)
     MObject node = mayaStandin::createNode("kyScatterPoints");
     MObject data = meshData(mesh);
     mayaStandin::findPlug(node, "inMesh").setValue(data);
+    mayaStandin::findPlug(node, "surfaceData").setValue(static_cast<int>(state.range(1)));
     MPlug radius = mayaStandin::findPlug(node, "radius");
     MPlug out = mayaStandin::findPlug(node, "outPoints");
     unsigned int points = 0;
@@ -68,7 +70,14 @@ void WholeCompute(benchmark::State& state)
     state.counters["triangles"] = static_cast<double>(mesh.triangleVertices.size() / 3);
     mayaStandin::deleteNode(node);
 }
-BENCHMARK(WholeCompute)->Arg(1)->Arg(20000)->Arg(200000)->Arg(2000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(WholeCompute)
+    ->Args({1, 0})
+    ->Args({20000, 0})
+    ->Args({200000, 0})
+    ->Args({200000, 1})
+    ->Args({2000000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The compute's own stages, run without the host, each timed through the compute's observer.
 void Stages(benchmark::State& state)

@@ -26,3 +26,16 @@ __global__ void gatherSamples(const unsigned int* samples, unsigned int sampleCo
     points[3ull * i + 1] = y[cand];
     points[3ull * i + 2] = z[cand];
 }
+
+// One thread per accepted sample: what it lies on, its triangle and weights.
+__global__ void gatherSurfaceSamples(const unsigned int* samples, unsigned int sampleCount, const int* triId,
+                                     const float* u, const float* v, int* sampleTriId, float* sampleU, float* sampleV)
+{
+    const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
+    if (i >= sampleCount)
+        return;
+    const unsigned int cand = samples[i];
+    sampleTriId[i] = triId[cand];
+    sampleU[i] = u[cand];
+    sampleV[i] = v[cand];
+}

@@ -35,3 +35,5 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
 __global__ void flattenSamples(unsigned int* const* tabSamples, unsigned int hashTableSize, unsigned int* samples);
 __global__ void gatherSamples(const unsigned int* samples, unsigned int sampleCount, const float* x, const float* y,
                               const float* z, float* points);
+__global__ void gatherSurfaceSamples(const unsigned int* samples, unsigned int sampleCount, const int* triId,
+                                     const float* u, const float* v, int* sampleTriId, float* sampleU, float* sampleV);

@@ -151,8 +151,34 @@ ScatterStatus choosePoints(CandidateArrays& c, const ScatterGrid& grid, const Sc
     return ScatterStatus::ok;
 }
 
+// The triangles and weights of the accepted samples, gathered on the device; the host derives the rest.
+ScatterStatus collectSurface(const ScatterMesh& mesh, CandidateArrays& c, thrust::device_vector<unsigned int>& samples,
+                             SurfaceData& surface)
+{
+    const unsigned int sampleCount = static_cast<unsigned int>(samples.size());
+    thrust::device_vector<int> triId(sampleCount);
+    thrust::device_vector<float> u(sampleCount), v(sampleCount);
+    if (!launchChecked({"gatherSurfaceSamples", "Failed to launch gatherSurfaceSamples kernel, error code: ",
+                        blocksFor(sampleCount, 64), 64},
+                       gatherSurfaceSamples, raw(samples), sampleCount, raw(c.triId), raw(c.u), raw(c.v), raw(triId),
+                       raw(u), raw(v)))
+        return ScatterStatus::failed;
+    SampleSurface host;
+    host.ids.resize(sampleCount);
+    host.triId.resize(sampleCount);
+    host.u.resize(sampleCount);
+    host.v.resize(sampleCount);
+    thrust::copy(samples.begin(), samples.end(), host.ids.begin());
+    thrust::copy(triId.begin(), triId.end(), host.triId.begin());
+    thrust::copy(u.begin(), u.end(), host.u.begin());
+    thrust::copy(v.begin(), v.end(), host.v.begin());
+    describeSurface(mesh, host, surface);
+    return ScatterStatus::ok;
+}
+
 // Accepted samples in table order, collected on the device: only they travel to the host.
-ScatterStatus collectSamples(CandidateArrays& c, CellTable& table, ScatterResult& result)
+ScatterStatus collectSamples(const ScatterMesh& mesh, CandidateArrays& c, CellTable& table,
+                             const ScatterSettings& settings, ScatterResult& result)
 {
     const long long slots = static_cast<long long>(table.hashTableSize) * kSlotsPerBucket;
     thrust::device_vector<unsigned int> samples(slots);
@@ -167,6 +193,8 @@ ScatterStatus collectSamples(CandidateArrays& c, CellTable& table, ScatterResult
                         blocksFor(sampleCount, 64), 64},
                        gatherSamples, raw(samples), sampleCount, raw(c.x), raw(c.y), raw(c.z), raw(points)))
         return ScatterStatus::failed;
+    if (settings.surfaceData && collectSurface(mesh, c, samples, result.surface) != ScatterStatus::ok)
+        return ScatterStatus::failed;
     result.points.resize(points.size());
     thrust::copy(points.begin(), points.end(), result.points.begin());
     return ScatterStatus::ok;
@@ -180,8 +208,8 @@ CellTableView cellTableViewOf(const CandidateArrays& c, const SortedCandidates& 
 
 }  // namespace
 
-ScatterStatus selectSamples(CandidateArrays& candidates, const ScatterGrid& grid, const ScatterSettings& settings,
-                            ScatterResult& result, StageObserver& observer)
+ScatterStatus selectSamples(const ScatterMesh& mesh, CandidateArrays& candidates, const ScatterGrid& grid,
+                            const ScatterSettings& settings, ScatterResult& result, StageObserver& observer)
 {
     SortedCandidates sorted;
     ScatterStatus status = sortByCell(candidates, sorted);
@@ -202,7 +230,7 @@ ScatterStatus selectSamples(CandidateArrays& candidates, const ScatterGrid& grid
         return status;
     observer.selectionDone();
     phases = PhaseRuns();  // the runs' memory goes back before the collection takes its own
-    status = collectSamples(candidates, table, result);
+    status = collectSamples(mesh, candidates, table, settings, result);
     if (status == ScatterStatus::ok)
         observer.samplesReady(result);
     return status;

@@ -365,7 +365,7 @@ ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& sett
     if (status != ScatterStatus::ok)
         return status;
     watch.candidatesReady(candidateViewOf(candidates, grid));
-    return selectSamples(candidates, grid, settings, result, watch);
+    return selectSamples(mesh, candidates, grid, settings, result, watch);
 }
 
 CellCoordinates cellOf(const ScatterGrid& grid, float x, float y, float z)

@@ -40,4 +40,5 @@ public:
     static MObject passes;
     static MObject candidateCount;
     static MObject strictRadius;
+    static MObject surfaceData;
 };

@@ -3,6 +3,7 @@
 #include "kyScatterPoints.h"
 
 #include <maya/MDataHandle.h>
+#include <maya/MDoubleArray.h>
 #include <maya/MFloatPointArray.h>
 #include <maya/MFnArrayAttrsData.h>
 #include <maya/MFnCompoundAttribute.h>
@@ -15,6 +16,8 @@
 
 #include <exception>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "scatterCompute.h"
 
@@ -39,6 +42,7 @@ MObject kyScatterPoints::seed;
 MObject kyScatterPoints::passes;
 MObject kyScatterPoints::candidateCount;
 MObject kyScatterPoints::strictRadius;
+MObject kyScatterPoints::surfaceData;
 
 kyScatterPoints::kyScatterPoints() {}
 
@@ -58,8 +62,9 @@ MStatus reportMayaCall(const char* message, const MStatus& status)
     return status;
 }
 
-// Vertex positions in object space and the mesh's triangulation, as plain arrays.
-MStatus readMesh(MDataBlock& block, ScatterMesh& mesh)
+// Vertex positions in object space and the mesh's triangulation, as plain arrays; how many triangles each polygon
+// has, for the polygons of the surface data.
+MStatus readMesh(MDataBlock& block, ScatterMesh& mesh, MIntArray& triangleCounts)
 {
     MStatus status;
     MDataHandle meshHandle = block.inputValue(kyScatterPoints::inMesh, &status);
@@ -81,7 +86,6 @@ MStatus readMesh(MDataBlock& block, ScatterMesh& mesh)
         mesh.points[3 * i + 2] = points[i].z;
     }
 
-    MIntArray triangleCounts;
     MIntArray triangleVertices;
     status = meshFn.getTriangles(triangleCounts, triangleVertices);
     if (status != MS::kSuccess)
@@ -105,11 +109,71 @@ ScatterSettings readSettings(MDataBlock& block)
     settings.passes = block.inputValue(kyScatterPoints::passes).asInt();
     settings.candidateCount = block.inputValue(kyScatterPoints::candidateCount).asInt();
     settings.strictRadius = block.inputValue(kyScatterPoints::strictRadius).asBool();
+    settings.surfaceData = block.inputValue(kyScatterPoints::surfaceData).asBool();
     return settings;
 }
 
+std::vector<int> polygonOfEachTriangle(const MIntArray& triangleCounts, size_t triangleCount)
+{
+    std::vector<int> polygons;
+    polygons.reserve(triangleCount);
+    for (unsigned int polygon = 0; polygon < triangleCounts.length(); ++polygon)
+        for (int k = 0; k < triangleCounts[polygon]; ++k)
+            polygons.push_back(static_cast<int>(polygon));
+    return polygons;
+}
+
+MStatus reportChannel(const char* name, const MStatus& status)
+{
+    const std::string message = std::string("ERROR in fnOutput channel ") + name + ".\n";
+    return reportMayaCall(message.c_str(), status);
+}
+
+MStatus writeVectors(MFnArrayAttrsData& outputFn, const char* name, const std::vector<double>& xyz)
+{
+    MStatus status;
+    MVectorArray channel = outputFn.vectorArray(name, &status);
+    if (status != MS::kSuccess)
+        return reportChannel(name, status);
+    const unsigned int count = static_cast<unsigned int>(xyz.size() / 3);
+    channel.setLength(count);
+    for (unsigned int i = 0; i < count; ++i)
+        channel[i] = MVector(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
+    return status;
+}
+
+template <typename T>
+MStatus writeDoubles(MFnArrayAttrsData& outputFn, const char* name, const std::vector<T>& values)
+{
+    MStatus status;
+    MDoubleArray channel = outputFn.doubleArray(name, &status);
+    if (status != MS::kSuccess)
+        return reportChannel(name, status);
+    channel.setLength(static_cast<unsigned int>(values.size()));
+    for (unsigned int i = 0; i < values.size(); ++i)
+        channel[i] = static_cast<double>(values[i]);
+    return status;
+}
+
+// The channels Maya's instancer reads (rotation, aimDirection, id) and what the points lie on.
+MStatus writeSurfaceData(MFnArrayAttrsData& outputFn, const SurfaceData& surface)
+{
+    MStatus status = writeVectors(outputFn, "normal", surface.normals);
+    if (status == MS::kSuccess)
+        status = writeVectors(outputFn, "rotation", surface.rotations);
+    if (status == MS::kSuccess)
+        status = writeVectors(outputFn, "aimDirection", surface.normals);
+    if (status == MS::kSuccess)
+        status = writeDoubles(outputFn, "id", surface.ids);
+    if (status == MS::kSuccess)
+        status = writeDoubles(outputFn, "faceId", surface.faceIds);
+    if (status == MS::kSuccess)
+        status = writeVectors(outputFn, "barycentric", surface.barycentric);
+    return status;
+}
+
 // Publishes the accepted samples as the output record, one position per sample, and marks the plug clean.
-MStatus writeOutput(const MPlug& plug, MDataBlock& block, const ScatterResult& result)
+MStatus writeOutput(const MPlug& plug, MDataBlock& block, const ScatterResult& result, bool surfaceData)
 {
     MStatus status;
     MDataHandle outHandle = block.outputValue(kyScatterPoints::outPoints, &status);
@@ -123,6 +187,11 @@ MStatus writeOutput(const MPlug& plug, MDataBlock& block, const ScatterResult& r
     const std::vector<float>& p = result.points;
     for (size_t i = 0; i + 2 < p.size(); i += 3)
         positions.append(MVector(static_cast<double>(p[i]), static_cast<double>(p[i + 1]), static_cast<double>(p[i + 2])));
+    if (surfaceData) {
+        status = writeSurfaceData(outputFn, result.surface);
+        if (status != MS::kSuccess)
+            return status;
+    }
     status = outHandle.set(outputData);
     if (status != MS::kSuccess)
         return reportMayaCall("ERROR\n", status);
@@ -133,13 +202,17 @@ MStatus writeOutput(const MPlug& plug, MDataBlock& block, const ScatterResult& r
 MStatus computePoints(const MPlug& plug, MDataBlock& block)
 {
     ScatterMesh mesh;
-    MStatus status = readMesh(block, mesh);
+    MIntArray triangleCounts;
+    MStatus status = readMesh(block, mesh, triangleCounts);
     if (status != MS::kSuccess)
         return status;
+    const ScatterSettings settings = readSettings(block);
+    if (settings.surfaceData)
+        mesh.trianglePolygons = polygonOfEachTriangle(triangleCounts, mesh.triangleVertices.size() / 3);
     ScatterResult result;
-    switch (scatterPoints(mesh, readSettings(block), result)) {
+    switch (scatterPoints(mesh, settings, result)) {
     case ScatterStatus::ok:
-        return writeOutput(plug, block, result);
+        return writeOutput(plug, block, result, settings.surfaceData);
     case ScatterStatus::notEnoughMemory:
         status.perror("Not enough memory on GPU");
         return MS::kFailure;
@@ -233,7 +306,8 @@ MObject createControl(const char* longName, const char* shortName, MFnNumericDat
     return attribute;
 }
 
-// The controls' defaults give the point set of a node without them, bit for bit.
+// The controls' defaults give the point set of a node without them, bit for bit; with surface data off the
+// record holds the position channel alone.
 void createControls()
 {
     const double minPasses = kMinPassCount, maxPasses = kMaxPassCount;
@@ -244,6 +318,7 @@ void createControls()
     kyScatterPoints::candidateCount = createControl("candidateCount", "cc", MFnNumericData::kInt,
                                                     kDefaultCandidateCount, &minCandidates, &maxCandidates);
     kyScatterPoints::strictRadius = createControl("strictRadius", "sr", MFnNumericData::kBoolean, 0.0);
+    kyScatterPoints::surfaceData = createControl("surfaceData", "srf", MFnNumericData::kBoolean, 0.0);
 }
 
 }  // namespace
@@ -274,7 +349,8 @@ MStatus kyScatterPoints::initialize()
     CHECK_MSTATUS(status);
 
     createControls();
-    for (const MObject* input : {&inMesh, &boundingBox, &radius, &seed, &passes, &candidateCount, &strictRadius})
+    for (const MObject* input :
+         {&inMesh, &boundingBox, &radius, &seed, &passes, &candidateCount, &strictRadius, &surfaceData})
         attributeAffects(*input, outPoints);
     return MS::kSuccess;
 }

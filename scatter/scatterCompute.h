@@ -21,6 +21,7 @@ constexpr int kMaxPassCount = 1000;
 struct ScatterMesh {
     std::vector<float> points;          // x, y, z per vertex, object space
     std::vector<int> triangleVertices;  // three vertex indices per triangle
+    std::vector<int> trianglePolygons;  // the polygon of each triangle, for surface data; empty: the triangle's own
 };
 
 struct ScatterSettings {
@@ -30,10 +31,21 @@ struct ScatterSettings {
     int seed = kDefaultSeed;
     int passes = kDefaultPassCount;  // how many times each still-empty cell offers its next candidate
     bool strictRadius = false;       // test every cell that can hold a point closer than the radius, not just the 26
+    bool surfaceData = false;        // also what each point lies on: its triangle's normal, polygon and weights
+};
+
+// Per point, in the order of the points; filled only when asked for.
+struct SurfaceData {
+    std::vector<double> normals;      // x, y, z: the unit normal of the point's triangle, corners in order
+    std::vector<double> rotations;    // x, y, z in degrees, rotation order XYZ: turns +Y onto the normal, no twist
+    std::vector<unsigned int> ids;    // the point's candidate number: the same for the same inputs
+    std::vector<int> faceIds;         // the polygon the point lies on
+    std::vector<double> barycentric;  // the point's weights of its triangle's corners A, B, C
 };
 
 struct ScatterResult {
     std::vector<float> points;  // x, y, z per accepted sample, in cell-table order
+    SurfaceData surface;
     std::size_t pointCount() const { return points.size() / 3; }
 };
 
@@ -100,6 +112,10 @@ public:
     virtual void selectionDone() {}
     virtual void samplesReady(const ScatterResult&) {}
 };
+
+// The rotation, in degrees with rotation order XYZ, that turns +Y onto the unit vector n: about X, then about Z, none
+// about Y, so the same normal always gives the same rotation.
+void rotationOntoNormal(const double n[3], double degrees[3]);
 
 // The grid a compute files its candidates in: the box widened to cover the mesh, cells of edge radius / sqrt(3).
 // Refuses, with a report, a radius or box that is not finite and a grid whose keys would not fit 32 bits.

@@ -8,6 +8,7 @@
 #include "../kernels/cellGrid.h"
 #include "../kernels/launch.h"
 #include "scatterCompute.h"
+#include "surfaceData.h"
 
 template <typename T>
 T* raw(thrust::device_vector<T>& v)
@@ -83,5 +84,6 @@ struct PhaseRuns {
 };
 
 // The second half of a compute: from candidates with their cell keys to the accepted samples.
-ScatterStatus selectSamples(CandidateArrays& candidates, const ScatterGrid& grid, const ScatterSettings& settings,
-                            ScatterResult& result, StageObserver& observer);
+ScatterStatus selectSamples(const ScatterMesh& mesh, CandidateArrays& candidates, const ScatterGrid& grid,
+                            const ScatterSettings& settings, ScatterResult& result, StageObserver& observer);
+

@@ -62,6 +62,15 @@ const Inputs kSpecks[2] = {{&speck(), 1.0f}, {&otherSpeck(), 1.0f}};
 const Inputs kBalls[2] = {{&ball(), 0.3f}, {&ball(), 0.45f}};
 const Inputs kSteeredBalls[2] = {{&ball(), 0.3f, steered()}, {&ball(), 0.45f, steered()}};
 
+ScatterSettings withSurfaceData()
+{
+    ScatterSettings controls;
+    controls.surfaceData = true;
+    return controls;
+}
+
+const Inputs kBallsWithSurfaceData[2] = {{&ball(), 0.3f, withSurfaceData()}, {&ball(), 0.45f, withSurfaceData()}};
+
 struct FailureCase {
     std::string what;
     std::function<void()> arm;
@@ -279,6 +288,33 @@ TEST_F(FaultSweep, EveryDeviceAllocationCanFailSafely)
 TEST_F(FaultSweep, EveryDeviceAllocationOfASteeredComputeCanFailSafely)
 {
     failEveryAllocation(kSteeredBalls, baseline_);
+}
+
+// With surface data on, the record's further channels and their gathering on the device can fail as well.
+TEST_F(FaultSweep, SurfaceDataFailuresAreReportedAndLoseNothing)
+{
+    const std::string failure = errorText(MS::kFailure);
+    std::vector<FailureCase> cases;
+    cases.push_back({"gatherSurfaceSamples", [] { cudaStandin::failNextLaunch("gatherSurfaceSamples"); },
+                     MS::kFailure,
+                     "Failed to launch gatherSurfaceSamples kernel, error code: " +
+                         cudaStandin::errorString("cudaErrorLaunchFailure") + "\n",
+                     ""});
+    // The position channel's own status is not tested; every later one is.
+    const char* vectorChannels[] = {"normal", "rotation", "aimDirection", "barycentric"};
+    for (int k = 0; k < 4; ++k)
+        cases.push_back({vectorChannels[k],
+                         [=] { mayaStandin::failCall("MFnArrayAttrsData::vectorArray", MS::kFailure, k + 1); },
+                         MS::kFailure, "",
+                         std::string("ERROR in fnOutput channel ") + vectorChannels[k] + ".\n\n" + failure + "\n"});
+    const char* doubleChannels[] = {"id", "faceId"};
+    for (int k = 0; k < 2; ++k)
+        cases.push_back({doubleChannels[k],
+                         [=] { mayaStandin::failCall("MFnArrayAttrsData::doubleArray", MS::kFailure, k); },
+                         MS::kFailure, "",
+                         std::string("ERROR in fnOutput channel ") + doubleChannels[k] + ".\n\n" + failure + "\n"});
+    runFailureCases(kBallsWithSurfaceData, cases, baseline_);
+    failEveryAllocation(kBallsWithSurfaceData, baseline_);
 }
 
 }  // namespace

@@ -182,6 +182,7 @@ void ScatterNode::setControls(const ScatterSettings& settings)
     check(plug("passes").setValue(settings.passes), "setting passes");
     check(plug("candidateCount").setValue(settings.candidateCount), "setting candidateCount");
     check(plug("strictRadius").setValue(settings.strictRadius ? 1 : 0), "setting strictRadius");
+    check(plug("surfaceData").setValue(settings.surfaceData ? 1 : 0), "setting surfaceData");
 }
 
 MStatus ScatterNode::pull(std::vector<Point>* points)

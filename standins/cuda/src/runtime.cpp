@@ -29,6 +29,7 @@ const std::vector<std::string> kKernelNames = {
     "chooseSamplesInCells",
     "flattenSamples",
     "gatherSamples",
+    "gatherSurfaceSamples",
 };
 
 // The runtime's errors a caller can meet here, with CUDA's names and texts.

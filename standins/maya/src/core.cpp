@@ -187,6 +187,8 @@ standinFaults::FaultTable& faults() {
         "MDataBlock::outputValue",
         "MDataHandle::set",
         "MFnArrayAttrsData::create",
+        "MFnArrayAttrsData::doubleArray",
+        "MFnArrayAttrsData::getDoubleData",
         "MFnArrayAttrsData::getVectorData",
         "MFnArrayAttrsData::vectorArray",
         "MFnAttribute::setKeyable",

@@ -180,10 +180,36 @@ ArrayAttrsData* attachedRecord(const MObject& object, MStatus* ReturnStatus) {
     return record;
 }
 
-std::shared_ptr<std::vector<MVector>> findChannel(ArrayAttrsData& record, const MString& name) {
-    for (auto& channel : record.vectors)
+template <typename T>
+std::shared_ptr<std::vector<T>> findChannel(ArrayAttrsData::Channels<T>& channels, const MString& name) {
+    for (auto& channel : channels)
         if (channel.first == name.asChar()) return channel.second;
     return nullptr;
+}
+
+// The channel of that name, made when `create` is set and it is missing; null, with the status, when it cannot be.
+template <typename T>
+std::shared_ptr<std::vector<T>> channelOf(const MObject& object, ArrayAttrsData::Channels<T> ArrayAttrsData::*list,
+                                          const char* callName, const MString& name, bool create,
+                                          MStatus* ReturnStatus) {
+    MStatus status;
+    if (injectedFault(callName, status)) {
+        setStatus(ReturnStatus, status);
+        return nullptr;
+    }
+    ArrayAttrsData* record = attachedRecord(object, ReturnStatus);
+    if (!record) return nullptr;
+    if (name.length() == 0) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return nullptr;
+    }
+    auto channel = findChannel(record->*list, name);
+    if (!channel && create) {
+        channel = std::make_shared<std::vector<T>>();
+        (record->*list).emplace_back(name.asChar(), channel);
+    }
+    if (!channel) setStatus(ReturnStatus, MS::kInvalidParameter);
+    return channel;
 }
 
 }  // namespace
@@ -215,43 +241,33 @@ unsigned int MFnArrayAttrsData::count() const {
 MStringArray MFnArrayAttrsData::list(MStatus* ReturnStatus) const {
     MStringArray names;
     ArrayAttrsData* record = attachedRecord(object_, ReturnStatus);
-    if (record)
+    if (record) {
         for (auto& channel : record->vectors) names.append(MString(channel.first.c_str()));
+        for (auto& channel : record->doubles) names.append(MString(channel.first.c_str()));
+    }
     return names;
 }
 
 MVectorArray MFnArrayAttrsData::vectorArray(const MString& name, MStatus* ReturnStatus) {
-    MStatus status;
-    if (injectedFault("MFnArrayAttrsData::vectorArray", status)) {
-        setStatus(ReturnStatus, status);
-        return MVectorArray();
-    }
-    ArrayAttrsData* record = attachedRecord(object_, ReturnStatus);
-    if (!record) return MVectorArray();
-    if (name.length() == 0) {
-        setStatus(ReturnStatus, MS::kInvalidParameter);
-        return MVectorArray();
-    }
-    auto channel = findChannel(*record, name);
-    if (!channel) {
-        channel = std::make_shared<std::vector<MVector>>();
-        record->vectors.emplace_back(name.asChar(), channel);
-    }
-    return MVectorArray(channel);
+    auto channel = channelOf(object_, &ArrayAttrsData::vectors, "MFnArrayAttrsData::vectorArray", name, true,
+                             ReturnStatus);
+    return channel ? MVectorArray(channel) : MVectorArray();
 }
 
 MVectorArray MFnArrayAttrsData::getVectorData(const MString& name, MStatus* ReturnStatus) {
-    MStatus status;
-    if (injectedFault("MFnArrayAttrsData::getVectorData", status)) {
-        setStatus(ReturnStatus, status);
-        return MVectorArray();
-    }
-    ArrayAttrsData* record = attachedRecord(object_, ReturnStatus);
-    if (!record) return MVectorArray();
-    auto channel = findChannel(*record, name);
-    if (!channel) {
-        setStatus(ReturnStatus, MS::kInvalidParameter);
-        return MVectorArray();
-    }
-    return MVectorArray(channel);
+    auto channel = channelOf(object_, &ArrayAttrsData::vectors, "MFnArrayAttrsData::getVectorData", name, false,
+                             ReturnStatus);
+    return channel ? MVectorArray(channel) : MVectorArray();
+}
+
+MDoubleArray MFnArrayAttrsData::doubleArray(const MString& name, MStatus* ReturnStatus) {
+    auto channel = channelOf(object_, &ArrayAttrsData::doubles, "MFnArrayAttrsData::doubleArray", name, true,
+                             ReturnStatus);
+    return channel ? MDoubleArray(channel) : MDoubleArray();
+}
+
+MDoubleArray MFnArrayAttrsData::getDoubleData(const MString& name, MStatus* ReturnStatus) {
+    auto channel = channelOf(object_, &ArrayAttrsData::doubles, "MFnArrayAttrsData::getDoubleData", name, false,
+                             ReturnStatus);
+    return channel ? MDoubleArray(channel) : MDoubleArray();
 }

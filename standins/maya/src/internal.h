@@ -107,7 +107,10 @@ struct MeshData : Object {
 
 struct ArrayAttrsData : Object {
     ArrayAttrsData() : Object(MFn::kDynArrayAttrsData) {}
-    std::vector<std::pair<std::string, std::shared_ptr<std::vector<MVector>>>> vectors;
+    template <typename T>
+    using Channels = std::vector<std::pair<std::string, std::shared_ptr<std::vector<T>>>>;
+    Channels<MVector> vectors;
+    Channels<double> doubles;
 };
 
 struct PluginObject : Object {

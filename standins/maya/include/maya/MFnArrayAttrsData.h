@@ -1,6 +1,7 @@
 #ifndef _MFnArrayAttrsData
 #define _MFnArrayAttrsData
 
+#include <maya/MDoubleArray.h>
 #include <maya/MFnData.h>
 #include <maya/MString.h>
 #include <maya/MStringArray.h>
@@ -23,6 +24,9 @@ public:
     MVectorArray vectorArray(const MString& name, MStatus* ReturnStatus = NULL);
     // Fails with kInvalidParameter when there is no vector channel of that name.
     MVectorArray getVectorData(const MString& name, MStatus* ReturnStatus = NULL);
+    // The same for channels of doubles.
+    MDoubleArray doubleArray(const MString& name, MStatus* ReturnStatus = NULL);
+    MDoubleArray getDoubleData(const MString& name, MStatus* ReturnStatus = NULL);
 };
 
 #endif
