@@ -8,13 +8,16 @@
 
 namespace {
 
+// Opened when the stand-in loads and never closed, whichever calls a compute makes: the library carries its own C++
+// runtime, whose start-up allocations would read as leaks once it were unloaded with a plug-in.
+void* const realLibrary = dlopen(KY_REAL_CURAND_LIBRARY, RTLD_LAZY | RTLD_LOCAL);
+
 // The real library's entry point. It is looked up in libcurand itself, not by search order, since the stand-in
 // defines the same names.
 template <typename Function>
 Function* realCurand(const char* name)
 {
-    static void* library = dlopen(KY_REAL_CURAND_LIBRARY, RTLD_LAZY | RTLD_LOCAL);
-    void* symbol = library != nullptr ? dlsym(library, name) : nullptr;
+    void* symbol = realLibrary != nullptr ? dlsym(realLibrary, name) : nullptr;
     if (symbol == nullptr)
         fprintf(stderr, "cudaStandin: cannot find %s in %s\n", name, KY_REAL_CURAND_LIBRARY);
     return reinterpret_cast<Function*>(symbol);
