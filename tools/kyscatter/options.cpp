@@ -153,7 +153,7 @@ void checkCount(std::int64_t count, bool radiusGiven)
         throw UsageError("--count and --radius cannot be given together: --count searches the radius");
 }
 
-// The checks CLI11 cannot make, in the order a reader of the line meets them.
+// The checks CLI11 cannot make, and the values that pass them.
 void takeGiven(const CLI::App& app, const Given& given, Options& options)
 {
     const bool radiusGiven = app.count("--radius") > 0;
