@@ -8,15 +8,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 
 #include <cudaStandinControls.h>
+#include <maya/MFnNumericAttribute.h>
+#include <mayaStandin/host.h>
 
 #include "camera.h"
 #include "errors.h"
 #include "imageWriter.h"
 #include "meshIO.h"
+#include "nodeControls.h"
+#include "radiusSearch.h"
 #include "scatterRun.h"
 
 using namespace kyscatter;
@@ -111,6 +116,29 @@ std::vector<Point> readPointFile(const std::string& path)
         points.push_back(p);
     }
     return points;
+}
+
+// The summary's "count search: N asked, M reached[ (how far off)] in K computes, S s" line.
+struct CountLine {
+    long asked = -1;
+    long reached = -1;
+    bool within = false;
+    int computes = -1;
+};
+
+CountLine countLine(const std::string& out)
+{
+    std::smatch match;
+    CountLine line;
+    if (std::regex_search(out, match,
+                          std::regex("\ncount search: ([0-9]+) asked, ([0-9]+) reached( \\([^)]*\\))? in "
+                                     "([0-9]+) computes?, [0-9.]+ s\n"))) {
+        line.asked = std::stol(match[1]);
+        line.reached = std::stol(match[2]);
+        line.within = !match[3].matched;
+        line.computes = std::stoi(match[4]);
+    }
+    return line;
 }
 
 bool isBlue(const unsigned char* p) { return p[2] > 150 && p[0] < 100 && p[1] < 100; }
@@ -285,6 +313,21 @@ TEST(ToolErrors, OneLineNamingTheProblemAndTheRightStatus)
         {{plane, "--size", "10x10"}, 2,
          "kyscatter: --size: expected WIDTHxHEIGHT with sides from 16 to 8192, got '10x10' (see kyscatter --help)"},
         {{plane, "--point-size", "11"}, 2, "kyscatter: --point-size: Value 11 not in range 1 to 10 (see kyscatter --help)"},
+        {{plane, "--passes", "0"}, 2, "kyscatter: --passes: Value 0 not in range 1 to 1000 (see kyscatter --help)"},
+        {{plane, "--passes", "1001"}, 2,
+         "kyscatter: --passes: Value 1001 not in range 1 to 1000 (see kyscatter --help)"},
+        {{plane, "--candidates", "999"}, 2,
+         "kyscatter: --candidates: Value 999 not in range 1000 to 1073741823 (see kyscatter --help)"},
+        {{plane, "--candidates", "1073741824"}, 2,
+         "kyscatter: --candidates: Value 1073741824 not in range 1000 to 1073741823 (see kyscatter --help)"},
+        {{plane, "--seed", "2147483648"}, 2,
+         "kyscatter: --seed: Value 2147483648 not in range -2147483648 to 2147483647 (see kyscatter --help)"},
+        {{plane, "--seed", "x"}, 2,
+         "kyscatter: --seed: Value x not in range -2147483648 to 2147483647 (see kyscatter --help)"},
+        {{plane, "--count", "0"}, 2, "kyscatter: --count: must be at least 1, got 0 (see kyscatter --help)"},
+        {{plane, "--count", "100", "--radius", "0.1"}, 2,
+         "kyscatter: --count and --radius cannot be given together: --count searches the radius (see kyscatter "
+         "--help)"},
         {{plane, "--view", "back"}, 2,
          "kyscatter: --view: unknown view 'back' (use front, side, top or persp) (see kyscatter --help)"},
         {{plane, "--out", "p.txt"}, 2,
@@ -348,4 +391,152 @@ TEST(ToolCompute, FailedComputeReportsAndFails)
 
     // The same settings succeed once the memory is back, in the same process.
     EXPECT_GT(runScatter(mesh, settings).points.size(), 100u);
+}
+
+// The tool refuses what the node would clamp, and names a control only where it is not the node's
+// default: both need the node's own limits and defaults.
+TEST(ToolControls, LimitsAndDefaultsAreTheNodes)
+{
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(mayaStandin::loadPlugin(KYSCATTER_PLUGIN), MS::kSuccess);
+    testing::internal::GetCapturedStdout();
+    const MObject scatter = mayaStandin::createNode("kyScatterPoints");
+    struct Case {
+        const char* attribute;
+        double value;
+        std::optional<double> min, max;
+    };
+    for (const Case& c : {Case{"radius", 1.0, node::kMinimumRadius, std::nullopt},
+                          Case{"seed", node::kDefaultSeed, std::nullopt, std::nullopt},
+                          Case{"passes", node::kDefaultPasses, node::kMinimumPasses, node::kMaximumPasses},
+                          Case{"candidateCount", node::kDefaultCandidates, node::kMinimumCandidates,
+                               node::kMaximumCandidates},
+                          Case{"strictRadius", 0, std::nullopt, std::nullopt}}) {
+        SCOPED_TRACE(c.attribute);
+        MFnNumericAttribute fn(mayaStandin::findPlug(scatter, c.attribute).attribute());
+        double value = -1, min = -1, max = -1;
+        ASSERT_EQ(fn.getDefault(value), MS::kSuccess);
+        EXPECT_EQ(value, c.value);
+        EXPECT_EQ(fn.hasMin(), c.min.has_value());
+        EXPECT_EQ(fn.hasMax(), c.max.has_value());
+        if (c.min && fn.getMin(min) == MS::kSuccess)
+            EXPECT_FLOAT_EQ(min, *c.min);
+        if (c.max && fn.getMax(max) == MS::kSuccess)
+            EXPECT_EQ(max, *c.max);
+    }
+    EXPECT_EQ(mayaStandin::unloadPlugin(KYSCATTER_PLUGIN), MS::kSuccess);
+}
+
+TEST(ToolControls, EachControlReachesTheNode)
+{
+    auto run = [](std::vector<std::string> controls, const std::string& out) {
+        std::vector<std::string> args{asset("plane.obj"), "--radius", "0.05", "--stats", "--out", scratch(out)};
+        args.insert(args.end(), controls.begin(), controls.end());
+        const ToolRun result = runTool(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return result;
+    };
+    const ToolRun base = run({}, "base.ply");
+    for (const char* line : {"\nseed:", "\npasses:", "\ncandidates:", "\nstrict radius:"})
+        EXPECT_EQ(base.out.find(line), std::string::npos) << line;
+    const double points = summaryValue(base.out, "points");
+
+    // The default seed, given, draws the same points bit for bit and is not named; another seed draws others.
+    const ToolRun same = run({"--seed", "1234"}, "same.ply");
+    EXPECT_EQ(slurp(scratch("same.ply")), slurp(scratch("base.ply")));
+    EXPECT_EQ(same.out.substr(0, same.out.find("compute:")), base.out.substr(0, base.out.find("compute:")));
+    const ToolRun other = run({"--seed", "-99"}, "other.ply");
+    EXPECT_NE(slurp(scratch("other.ply")), slurp(scratch("base.ply")));
+    EXPECT_EQ(summaryValue(other.out, "seed"), -99);
+
+    // Fewer passes or candidates leave more cells empty; more passes fill more.
+    const ToolRun onePass = run({"--passes", "1"}, "passes.ply");
+    EXPECT_EQ(summaryValue(onePass.out, "passes"), 1);
+    EXPECT_LT(summaryValue(onePass.out, "points"), points);
+    EXPECT_GT(summaryValue(run({"--passes", "40"}, "passes.ply").out, "points"), points);
+    const ToolRun few = run({"--candidates", "2000"}, "few.ply");
+    EXPECT_EQ(summaryValue(few.out, "candidates"), 2000);
+    EXPECT_LT(summaryValue(few.out, "points"), std::min(points, 2000.0));
+
+    // Strict: no pair closer than the radius, where the default run has many.
+    EXPECT_GT(summaryValue(base.out, "pairs closer than radius"), 0.0);
+    const ToolRun strict = run({"--strict"}, "strict.ply");
+    EXPECT_NE(strict.out.find("\nstrict radius: on\n"), std::string::npos) << strict.out;
+    EXPECT_EQ(summaryValue(strict.out, "pairs closer than radius"), 0.0);
+    EXPECT_GE(summaryValue(strict.out, "smallest distance"), 0.05 * (1 - 1e-6));
+}
+
+TEST(ToolCount, ReachesTheTargetWithinOnePercent)
+{
+    struct Case {
+        std::string mesh;  // empty: the built-in surface
+        long target;
+        std::vector<std::string> more;
+    };
+    for (const Case& c : {Case{asset("plane.obj"), 500, {}}, Case{asset("cube.obj"), 300, {}},
+                          Case{asset("twoCubes.gltf"), 1000, {}}, Case{"", 5000, {}},
+                          Case{asset("plane.obj"), 2000, {"--strict", "--stats"}},
+                          Case{asset("cube.stl"), 900, {"--candidates", "1000"}}}) {
+        SCOPED_TRACE(c.mesh + " " + std::to_string(c.target));
+        std::vector<std::string> args{"--count", std::to_string(c.target), "--out", scratch("count.xyz")};
+        if (!c.mesh.empty())
+            args.push_back(c.mesh);
+        args.insert(args.end(), c.more.begin(), c.more.end());
+        const ToolRun run = runTool(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const CountLine line = countLine(run.out);
+        EXPECT_EQ(line.asked, c.target) << run.out;
+        EXPECT_TRUE(line.within) << run.out;
+        EXPECT_LE(std::abs(line.reached - c.target), c.target / 100) << run.out;
+        EXPECT_GE(line.computes, 1);
+        EXPECT_LE(line.computes, kMaxSearchComputes + 1);
+        EXPECT_NE(run.out.find(" (searched for " + std::to_string(c.target) + " points)\n"), std::string::npos);
+        EXPECT_EQ(summaryValue(run.out, "points"), line.reached);
+        EXPECT_EQ(static_cast<long>(readPointFile(scratch("count.xyz")).size()), line.reached);
+        if (run.out.find("\nstrict radius: on") != std::string::npos)
+            EXPECT_EQ(summaryValue(run.out, "pairs closer than radius"), 0.0) << "at the radius found";
+    }
+}
+
+// On a cube the count jumps where the grid's cells fit the faces anew, and no radius gives 30:
+// the search ends within its bound, on the closest count it tried, and the outputs are that compute's.
+TEST(ToolCount, CountsThatJumpEndOnTheClosestWithinTheBound)
+{
+    const ToolRun run = runTool({asset("cube.obj"), "--count", "30", "--out", scratch("jump.xyz")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const CountLine line = countLine(run.out);
+    EXPECT_FALSE(line.within) << run.out;
+    EXPECT_NE(run.out.find("% off: no radius tried did better)"), std::string::npos) << run.out;
+    EXPECT_LE(line.computes, kMaxSearchComputes + 1);
+    EXPECT_NEAR(line.reached, 30, 3);
+    EXPECT_EQ(static_cast<long>(readPointFile(scratch("jump.xyz")).size()), line.reached);
+}
+
+TEST(ToolCount, TargetsOutOfReachFailCleanly)
+{
+    // A square of 2 by 2 hundredths holds some 280 points at the node's smallest radius.
+    const std::string tiny = scratch("tiny.obj");
+    std::ofstream(tiny) << "v 0 0 0\nv 0.02 0 0\nv 0.02 0.02 0\nv 0 0.02 0\nf 1 2 3 4\n";
+    const ToolRun small = runTool({tiny, "--count", "1000", "--out", scratch("tiny.ply")});
+    EXPECT_EQ(small.status, 1);
+    EXPECT_EQ(small.out, "kyScatterPoints initialized\n");
+    EXPECT_TRUE(std::regex_match(small.err, std::regex("kyscatter: --count 1000: the mesh holds no more than [0-9]+ "
+                                                       "points at radius 0.001, the node's smallest\n")))
+        << small.err;
+    EXPECT_FALSE(fs::exists(scratch("tiny.ply")));
+
+    const ToolRun tooMany = runTool({asset("plane.obj"), "--candidates", "1000", "--count", "1001"});
+    EXPECT_EQ(tooMany.status, 1);
+    EXPECT_EQ(tooMany.err,
+              "kyscatter: --count 1001: more points than the 1000 candidates the node draws (raise --candidates)\n");
+
+    // The radius for 800,000 points of a million candidates needs more grid cells around the built-in
+    // surface than the node can number: its report, then the tool's line.
+    const ToolRun refused = runTool({"--count", "800000", "--quiet"});
+    EXPECT_EQ(refused.status, 1);
+    const std::size_t at = refused.err.find("\nkyscatter: --count 800000: radius ");
+    ASSERT_NE(at, std::string::npos) << refused.err;
+    EXPECT_GT(at, 0u) << "the plug-in reports first";
+    EXPECT_NE(refused.err.find(": the scatter compute failed: ", at), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find('\n', at + 1), refused.err.size() - 1) << refused.err;
 }

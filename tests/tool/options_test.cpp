@@ -42,13 +42,17 @@ TEST(CommandLine, DefaultsLeaveRadiusAndBoxToTheMesh)
     EXPECT_EQ(s.radius, defaultRadius(1.0));
     EXPECT_FALSE(s.box);
     EXPECT_FALSE(s.picture);
+    // The node's controls stay as the node has them.
+    EXPECT_FALSE(s.controls.seed || s.controls.passes || s.controls.candidates || s.controls.strict);
+    EXPECT_FALSE(s.targetCount);
 }
 
 TEST(CommandLine, EveryOptionReachesTheSettings)
 {
     const Options o = parse({"rock.obj", "--radius", "0.25", "--box", "-1", "-2", "-3", "4", "5", "6", "--out",
                              "p.XYZ", "--image", "p.png", "--size", "320x240", "--point-size", "5", "--view",
-                             "top", "--stats", "--quiet", "--plugin", "/tmp/x.so"})
+                             "top", "--stats", "--quiet", "--plugin", "/tmp/x.so", "--seed", "-7", "--passes",
+                             "1000", "--candidates", "1000", "--strict"})
                           .options;
     EXPECT_EQ(o.meshPath, "rock.obj");
     EXPECT_EQ(o.outPath, "p.XYZ");
@@ -66,6 +70,19 @@ TEST(CommandLine, EveryOptionReachesTheSettings)
     EXPECT_EQ(s.picture->width, 320);
     EXPECT_EQ(s.picture->height, 240);
     EXPECT_EQ(s.picture->view, View::Top);
+    EXPECT_EQ(s.controls.seed, -7);
+    EXPECT_EQ(s.controls.passes, 1000);
+    EXPECT_EQ(s.controls.candidates, 1000);
+    EXPECT_TRUE(s.controls.strict);
+}
+
+TEST(CommandLine, CountStartsTheSearchFromTheRadiusForThatCount)
+{
+    const ScatterSettings s = settingsFor(parse({"--count", "5000"}).options, 90.0);
+    EXPECT_EQ(s.targetCount, 5000);
+    EXPECT_EQ(s.radius, radiusForCount(90.0, 5000));
+    // Never below the node's minimum, however many points are asked for.
+    EXPECT_EQ(radiusForCount(1.0, 1e9), 0.001);
 }
 
 TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
@@ -73,7 +90,8 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     std::ostringstream help;
     EXPECT_TRUE(parse({"--help"}, help).handled);
     for (const char* option : {"--radius", "--box", "--out", "--image", "--size", "--point-size", "--view",
-                               "--stats", "--quiet", "--plugin", "--version", "Examples:"})
+                               "--stats", "--quiet", "--plugin", "--version", "--seed", "--passes",
+                               "--candidates", "--strict", "--count", "Examples:"})
         EXPECT_NE(help.str().find(option), std::string::npos) << option;
     std::ostringstream version;
     EXPECT_TRUE(parse({"--version"}, version).handled);

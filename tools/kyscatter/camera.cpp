@@ -61,6 +61,47 @@ std::array<double, 4> transform(const Matrix& m, const std::array<double, 4>& v)
     return r;
 }
 
+struct ViewAxes {
+    Point direction{0, 0, 1};  // from the target towards the eye
+    Point up{0, 1, 0};
+};
+
+ViewAxes axesOf(View view)
+{
+    switch (view) {
+    case View::Side:
+        return {{1, 0, 0}, {0, 1, 0}};
+    case View::Top:
+        return {{0, 1, 0}, {0, 0, -1}};
+    case View::Persp:
+        return {normalized({1, 0.75, 1}), {0, 1, 0}};
+    case View::Front:
+        break;
+    }
+    return {};
+}
+
+struct CameraFrame {
+    std::vector<Point> points;
+    Point low{0, 0, 0};  // the lowest right and up of any point, and the highest
+    Point high{0, 0, 0};
+};
+
+CameraFrame inCameraFrame(const Mesh& mesh, const Point& centre, const std::array<Point, 3>& axes)
+{
+    CameraFrame frame;
+    frame.points.resize(mesh.vertexCount());
+    for (std::size_t i = 0; i < frame.points.size(); ++i) {
+        const Point d = sub(mesh.vertex(static_cast<int>(i)), centre);
+        frame.points[i] = {dot(d, axes[0]), dot(d, axes[1]), dot(d, axes[2])};
+        for (int k = 0; k < 2; ++k) {
+            frame.low[k] = std::min(frame.low[k], frame.points[i][k]);
+            frame.high[k] = std::max(frame.high[k], frame.points[i][k]);
+        }
+    }
+    return frame;
+}
+
 }  // namespace
 
 View viewNamed(const std::string& name)
@@ -97,30 +138,13 @@ Camera frameCamera(View view, const Mesh& mesh, int width, int height)
         radius = 1.0;
     const double aspect = static_cast<double>(width) / height;
 
-    Point direction{0, 0, 1};
-    Point up{0, 1, 0};
-    if (view == View::Side)
-        direction = {1, 0, 0};
-    else if (view == View::Top) {
-        direction = {0, 1, 0};
-        up = {0, 0, -1};
-    } else if (view == View::Persp)
-        direction = normalized({1, 0.75, 1});
+    const auto [direction, up] = axesOf(view);
 
     // The vertices in the camera's frame (right, up, towards the eye), relative to the box centre.
     // Framing the vertices rather than the box keeps thin diagonal shapes from looking lost.
     const Point right = normalized(cross(up, direction));
     const Point screenUp = cross(direction, right);
-    std::vector<Point> inView(mesh.vertexCount());
-    Point low{0, 0, 0}, high{0, 0, 0};
-    for (std::size_t i = 0; i < inView.size(); ++i) {
-        const Point d = sub(mesh.vertex(static_cast<int>(i)), centre);
-        inView[i] = {dot(d, right), dot(d, screenUp), dot(d, direction)};
-        for (int k = 0; k < 2; ++k) {
-            low[k] = std::min(low[k], inView[i][k]);
-            high[k] = std::max(high[k], inView[i][k]);
-        }
-    }
+    auto [inView, low, high] = inCameraFrame(mesh, centre, {right, screenUp, direction});
     // Aim at the middle of what the view sees.
     const double midRight = (low[0] + high[0]) / 2, midUp = (low[1] + high[1]) / 2;
     const Point target{centre[0] + right[0] * midRight + screenUp[0] * midUp,

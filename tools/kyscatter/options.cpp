@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "nodeControls.h"
 #include "pointWriter.h"
 
 #ifndef KYSCATTER_VERSION
@@ -21,8 +22,6 @@
 namespace kyscatter {
 namespace {
 
-// The scatter node's hard minimum; a smaller value would be raised to it without a word.
-constexpr double kMinimumRadius = 0.001;
 constexpr int kMinimumSide = 16;
 constexpr int kMaximumSide = 8192;
 
@@ -31,6 +30,8 @@ Examples:
   kyscatter --image knot.png --out knot.ply          the built-in surface, picture and points
   kyscatter rock.obj --radius 0.05 --stats           a mesh file, with a quality report
   kyscatter terrain.fbx --box -10 0 -10 10 3 10      the grid box of the scatter node
+  kyscatter rock.obj --count 5000 --out rock.ply     search the radius that gives about 5,000 points
+  kyscatter rock.obj --strict --seed 7 --stats       no two points closer than the radius; another draw
   kyscatter part.stl --image top.png --view top --size 1024x1024 --point-size 3
   kyscatter scan.ply --out points.xyz --quiet        batch use: no summary
 )";
@@ -73,9 +74,10 @@ void checkRadius(double radius)
     checkFitsFloat("--radius", radius);
     if (radius <= 0)
         throw UsageError("--radius: must be greater than 0, got " + number(radius));
-    if (radius < kMinimumRadius)
+    // The node would raise a smaller radius to its minimum without a word.
+    if (radius < node::kMinimumRadius)
         throw UsageError("--radius: " + number(radius) + " is below the scatter node's minimum of " +
-                         number(kMinimumRadius));
+                         number(node::kMinimumRadius));
 }
 
 void checkBox(const std::vector<double>& box)
@@ -87,6 +89,94 @@ void checkBox(const std::vector<double>& box)
         if (box[k] > box[k + 3])
             throw UsageError(std::string("--box: min ") + axes[k] + " (" + number(box[k]) + ") is above max " +
                              axes[k] + " (" + number(box[k + 3]) + ")");
+}
+
+// What the line gives before it is checked.
+struct Given {
+    double radius = 0;
+    std::int64_t count = 0;
+    std::int64_t seed = 0;  // wider than the node's int, so that a seed out of its range is named as such
+    std::vector<double> box;
+    std::string size;
+    std::string view = "persp";
+};
+
+void addNodeOptions(CLI::App& app, Options& options, Given& given)
+{
+    NodeControls& controls = options.controls;
+    app.add_option("mesh", options.meshPath,
+                   "Mesh file (OBJ, PLY, STL, FBX, glTF, ...); without one a built-in torus knot is used");
+    app.add_option("--radius", given.radius,
+                   "The scatter node's radius: the spacing of the points (default: from the mesh area, for some "
+                   "30,000 points)");
+    app.add_option("--count", given.count,
+                   "Search the scatter node's radius for about this many points (within 1 %); not with --radius");
+    app.add_option("--box", given.box, "Grid box of the scatter node: min x y z, max x y z (default: not set)")
+        ->expected(6);
+    app.add_option("--seed", given.seed,
+                   "The scatter node's seed: another seed, another draw of points; any int (default " +
+                       std::to_string(node::kDefaultSeed) + ")")
+        ->check(CLI::Range(std::int64_t{std::numeric_limits<int>::min()},
+                           std::int64_t{std::numeric_limits<int>::max()}));
+    app.add_option("--passes", controls.passes,
+                   "The scatter node's passes: how many times each still-empty cell offers a candidate, " +
+                       std::to_string(node::kMinimumPasses) + " to " + std::to_string(node::kMaximumPasses) +
+                       " (default " + std::to_string(node::kDefaultPasses) + ")")
+        ->check(CLI::Range(node::kMinimumPasses, node::kMaximumPasses));
+    app.add_option("--candidates", controls.candidates,
+                   "The scatter node's candidateCount: candidates drawn, " + std::to_string(node::kMinimumCandidates) +
+                       " to " + std::to_string(node::kMaximumCandidates) + " (default " +
+                       std::to_string(node::kDefaultCandidates) + "); memory grows with it")
+        ->check(CLI::Range(node::kMinimumCandidates, node::kMaximumCandidates));
+    app.add_flag("--strict", controls.strict,
+                 "The scatter node's strictRadius: no two points closer than the radius (default off)");
+}
+
+void addOutputOptions(CLI::App& app, Options& options, Given& given)
+{
+    app.add_option("--out", options.outPath, "Write the points: .ply (binary), .xyz or .obj");
+    app.add_option("--image", options.imagePath, "Write a PNG picture of the mesh and the points");
+    app.add_option("--size", given.size, "Picture size WIDTHxHEIGHT (default 800x600)");
+    app.add_option("--point-size", options.pointSize, "Point size in pixels, 1 to 10 (default 2)")
+        ->check(CLI::Range(1, 10));
+    app.add_option("--view", given.view, "Picture view: front, side, top or persp (default persp)");
+    app.add_flag("--stats", options.stats, "Report the quality of the point set");
+    app.add_flag("--quiet", options.quiet, "Print nothing but errors (and the --stats report)");
+    app.add_option("--plugin", options.pluginPath, "Plug-in library to load (default: the one built with this tool)");
+}
+
+void checkCount(std::int64_t count, bool radiusGiven)
+{
+    if (count < 1)
+        throw UsageError("--count: must be at least 1, got " + std::to_string(count));
+    if (radiusGiven)
+        throw UsageError("--count and --radius cannot be given together: --count searches the radius");
+}
+
+// The checks CLI11 cannot make, and the values that pass them.
+void takeGiven(const CLI::App& app, const Given& given, Options& options)
+{
+    const bool radiusGiven = app.count("--radius") > 0;
+    if (radiusGiven) {
+        checkRadius(given.radius);
+        options.radius = given.radius;
+    }
+    if (app.count("--count") > 0) {
+        checkCount(given.count, radiusGiven);
+        options.count = given.count;
+    }
+    if (app.count("--seed") > 0)
+        options.controls.seed = static_cast<int>(given.seed);
+    if (app.count("--box") > 0) {
+        checkBox(given.box);
+        const auto& b = given.box;
+        options.box = std::array<double, 6>{b[0], b[1], b[2], b[3], b[4], b[5]};
+    }
+    if (!given.size.empty())
+        parseSize(given.size, options);
+    options.view = viewNamed(given.view);
+    if (!options.outPath.empty())
+        pointFormatFor(options.outPath);
 }
 
 }  // namespace
@@ -102,27 +192,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& ou
                  "kyscatter"};
     app.footer(kExamples);
     app.set_version_flag("--version", std::string("kyscatter ") + KYSCATTER_VERSION);
-
-    double radius = 0;
-    std::vector<double> box;
-    std::string size;
-    std::string view = "persp";
-    app.add_option("mesh", options.meshPath,
-                   "Mesh file (OBJ, PLY, STL, FBX, glTF, ...); without one a built-in torus knot is used");
-    auto* radiusOption = app.add_option("--radius", radius,
-                                        "The scatter node's radius: the spacing of the points (default: "
-                                        "from the mesh area, for some 30,000 points)");
-    auto* boxOption = app.add_option("--box", box, "Grid box of the scatter node: min x y z, max x y z (default: not set)")
-                          ->expected(6);
-    app.add_option("--out", options.outPath, "Write the points: .ply (binary), .xyz or .obj");
-    app.add_option("--image", options.imagePath, "Write a PNG picture of the mesh and the points");
-    app.add_option("--size", size, "Picture size WIDTHxHEIGHT (default 800x600)");
-    app.add_option("--point-size", options.pointSize, "Point size in pixels, 1 to 10 (default 2)")
-        ->check(CLI::Range(1, 10));
-    app.add_option("--view", view, "Picture view: front, side, top or persp (default persp)");
-    app.add_flag("--stats", options.stats, "Report the quality of the point set");
-    app.add_flag("--quiet", options.quiet, "Print nothing but errors (and the --stats report)");
-    app.add_option("--plugin", options.pluginPath, "Plug-in library to load (default: the one built with this tool)");
+    Given given;
+    addNodeOptions(app, options, given);
+    addOutputOptions(app, options, given);
 
     try {
         app.parse(argc, argv);
@@ -134,20 +206,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& ou
     } catch (const CLI::ParseError& e) {
         throw UsageError(e.what());
     }
-
-    if (radiusOption->count() > 0) {
-        checkRadius(radius);
-        options.radius = radius;
-    }
-    if (boxOption->count() > 0) {
-        checkBox(box);
-        options.box = std::array<double, 6>{box[0], box[1], box[2], box[3], box[4], box[5]};
-    }
-    if (!size.empty())
-        parseSize(size, options);
-    options.view = viewNamed(view);
-    if (!options.outPath.empty())
-        pointFormatFor(options.outPath);
+    takeGiven(app, given, options);
     return line;
 }
 

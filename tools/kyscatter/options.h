@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -9,10 +10,20 @@
 
 namespace kyscatter {
 
+// The scatter node's controls; each one unset is left at the node's default.
+struct NodeControls {
+    std::optional<int> seed;
+    std::optional<int> passes;
+    std::optional<int> candidates;
+    bool strict = false;
+};
+
 struct Options {
     std::string meshPath;                       // empty: the built-in surface
     std::optional<double> radius;               // unset: derived from the mesh area
     std::optional<std::array<double, 6>> box;   // min x y z, max x y z; unset: left as on a fresh node
+    NodeControls controls;
+    std::optional<std::int64_t> count;          // points to search the radius for; excludes radius
     std::string outPath;
     std::string imagePath;
     int width = 800;

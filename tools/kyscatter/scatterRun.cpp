@@ -16,16 +16,25 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "camera.h"
 #include "errors.h"
 #include "meshDrawing.h"
+#include "radiusSearch.h"
 
 namespace kyscatter {
 namespace {
 
 std::string describe(const MStatus& status) { return status.errorString().asChar(); }
+
+using Clock = std::chrono::steady_clock;
+
+struct Computed {
+    std::vector<Point> points;
+    double seconds = 0;
+};
 
 // Sends the process's standard output to /dev/null while it lives; the plug-in writes there with
 // both printf and std::cout.
@@ -148,39 +157,111 @@ Image drawPicture(const Mesh& mesh, const MObject& display, const PictureSetting
     return imageFromGLRows(picture.width, picture.height, viewport.readPixels());
 }
 
+// The two nodes as Maya would hold them, alive while the plug-in is loaded; every compute reuses them.
+class ScatterGraph {
+public:
+    ScatterGraph(const Mesh& mesh, const ScatterSettings& settings)
+        : session_(settings.pluginPath, settings.quiet),
+          scatter_(makeNode("kyScatterPoints")),
+          display_(makeNode("kyDisplayPoints"))
+    {
+        setPlug(scatter_, "inMesh", meshData(mesh));
+        if (settings.box) {
+            const char* const axes[3] = {"X", "Y", "Z"};
+            for (int k = 0; k < 3; ++k) {
+                setPlug(scatter_, std::string("boundingBoxMin") + axes[k], static_cast<float>(settings.box->min[k]));
+                setPlug(scatter_, std::string("boundingBoxMax") + axes[k], static_cast<float>(settings.box->max[k]));
+            }
+        }
+        setControls(settings.controls);
+        setPlug(display_, "pointSize", settings.pointSize);
+        const MStatus connected = mayaStandin::connect(plugOf(scatter_, "outPoints"), plugOf(display_, "inPoints"));
+        if (connected != MS::kSuccess)
+            throw Failure("cannot connect outPoints to inPoints: " + describe(connected));
+    }
+
+    // Sets the radius and pulls outPoints, as the display node would.
+    Computed compute(double radius)
+    {
+        setPlug(scatter_, "radius", static_cast<float>(radius));
+        Computed computed;
+        MObject record;
+        const Clock::time_point started = Clock::now();
+        const MStatus pulled = plugOf(scatter_, "outPoints").getValue(record);
+        computed.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+        if (pulled != MS::kSuccess)
+            throw Failure("the scatter compute failed: " + describe(pulled));
+        computed.points = positionsOf(record);
+        return computed;
+    }
+
+    int intValue(const std::string& attribute) const
+    {
+        int value = 0;
+        const MStatus status = plugOf(scatter_, attribute).getValue(value);
+        if (status != MS::kSuccess)
+            throw Failure("cannot read " + attribute + ": " + describe(status));
+        return value;
+    }
+
+    int computeCount() const { return mayaStandin::computeCount(scatter_); }
+    const MObject& display() const { return display_; }
+
+private:
+    void setControls(const NodeControls& controls)
+    {
+        if (controls.seed)
+            setPlug(scatter_, "seed", *controls.seed);
+        if (controls.passes)
+            setPlug(scatter_, "passes", *controls.passes);
+        if (controls.candidates)
+            setPlug(scatter_, "candidateCount", *controls.candidates);
+        if (controls.strict)
+            setPlug(scatter_, "strictRadius", 1);
+    }
+
+    PluginSession session_;
+    MObject scatter_;
+    MObject display_;
+};
+
+// Searches the radius for the target count; the node is left holding the best compute.
+Computed computeForCount(ScatterGraph& graph, const ScatterSettings& settings, ScatterResult& result)
+{
+    const CountTarget target{*settings.targetCount, graph.intValue("candidateCount"), settings.radius};
+    Computed last;
+    const Clock::time_point started = Clock::now();
+    const SearchOutcome outcome = searchRadiusForCount(target, [&](double radius) {
+        try {
+            last = graph.compute(radius);
+        } catch (const Failure& failure) {
+            std::ostringstream context;
+            context << "--count " << target.points << ": radius " << radius << ": " << failure.what();
+            throw Failure(context.str());
+        }
+        return last.points.size();
+    });
+    if (outcome.lastRadius != outcome.radius)
+        last = graph.compute(outcome.radius);
+    result.radius = outcome.radius;
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    result.search = CountSearchReport{target.points, outcome.withinTolerance, graph.computeCount(), seconds};
+    return last;
+}
+
 }  // namespace
 
 ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings)
 {
-    PluginSession session(settings.pluginPath, settings.quiet);
-    const MObject scatter = makeNode("kyScatterPoints");
-    const MObject display = makeNode("kyDisplayPoints");
-
-    setPlug(scatter, "inMesh", meshData(mesh));
-    setPlug(scatter, "radius", static_cast<float>(settings.radius));
-    if (settings.box) {
-        const char* const axes[3] = {"X", "Y", "Z"};
-        for (int k = 0; k < 3; ++k) {
-            setPlug(scatter, std::string("boundingBoxMin") + axes[k], static_cast<float>(settings.box->min[k]));
-            setPlug(scatter, std::string("boundingBoxMax") + axes[k], static_cast<float>(settings.box->max[k]));
-        }
-    }
-    setPlug(display, "pointSize", settings.pointSize);
-    const MStatus connected = mayaStandin::connect(plugOf(scatter, "outPoints"), plugOf(display, "inPoints"));
-    if (connected != MS::kSuccess)
-        throw Failure("cannot connect outPoints to inPoints: " + describe(connected));
-
+    ScatterGraph graph(mesh, settings);
     ScatterResult result;
-    MObject record;
-    const auto started = std::chrono::steady_clock::now();
-    const MStatus pulled = plugOf(scatter, "outPoints").getValue(record);
-    result.computeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    if (pulled != MS::kSuccess)
-        throw Failure("the scatter compute failed: " + describe(pulled));
-    result.points = positionsOf(record);
-
+    result.radius = settings.radius;
+    Computed computed =
+        settings.targetCount ? computeForCount(graph, settings, result) : graph.compute(settings.radius);
+    result.points = std::move(computed.points);
+    result.computeSeconds = computed.seconds;
     if (settings.picture)
-        result.picture = drawPicture(mesh, display, *settings.picture);
+        result.picture = drawPicture(mesh, graph.display(), *settings.picture);
     return result;
 }
 

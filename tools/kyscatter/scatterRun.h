@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -9,15 +10,25 @@
 
 namespace kyscatter {
 
+struct CountSearchReport {
+    std::int64_t target = 0;
+    bool withinTolerance = false;
+    int computes = 0;    // the scatter node's, as the host counted them
+    double seconds = 0;  // all of them
+};
+
 struct ScatterResult {
     std::vector<Point> points;
+    double radius = 0;  // the one the points were computed with
     double computeSeconds = 0;
+    std::optional<CountSearchReport> search;
     std::optional<Image> picture;
 };
 
 // The road Maya takes: loads the plug-in into the host, feeds the mesh to a kyScatterPoints
 // node, connects its outPoints to a kyDisplayPoints node, pulls the points, lets the display node
-// draw them over the mesh if a picture is asked for, and unloads. Throws Failure.
+// draw them over the mesh if a picture is asked for, and unloads. With a target count the radius is
+// searched on the same two nodes. Throws Failure.
 ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings);
 
 }  // namespace kyscatter

@@ -3,26 +3,36 @@
 #include <algorithm>
 #include <cmath>
 
+#include "nodeControls.h"
+
 namespace kyscatter {
 namespace {
 
 constexpr double kTargetPoints = 30000;
 // Points per radius-squared of area that the plug-in's sampling reaches.
 constexpr double kPointsPerSquareRadius = 0.7;
-constexpr double kMinimumRadius = 0.001;
 
 }  // namespace
 
-double defaultRadius(double area)
+double radiusForCount(double area, double count)
 {
-    return std::max(kMinimumRadius, std::sqrt(kPointsPerSquareRadius * area / kTargetPoints));
+    return std::max(node::kMinimumRadius, std::sqrt(kPointsPerSquareRadius * area / count));
 }
+
+double defaultRadius(double area) { return radiusForCount(area, kTargetPoints); }
 
 ScatterSettings settingsFor(const Options& options, double area)
 {
     ScatterSettings settings;
     settings.pluginPath = options.pluginPath;
-    settings.radius = options.radius ? *options.radius : defaultRadius(area);
+    settings.controls = options.controls;
+    settings.targetCount = options.count;
+    if (options.radius)
+        settings.radius = *options.radius;
+    else if (options.count)
+        settings.radius = radiusForCount(area, static_cast<double>(*options.count));
+    else
+        settings.radius = defaultRadius(area);
     if (options.box) {
         const auto& b = *options.box;
         settings.box = Bounds{{b[0], b[1], b[2]}, {b[3], b[4], b[5]}};

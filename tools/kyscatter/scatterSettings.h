@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -20,13 +21,18 @@ struct ScatterSettings {
     std::string pluginPath;
     double radius = 1.0;
     std::optional<Bounds> box;  // unset: the node's box is left as on a fresh node
+    NodeControls controls;
+    std::optional<std::int64_t> targetCount;  // set: `radius` is only the search's first guess
     int pointSize = 2;
     std::optional<PictureSettings> picture;
     bool quiet = false;
 };
 
-// A radius that yields some 30,000 points on a surface of this area, no less than the node's
-// minimum.
+// A radius that yields about `count` points on a surface of this area, while the candidates are
+// plenty, no less than the node's minimum.
+double radiusForCount(double area, double count);
+
+// The radius for some 30,000 points.
 double defaultRadius(double area);
 
 ScatterSettings settingsFor(const Options& options, double area);

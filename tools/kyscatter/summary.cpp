@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "nodeControls.h"
+
 namespace kyscatter {
 namespace {
 
@@ -19,6 +21,39 @@ std::string coordinates(const Point& p)
     return format("%g", p[0]) + " " + format("%g", p[1]) + " " + format("%g", p[2]);
 }
 
+// The node's controls that differ from its defaults; a default run prints none of them.
+void reportControls(std::ostream& out, const NodeControls& controls)
+{
+    if (controls.seed && *controls.seed != node::kDefaultSeed)
+        out << "seed: " << *controls.seed << "\n";
+    if (controls.passes && *controls.passes != node::kDefaultPasses)
+        out << "passes: " << *controls.passes << "\n";
+    if (controls.candidates && *controls.candidates != node::kDefaultCandidates)
+        out << "candidates: " << *controls.candidates << "\n";
+    if (controls.strict)
+        out << "strict radius: on\n";
+}
+
+std::string radiusOrigin(const Options& options)
+{
+    if (options.radius)
+        return "";
+    if (options.count)
+        return " (searched for " + std::to_string(*options.count) + " points)";
+    return " (from the mesh area)";
+}
+
+void reportSearch(std::ostream& out, const CountSearchReport& search, std::size_t reached)
+{
+    const double target = static_cast<double>(search.target);
+    out << "count search: " << search.target << " asked, " << reached << " reached";
+    if (!search.withinTolerance)
+        out << " (" << format("%.2f", 100.0 * std::abs(static_cast<double>(reached) - target) / target)
+            << "% off: no radius tried did better)";
+    out << " in " << search.computes << (search.computes == 1 ? " compute, " : " computes, ")
+        << format("%.3f", search.seconds) << " s\n";
+}
+
 }  // namespace
 
 void reportRun(std::ostream& out, const Options& options, const Mesh& mesh, double area,
@@ -28,18 +63,21 @@ void reportRun(std::ostream& out, const Options& options, const Mesh& mesh, doub
         out << "mesh: " << (options.meshPath.empty() ? "built-in torus knot" : options.meshPath) << ", "
             << mesh.vertexCount() << " vertices, " << mesh.polygonCount() << " polygons, " << mesh.triangleCount()
             << " triangles, area " << format("%.6g", area) << "\n"
-            << "radius: " << format("%.6g", settings.radius) << (options.radius ? "" : " (from the mesh area)") << "\n"
+            << "radius: " << format("%.6g", result.radius) << radiusOrigin(options) << "\n"
             << "box: "
             << (settings.box ? coordinates(settings.box->min) + " to " + coordinates(settings.box->max) : "not set")
-            << "\n"
-            << "points: " << result.points.size() << "\n"
-            << "compute: " << format("%.3f", result.computeSeconds) << " s\n";
+            << "\n";
+        reportControls(out, settings.controls);
+        out << "points: " << result.points.size() << "\n";
+        if (result.search)
+            reportSearch(out, *result.search, result.points.size());
+        out << "compute: " << format("%.3f", result.computeSeconds) << " s\n";
     }
     if (options.stats) {
-        PointStats stats = pointStats(result.points, settings.radius, area);
+        PointStats stats = pointStats(result.points, result.radius, area);
         const std::size_t samples = gapSampleCount(result.points.size());
         stats.largestGap = largestGap(result.points, mesh, samples);
-        printStats(out, stats, settings.radius, samples);
+        printStats(out, stats, result.radius, samples);
     }
 }
 
