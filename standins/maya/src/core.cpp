@@ -186,6 +186,9 @@ standinFaults::FaultTable& faults() {
         "MDataBlock::inputValue",
         "MDataBlock::outputValue",
         "MDataHandle::set",
+        "MDrawRegistry::deregisterDrawOverrideCreator",
+        "MDrawRegistry::registerDrawOverrideCreator",
+        "MFnArrayAttrsData::MFnArrayAttrsData",
         "MFnArrayAttrsData::create",
         "MFnArrayAttrsData::getVectorData",
         "MFnArrayAttrsData::vectorArray",
@@ -199,6 +202,7 @@ standinFaults::FaultTable& faults() {
         "MFnTypedAttribute::create",
         "MPlug::getValue",
         "MPxNode::addAttribute",
+        "MUIDrawManager::points",
     });
     return *table;
 }
