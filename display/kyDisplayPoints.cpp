@@ -12,7 +12,10 @@
 #include <iostream>
 
 MTypeId kyDisplayPoints::id(0x80007);
+MString kyDisplayPoints::drawDbClassification("drawdb/geometry/kyDisplayPoints");
 MString kyDisplayPoints::drawRegistrantId("kyDisplayPointsNodePlugin");
+const float kyDisplayPoints::axisCross[6][3] = {{-1.0f, 0.0f, 0.0f}, {1.0f, 0.0f, 0.0f},  {0.0f, 0.0f, -1.0f},
+                                                {0.0f, 0.0f, 1.0f},  {0.0f, -1.0f, 0.0f}, {0.0f, 1.0f, 0.0f}};
 MObject kyDisplayPoints::inPoints;
 MObject kyDisplayPoints::pointSize;
 
@@ -30,30 +33,15 @@ MStatus kyDisplayPoints::compute(const MPlug& /*plug*/, MDataBlock& /*data*/)
     return MS::kUnknownParameter;
 }
 
-void kyDisplayPoints::draw(M3dView& view, const MDagPath& /*path*/, M3dView::DisplayStyle /*style*/,
-                           M3dView::DisplayStatus /*status*/)
+void kyDisplayPoints::readDrawData(const MObject& node, float& size, MVectorArray& positions)
 {
-    MObject thisNode = thisMObject();
-    view.beginGL();
-    glPushAttrib(GL_CURRENT_BIT);
-
-    glBegin(GL_LINES);
-    glColor3f(1.0f, 0.0f, 0.0f);
-    glVertex3f(-1.0f, 0.0f, 0.0f);
-    glVertex3f(1.0f, 0.0f, 0.0f);
-    glVertex3f(0.0f, 0.0f, -1.0f);
-    glVertex3f(0.0f, 0.0f, 1.0f);
-    glVertex3f(0.0f, -1.0f, 0.0f);
-    glVertex3f(0.0f, 1.0f, 0.0f);
-    glEnd();
-
     MStatus stat;
-    MFnDagNode dagFn(thisNode);
+    MFnDagNode dagFn(node);
     MPlug inPtSizePlug = dagFn.findPlug(pointSize, &stat);
     if (stat != MS::kSuccess)
         stat.perror("dagFn.findPlug(pointSize, &stat);");
-    float ptSize = 2.0f;  // the attribute's default, should the read fail
-    stat = inPtSizePlug.getValue(ptSize);
+    size = 2.0f;  // the attribute's default, should the read fail
+    stat = inPtSizePlug.getValue(size);
     if (stat != MS::kSuccess)
         stat.perror("inPtSizePlug.getValue(ptSize);");
     MPlug inPointsPlug = dagFn.findPlug(inPoints, &stat);
@@ -66,9 +54,26 @@ void kyDisplayPoints::draw(M3dView& view, const MDagPath& /*path*/, M3dView::Dis
     MFnArrayAttrsData fnArrayAttrsData(vectorArrayData, &stat);
     if (stat != MS::kSuccess)
         stat.perror("ERROR in fnArrayAttrsData(vectorArrayData, &stat);");
-    MVectorArray points = fnArrayAttrsData.getVectorData("position", &stat);
+    positions = fnArrayAttrsData.getVectorData("position", &stat);
     if (stat != MS::kSuccess)
         stat.perror("points = fnArrayAttrsData.getVectorData('position', &stat);");
+}
+
+void kyDisplayPoints::draw(M3dView& view, const MDagPath& /*path*/, M3dView::DisplayStyle /*style*/,
+                           M3dView::DisplayStatus /*status*/)
+{
+    view.beginGL();
+    glPushAttrib(GL_CURRENT_BIT);
+
+    glBegin(GL_LINES);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    for (const float* end : axisCross)
+        glVertex3fv(end);
+    glEnd();
+
+    float ptSize = 2.0f;
+    MVectorArray points;
+    readDrawData(thisMObject(), ptSize, points);
     const int n = static_cast<int>(points.length());
 
     glColor3f(0.0f, 0.0f, 1.0f);
@@ -88,6 +93,11 @@ bool kyDisplayPoints::isBounded() const
 }
 
 MBoundingBox kyDisplayPoints::boundingBox() const
+{
+    return drawBounds();
+}
+
+MBoundingBox kyDisplayPoints::drawBounds()
 {
     return MBoundingBox(MPoint(-5.0, 0.0, -5.0), MPoint(5.0, 0.0, 5.0));
 }

@@ -4,6 +4,7 @@
 #include <maya/MFnCompoundAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnTypedAttribute.h>
+#include <maya/MPxDrawOverride.h>
 #include <maya/MPxLocatorNode.h>
 
 #include <dlfcn.h>
@@ -24,8 +25,25 @@ std::vector<std::string> logSince(size_t start)
     return std::vector<std::string>(log.begin() + static_cast<long>(std::min(start, log.size())), log.end());
 }
 
+const std::string kDisplayClassification = "drawdb/geometry/kyDisplayPoints";
+const std::string kRegisterDisplay = "register kyDisplayPoints 524295 " + kDisplayClassification;
+const std::string kDisplayOverride = kDisplayClassification + " kyDisplayPointsNodePlugin";
+
+bool overrideRegistered()
+{
+    return mayaStandin::isDrawOverrideRegistered(kDisplayClassification, "kyDisplayPointsNodePlugin");
+}
+
+// Whether any of the plug-in's registrations is left.
+bool anythingRegistered()
+{
+    return overrideRegistered() || mayaStandin::isNodeTypeRegistered("kyDisplayPoints") ||
+           mayaStandin::isNodeTypeRegistered("kyScatterPoints");
+}
+
 TEST(PluginLoad, RegistersDisplayThenScatterAndUnloadsInTheSameOrder)
 {
+    mayaStandin::Viewport viewport(16, 16);
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round == 0 ? "first load" : "load again after unload");
         const size_t start = mayaStandin::registryLog().size();
@@ -34,10 +52,11 @@ TEST(PluginLoad, RegistersDisplayThenScatterAndUnloadsInTheSameOrder)
         output.finish();
         EXPECT_EQ(output.out(), "kyScatterPoints initialized\n");
         EXPECT_EQ(output.err(), "");
-        EXPECT_EQ(logSince(start),
-                  (std::vector<std::string>{"register kyDisplayPoints 524295", "register kyScatterPoints 178"}));
+        EXPECT_EQ(logSince(start), (std::vector<std::string>{kRegisterDisplay, "registerDrawOverride " + kDisplayOverride,
+                                                              "register kyScatterPoints 178"}));
         EXPECT_TRUE(mayaStandin::isNodeTypeRegistered(178u));
         EXPECT_TRUE(mayaStandin::isNodeTypeRegistered(524295u));
+        EXPECT_TRUE(overrideRegistered());
 
         MStatus status;
         MObject scatter = mayaStandin::createNode("kyScatterPoints", &status);
@@ -45,13 +64,77 @@ TEST(PluginLoad, RegistersDisplayThenScatterAndUnloadsInTheSameOrder)
         MObject display = mayaStandin::createNode("kyDisplayPoints", &status);
         EXPECT_EQ(status, MS::kSuccess);
         mayaStandin::deleteNode(scatter);
-        mayaStandin::deleteNode(display);
+        // Unloading deletes the display node, and with it the override Viewport 2.0 made for it.
+        EXPECT_EQ(mayaStandin::drawViewport2(display, viewport), MS::kSuccess);
 
         const size_t beforeUnload = mayaStandin::registryLog().size();
         ASSERT_EQ(mayaStandin::unloadPlugin(harness::pluginPath()), MS::kSuccess);
-        EXPECT_EQ(logSince(beforeUnload), (std::vector<std::string>{"deregister 524295", "deregister 178"}));
-        EXPECT_FALSE(mayaStandin::isNodeTypeRegistered("kyScatterPoints"));
-        EXPECT_FALSE(mayaStandin::isNodeTypeRegistered("kyDisplayPoints"));
+        EXPECT_EQ(logSince(beforeUnload), (std::vector<std::string>{"deregisterDrawOverride " + kDisplayOverride,
+                                                                     "deregister 524295", "deregister 178"}));
+        EXPECT_FALSE(anythingRegistered());
+    }
+}
+
+TEST(PluginLoad, ALoadThatFailsPartWayLeavesNothingRegisteredAndSaysNothingOnStdout)
+{
+    struct Case {
+        const char* call;
+        int skip;
+        const char* err;
+        std::vector<std::string> log;
+    };
+    const Case cases[] = {
+        {"MDrawRegistry::registerDrawOverrideCreator", 0, "registerDrawOverrideCreator: ",
+         {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride + " failed", "deregister 524295"}},
+        {"MFnPlugin::registerNode", 1, "registerNode kyScatterPoints: ",
+         {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride, "register kyScatterPoints 178 failed",
+          "deregisterDrawOverride " + kDisplayOverride, "deregister 524295"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        const size_t start = mayaStandin::registryLog().size();
+        mayaStandin::failCall(c.call, MS::kFailure, c.skip);
+        CapturedOutput output;
+        EXPECT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kFailure);
+        output.finish();
+        EXPECT_EQ(output.out(), "");
+        EXPECT_EQ(output.err().rfind(c.err, 0), 0u) << output.err();
+        EXPECT_EQ(output.err().find("dropping"), std::string::npos) << "the plug-in undid its own registrations";
+        EXPECT_EQ(logSince(start), c.log);
+        EXPECT_FALSE(anythingRegistered());
+    }
+    CapturedOutput again;
+    ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
+    EXPECT_EQ(mayaStandin::unloadPlugin(harness::pluginPath()), MS::kSuccess);
+}
+
+// A failed unload keeps the library and all it registered, so that it can be unloaded later.
+TEST(PluginLoad, AnUnloadThatFailsPartWayLeavesEverythingRegistered)
+{
+    struct Case {
+        const char* call;
+        int skip;
+        const char* err;
+    };
+    const Case cases[] = {{"MDrawRegistry::deregisterDrawOverrideCreator", 0, "deregisterDrawOverrideCreator: "},
+                          {"MFnPlugin::deregisterNode", 0, "deregisterNode kyDisplayPoints: "},
+                          {"MFnPlugin::deregisterNode", 1, "deregisterNode kyScatterPoints: "}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        {
+            CapturedOutput quiet;
+            ASSERT_EQ(mayaStandin::loadPlugin(harness::pluginPath()), MS::kSuccess);
+        }
+        mayaStandin::failCall(c.call, MS::kFailure, c.skip);
+        CapturedOutput output;
+        EXPECT_EQ(mayaStandin::unloadPlugin(harness::pluginPath()), MS::kFailure);
+        output.finish();
+        EXPECT_EQ(output.err().rfind(c.err, 0), 0u) << output.err();
+        EXPECT_TRUE(overrideRegistered());
+        EXPECT_TRUE(mayaStandin::isNodeTypeRegistered("kyDisplayPoints"));
+        EXPECT_TRUE(mayaStandin::isNodeTypeRegistered("kyScatterPoints"));
+        EXPECT_EQ(mayaStandin::unloadPlugin(harness::pluginPath()), MS::kSuccess);
+        EXPECT_FALSE(anythingRegistered());
     }
 }
 
@@ -64,8 +147,7 @@ TEST(PluginLoad, TakenDisplayIdRegistersNeitherTypeAndSaysNothingOnStdout)
     EXPECT_NE(status, MS::kSuccess);
     EXPECT_EQ(output.out(), "") << "no initialized line";
     EXPECT_EQ(output.err().rfind("registerNode: ", 0), 0u) << output.err();
-    EXPECT_FALSE(mayaStandin::isNodeTypeRegistered("kyDisplayPoints"));
-    EXPECT_FALSE(mayaStandin::isNodeTypeRegistered("kyScatterPoints"));
+    EXPECT_FALSE(anythingRegistered());
     EXPECT_EQ(mayaStandin::unloadPlugin(ID_THIEF_PLUGIN), MS::kSuccess);
 
     CapturedOutput again;
@@ -298,6 +380,16 @@ TEST_F(Attributes, DisplayNodeAttributesAndBounds)
     EXPECT_EQ(box.max().x, 5.0);
     EXPECT_EQ(box.max().y, 0.0);
     EXPECT_EQ(box.max().z, 5.0);
+
+    // Viewport 2.0's override reports the same bounds, and draws in every draw API.
+    mayaStandin::Viewport viewport(16, 16);
+    ASSERT_EQ(mayaStandin::drawViewport2(display, viewport), MS::kSuccess);
+    const MHWRender::MPxDrawOverride* drawOverride = mayaStandin::drawOverride(display);
+    ASSERT_NE(drawOverride, nullptr);
+    EXPECT_TRUE(drawOverride->isBounded(MDagPath(), MDagPath()));
+    const MBoundingBox overrideBox = drawOverride->boundingBox(MDagPath(), MDagPath());
+    EXPECT_TRUE(overrideBox.min() == box.min() && overrideBox.max() == box.max());
+    EXPECT_EQ(drawOverride->supportedDrawAPIs(), MHWRender::kAllDevices);
     mayaStandin::deleteNode(display);
 }
 

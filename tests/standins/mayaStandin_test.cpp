@@ -1,10 +1,14 @@
 // Tests of the Maya API stand-in and its host, driven through a small test plug-in.
 
+#include <maya/MColor.h>
+#include <maya/MDrawRegistry.h>
 #include <maya/MFnArrayAttrsData.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnMeshData.h>
 #include <maya/MFnNumericAttribute.h>
+#include <maya/MPointArray.h>
+#include <maya/MPxDrawOverride.h>
 #include <maya/MStatus.h>
 #include <mayaStandin/host.h>
 #include <mayaStandin/meshAndPoints.h>
@@ -12,9 +16,11 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <GL/osmesa.h>
 #include <dlfcn.h>
 
 #include <array>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -220,9 +226,12 @@ TEST(PluginTest, LoadAndUnloadRegisterInCallOrder) {
     EXPECT_FALSE(ms::isNodeTypeRegistered("stCopyNode"));
     EXPECT_FALSE(ms::isNodeTypeRegistered(0x7F002u));
 
-    const std::vector<std::string> expected = {
-        "register stDrawNode 520194", "register stCopyNode 520193", "register stClashNode 520193 failed",
-        "deregister 520194", "deregister 520193"};
+    const std::vector<std::string> expected = {"register stDrawNode 520194 drawdb/geometry/stDrawNode",
+                                               "register stCopyNode 520193",
+                                               "registerDrawOverride drawdb/geometry/stDrawNode stClashPlugin",
+                                               "register stClashNode 520193 failed",
+                                               "deregister 520194",
+                                               "deregister 520193"};
     EXPECT_EQ(ms::registryLog(), expected);
     EXPECT_EQ(ms::unloadPlugin(kTestPlugin), MS::kFailure);
 }
@@ -252,7 +261,8 @@ TEST(PluginTest, FailingInitializerLeavesNothingRegistered) {
     EXPECT_EQ(ms::loadPlugin(kTestPlugin), MS::kInsufficientMemory);
     EXPECT_FALSE(ms::isNodeTypeRegistered("stDrawNode"));
     EXPECT_FALSE(ms::isNodeTypeRegistered("stCopyNode"));
-    const std::vector<std::string> expected = {"register stDrawNode 520194", "register stCopyNode 520193 failed"};
+    const std::vector<std::string> expected = {"register stDrawNode 520194 drawdb/geometry/stDrawNode",
+                                               "register stCopyNode 520193 failed"};
     EXPECT_EQ(ms::registryLog(), expected);
 
     // The library was closed, so it loads again from scratch.
@@ -515,4 +525,251 @@ TEST_F(GraphTest, LocatorDrawsThroughFeedbackAndPixels) {
     testing::internal::GetCapturedStderr();
     ms::deleteNode(locator);
     ms::deleteNode(source);
+}
+
+// ---- Viewport 2.0
+
+TEST(Viewport2RegistryTest, RegistersEachPairOnceAndDropsWhatAPluginLeaves) {
+    using MHWRender::MDrawRegistry;
+    auto creator = [](const MObject&) -> MHWRender::MPxDrawOverride* { return nullptr; };
+    ms::clearRegistryLog();
+    EXPECT_EQ(MDrawRegistry::registerDrawOverrideCreator("drawdb/geometry/x", "a", creator), MS::kSuccess);
+    EXPECT_EQ(MDrawRegistry::registerDrawOverrideCreator("drawdb/geometry/x", "a", creator), MS::kFailure);
+    EXPECT_EQ(MDrawRegistry::registerDrawOverrideCreator("drawdb/geometry/x", "b", creator), MS::kSuccess);
+    EXPECT_EQ(MDrawRegistry::registerDrawOverrideCreator("drawdb/geometry/y", "a", nullptr), MS::kInvalidParameter);
+    EXPECT_TRUE(ms::isDrawOverrideRegistered("drawdb/geometry/x", "b"));
+    EXPECT_EQ(MDrawRegistry::deregisterDrawOverrideCreator("drawdb/geometry/x", "a"), MS::kSuccess);
+    EXPECT_EQ(MDrawRegistry::deregisterDrawOverrideCreator("drawdb/geometry/x", "a"), MS::kFailure);
+    EXPECT_FALSE(ms::isDrawOverrideRegistered("drawdb/geometry/x", "a"));
+    EXPECT_TRUE(MDrawRegistry::deregisterDrawOverrideCreator("drawdb/geometry/x", "b"));
+    EXPECT_EQ(ms::registryLog().size(), 7u);
+    EXPECT_EQ(ms::registryLog()[1], "registerDrawOverride drawdb/geometry/x a failed");
+
+    // Dropped with the plug-in that made them: when its load fails, and when it unloads without deregistering.
+    const std::string clashOverride = "drawdb/geometry/stDrawNode stClashPlugin";
+    ASSERT_TRUE(ms::loadPlugin(kTestPlugin));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ms::loadPlugin(kClashPlugin), MS::kFailure);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("initializePlugin failed: dropping draw override " +
+                                                          clashOverride), std::string::npos);
+    EXPECT_FALSE(ms::isDrawOverrideRegistered("drawdb/geometry/stDrawNode", "stClashPlugin"));
+    ASSERT_TRUE(ms::unloadPlugin(kTestPlugin));
+    ASSERT_TRUE(ms::loadPlugin(kClashPlugin));
+    EXPECT_TRUE(ms::isDrawOverrideRegistered("drawdb/geometry/stDrawNode", "stClashPlugin"));
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(ms::unloadPlugin(kClashPlugin));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("uninitializePlugin left it registered: dropping draw "
+                                                          "override " + clashOverride), std::string::npos);
+    EXPECT_FALSE(ms::isDrawOverrideRegistered("drawdb/geometry/stDrawNode", "stClashPlugin"));
+}
+
+namespace {
+
+// How the test's own override of stDrawNode behaves, and what it saw.
+struct OverrideScript {
+    MHWRender::DrawAPI apis = MHWRender::kOpenGLCoreProfile;
+    MHWRender::MPxDrawOverride::GeometryDrawOverrideCb callback = nullptr;
+    bool uiDrawables = true;
+    bool freshData = false;  // new user data on every draw
+    bool deleteAfterUse = false;
+    std::function<void(MHWRender::MUIDrawManager&)> draw;  // in place of the legacy draw's point
+
+    int made = 0, destroyed = 0, dataDestroyed = 0;
+    std::vector<const MUserData*> handedBack;
+    bool glCurrent = false;  // in any call of the override
+};
+OverrideScript script;
+
+struct PointData : MUserData {
+    explicit PointData(bool deleteAfterUse) : MUserData(deleteAfterUse) {}
+    ~PointData() override { ++script.dataDestroyed; }
+    float x = 0.0f;
+    int size = 1;
+};
+
+// Draws what stDrawNode's legacy draw does, through the draw manager.
+class PointOverride : public MHWRender::MPxDrawOverride {
+public:
+    explicit PointOverride(const MObject& obj) : MPxDrawOverride(obj, script.callback), node_(obj) { ++script.made; }
+    ~PointOverride() override { ++script.destroyed; }
+    MHWRender::DrawAPI supportedDrawAPIs() const override { return script.apis; }
+    bool hasUIDrawables() const override { return script.uiDrawables; }
+
+    MUserData* prepareForDraw(const MDagPath&, const MDagPath&, const MHWRender::MFrameContext&,
+                              MUserData* oldData) override {
+        script.handedBack.push_back(oldData);
+        script.glCurrent |= OSMesaGetCurrentContext() != nullptr;
+        auto* data = script.freshData || !oldData ? new PointData(script.deleteAfterUse) : static_cast<PointData*>(oldData);
+        plugOf(node_, "position").getValue(data->x);
+        plugOf(node_, "pointSize").getValue(data->size);
+        return data;
+    }
+
+    void addUIDrawables(const MDagPath&, MHWRender::MUIDrawManager& drawManager, const MHWRender::MFrameContext&,
+                        const MUserData* userData) override {
+        script.glCurrent |= OSMesaGetCurrentContext() != nullptr;
+        if (script.draw) return script.draw(drawManager);
+        const auto* data = static_cast<const PointData*>(userData);
+        MPointArray points;
+        points.append(MPoint(data->x, 0.25, 0.0));
+        drawManager.beginDrawable();
+        drawManager.setColor(MColor(0.0f, 1.0f, 0.0f));
+        drawManager.setPointSize(static_cast<float>(data->size));
+        EXPECT_TRUE(drawManager.points(points, false));
+        drawManager.endDrawable();
+    }
+
+    static MHWRender::MPxDrawOverride* create(const MObject& obj) { return new PointOverride(obj); }
+
+private:
+    MObject node_;
+};
+
+}  // namespace
+
+class Viewport2Test : public GraphTest {
+protected:
+    void SetUp() override {
+        GraphTest::SetUp();
+        script = OverrideScript();
+        ASSERT_TRUE(MHWRender::MDrawRegistry::registerDrawOverrideCreator(kClassification, "test", PointOverride::create));
+        locator_ = ms::createNode("stDrawNode");
+        plugOf(locator_, "position").setValue(0.5f);
+    }
+    void TearDown() override {
+        ms::deleteNode(locator_);
+        MHWRender::MDrawRegistry::deregisterDrawOverrideCreator(kClassification, "test");
+        GraphTest::TearDown();
+    }
+
+    // The pixels of one draw on black, by either road; the status of the draw goes to `status`.
+    std::vector<unsigned char> render(bool viewport2, MStatus* status = nullptr) {
+        viewport_.makeCurrent();
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        const MStatus drawn = viewport2 ? ms::drawViewport2(locator_, viewport_) : ms::draw(locator_, viewport_.view());
+        if (status) *status = drawn;
+        return viewport_.readPixels();
+    }
+    static const unsigned char* pixel(const std::vector<unsigned char>& pixels, int x, int y) {
+        return &pixels[(y * 64 + x) * 4];
+    }
+
+    const MString kClassification{"drawdb/geometry/stDrawNode"};
+    MObject locator_;
+    ms::Viewport viewport_{64, 64};
+};
+
+TEST_F(Viewport2Test, DrawsThroughTheDrawManagerWhatTheLegacyDrawDraws) {
+    plugOf(locator_, "pointSize").setValue(3);
+    MStatus status;
+    const std::vector<unsigned char> viewport2 = render(true, &status);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(pixel(viewport2, 48, 40)[1], 255);
+    EXPECT_TRUE(viewport2 == render(false));
+
+    viewport_.makeCurrent();
+    std::vector<GLfloat> feedback(64, 0.0f);
+    glFeedbackBuffer(static_cast<GLsizei>(feedback.size()), GL_3D_COLOR, feedback.data());
+    glRenderMode(GL_FEEDBACK);
+    ASSERT_TRUE(ms::drawViewport2(locator_, viewport_));
+    ASSERT_EQ(glRenderMode(GL_RENDER), 8);  // one point token, then window x, y, z and RGBA
+    EXPECT_EQ(feedback[0], static_cast<GLfloat>(GL_POINT_TOKEN));
+    EXPECT_FLOAT_EQ(feedback[1], 48.0f);
+    EXPECT_FLOAT_EQ(feedback[2], 40.0f);
+    EXPECT_FLOAT_EQ(feedback[5], 1.0f);
+
+    EXPECT_EQ(script.made, 1) << "one override for the node, kept between draws";
+    EXPECT_NE(ms::drawOverride(locator_), nullptr);
+    EXPECT_FALSE(script.glCurrent) << "the override runs with no GL context current";
+}
+
+TEST_F(Viewport2Test, UserDataIsHandedBackUntilReplacedOrDeletedAfterUse) {
+    render(true);
+    render(true);
+    ASSERT_EQ(script.handedBack.size(), 2u);
+    EXPECT_EQ(script.handedBack[0], nullptr);
+    EXPECT_NE(script.handedBack[1], nullptr);
+    EXPECT_EQ(script.dataDestroyed, 0);
+
+    script.freshData = true;  // the replaced data goes
+    render(true);
+    EXPECT_EQ(script.dataDestroyed, 1);
+    script.deleteAfterUse = true;  // and so does data that is to be deleted after use, after its draw
+    render(true);
+    render(true);
+    EXPECT_EQ(script.handedBack.back(), nullptr);
+    EXPECT_EQ(script.dataDestroyed, 4);
+
+    // The override goes with its node, and with its registration.
+    script.deleteAfterUse = false;
+    render(true);
+    ms::deleteNode(locator_);
+    EXPECT_EQ(script.destroyed, 1);
+    EXPECT_EQ(script.dataDestroyed, 5);
+    locator_ = ms::createNode("stDrawNode");
+    render(true);
+    ASSERT_TRUE(MHWRender::MDrawRegistry::deregisterDrawOverrideCreator(kClassification, "test"));
+    EXPECT_EQ(script.destroyed, 2);
+    EXPECT_EQ(ms::drawOverride(locator_), nullptr);
+    testing::internal::CaptureStderr();
+    MStatus status;
+    render(true, &status);
+    EXPECT_EQ(status, MS::kNotFound);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("no draw override is registered"), std::string::npos);
+}
+
+TEST_F(Viewport2Test, RefusesWhatTheCoreProfileEngineDoesNotRun) {
+    auto drawNew = [&](const std::function<void()>& configure) {
+        ms::deleteNode(locator_);
+        locator_ = ms::createNode("stDrawNode");
+        script = OverrideScript();
+        configure();
+        testing::internal::CaptureStderr();
+        MStatus status;
+        const std::vector<unsigned char> pixels = render(true, &status);
+        testing::internal::GetCapturedStderr();
+        return std::make_pair(status, pixels);
+    };
+    EXPECT_EQ(drawNew([] { script.apis = MHWRender::kOpenGL | MHWRender::kDirectX11; }).first, MS::kNotImplemented);
+    EXPECT_EQ(drawNew([] { script.callback = [](const MHWRender::MDrawContext&, const MUserData*) {}; }).first,
+              MS::kNotImplemented);
+    const auto noDrawables = drawNew([] { script.uiDrawables = false; });
+    EXPECT_EQ(noDrawables.first, MS::kSuccess);
+    EXPECT_EQ(pixel(noDrawables.second, 48, 40)[1], 0) << "addUIDrawables only when hasUIDrawables says so";
+    EXPECT_EQ(script.handedBack.size(), 1u);
+
+    MObject source = ms::createNode("stCopyNode");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ms::drawViewport2(source, viewport_), MS::kInvalidParameter);
+    testing::internal::GetCapturedStderr();
+    ms::deleteNode(source);
+}
+
+TEST_F(Viewport2Test, DrawManagerDrawsOnlyWhatIsQueuedBetweenBeginAndEnd) {
+    script.draw = [](MHWRender::MUIDrawManager& drawManager) {
+        MPointArray at;
+        at.append(MPoint(0.5, 0.25, 0.0));
+        EXPECT_FALSE(drawManager.points(at, false));
+        drawManager.beginDrawable();
+        drawManager.setColor(MColor(1.0f, 0.0f, 0.0f));
+        drawManager.setPointSize(5.0f);
+        drawManager.endDrawable();
+        drawManager.beginDrawable();  // the default state again: opaque white, one pixel
+        EXPECT_TRUE(drawManager.points(at, false));
+        EXPECT_EQ(drawManager.points(at, true), MS::kNotImplemented);
+        drawManager.endDrawable();
+        drawManager.beginDrawable();
+        at[0] = MPoint(-0.5, -0.5, 0.0);
+        drawManager.points(at, false);  // left open: not drawn
+    };
+    testing::internal::CaptureStderr();
+    const std::vector<unsigned char> pixels = render(true);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("points outside a drawable is ignored"), std::string::npos) << err;
+    EXPECT_NE(err.find("left a drawable open"), std::string::npos) << err;
+    EXPECT_EQ(std::vector<unsigned char>(pixel(pixels, 48, 40), pixel(pixels, 48, 40) + 3),
+              (std::vector<unsigned char>{255, 255, 255}));
+    EXPECT_EQ(pixel(pixels, 49, 40)[0], 0);
+    EXPECT_EQ(pixel(pixels, 16, 16)[0], 0);
 }

@@ -1,5 +1,7 @@
 // A small plug-in for the stand-in's own tests: a node that copies its input to
-// its output and sums a compound, and a locator that draws one point.
+// its output and sums a compound, and a locator that draws one point in the legacy
+// viewport; in Viewport 2.0 it is drawn by whatever override a test registers for
+// its classification.
 
 #include <maya/MFnCompoundAttribute.h>
 #include <maya/MFnDagNode.h>
@@ -131,8 +133,9 @@ MStatus stDrawNode::initialize() {
 
 MStatus initializePlugin(MObject obj) {
     MFnPlugin plugin(obj, "stand-in tests", "1.0", "Any");
+    const MString classification("drawdb/geometry/stDrawNode");
     MStatus status = plugin.registerNode("stDrawNode", stDrawNode::id, stDrawNode::creator, stDrawNode::initialize,
-                                         MPxNode::kLocatorNode);
+                                         MPxNode::kLocatorNode, &classification);
     if (!status) return status;
     return plugin.registerNode("stCopyNode", stCopyNode::id, stCopyNode::creator, stCopyNode::initialize);
 }

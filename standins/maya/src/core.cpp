@@ -186,6 +186,9 @@ standinFaults::FaultTable& faults() {
         "MDataBlock::inputValue",
         "MDataBlock::outputValue",
         "MDataHandle::set",
+        "MDrawRegistry::deregisterDrawOverrideCreator",
+        "MDrawRegistry::registerDrawOverrideCreator",
+        "MFnArrayAttrsData::MFnArrayAttrsData",
         "MFnArrayAttrsData::create",
         "MFnArrayAttrsData::doubleArray",
         "MFnArrayAttrsData::getDoubleData",
@@ -201,6 +204,7 @@ standinFaults::FaultTable& faults() {
         "MFnTypedAttribute::create",
         "MPlug::getValue",
         "MPxNode::addAttribute",
+        "MUIDrawManager::points",
     });
     return *table;
 }

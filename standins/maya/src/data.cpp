@@ -216,7 +216,11 @@ std::shared_ptr<std::vector<T>> channelOf(const MObject& object, ArrayAttrsData:
 
 MFnArrayAttrsData::MFnArrayAttrsData() = default;
 MFnArrayAttrsData::MFnArrayAttrsData(const MObject& object, MStatus* ReturnStatus) {
-    if (attachedRecord(object, ReturnStatus)) object_ = object;
+    MStatus status;
+    if (injectedFault("MFnArrayAttrsData::MFnArrayAttrsData", status))
+        setStatus(ReturnStatus, status);
+    else if (attachedRecord(object, ReturnStatus))
+        object_ = object;
 }
 MFnArrayAttrsData::~MFnArrayAttrsData() = default;
 MFn::Type MFnArrayAttrsData::type() const { return MFn::kDynArrayAttrsData; }

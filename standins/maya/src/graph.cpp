@@ -125,7 +125,8 @@ bool belongsTo(const Attribute& attribute, const Node& node) {
 }
 
 MStatus registerNodeType(const std::string& pluginPath, const std::string& name, unsigned int id,
-                         MCreatorFunction creator, MInitializeFunction initializer, MPxNode::Type kind) {
+                         MCreatorFunction creator, MInitializeFunction initializer, MPxNode::Type kind,
+                         const std::string& classification) {
     if (name.empty() || !creator || !initializer) return MS::kInvalidParameter;
     if (kind != MPxNode::kDependNode && kind != MPxNode::kLocatorNode) return MS::kNotImplemented;
     auto taken = [&]() {
@@ -144,6 +145,7 @@ MStatus registerNodeType(const std::string& pluginPath, const std::string& name,
     type->creator = creator;
     type->initializer = initializer;
     type->kind = kind;
+    type->classification = classification;
     type->pluginPath = pluginPath;
 
     NodeType*& current = typeBeingRegistered();

@@ -1,6 +1,7 @@
 // The host's API: the registry, nodes, plugs and connections as a test or tool drives them.
 
 #include "graph.h"
+#include "viewport2.h"
 
 #include <maya/MPxLocatorNode.h>
 #include <mayaStandin/host.h>
@@ -133,6 +134,8 @@ MStatus deleteNode(const MObject& object) {
                     break;
                 }
         }
+        // Viewport 2.0's override of the node and its user data go before the node they draw.
+        node->drawOverride.reset();
         user = node->user;
         node->user = nullptr;
         try {

@@ -76,6 +76,7 @@ struct NodeType {
     MCreatorFunction creator = nullptr;
     MInitializeFunction initializer = nullptr;
     MPxNode::Type kind = MPxNode::kDependNode;
+    std::string classification;  // given to registerNode; picks the type's Viewport 2.0 draw override
     std::string pluginPath;
     unsigned long serial = 0;
     std::vector<std::shared_ptr<Attribute>> attributes;  // by index, descendants included
@@ -95,6 +96,7 @@ struct Node : Object {
     std::vector<char> computing;
     std::vector<char> dirty;  // guarded by graphMutex()
     std::atomic<int> computeCount{0};
+    std::shared_ptr<DrawOverrideInstance> drawOverride;  // Viewport 2.0's, made on the first draw; guarded by mutex
 };
 
 struct MeshData : Object {
@@ -169,12 +171,17 @@ std::mutex& graphMutex();
 NodeType*& typeBeingRegistered();
 unsigned long nextTypeSerial();
 MStatus registerNodeType(const std::string& pluginPath, const std::string& name, unsigned int id,
-                         MCreatorFunction creator, MInitializeFunction initializer, MPxNode::Type kind);
+                         MCreatorFunction creator, MInitializeFunction initializer, MPxNode::Type kind,
+                         const std::string& classification);
 MStatus deregisterNodeType(const std::string& pluginPath, unsigned int id);
 // Removes whatever node types the plug-in still has registered, saying why.
 void dropPluginTypes(const std::string& pluginPath, const std::string& reason);
 void appendLog(const std::string& line);
 std::vector<MObject> pluginNodes(const std::string& pluginPath);
+// The plug-in whose initializePlugin or uninitializePlugin runs on this thread; null outside them.
+const std::string*& pluginInEntryPoint();
+// Removes whatever draw overrides the plug-in still has registered, and their instances, saying why.
+void dropPluginDrawOverrides(const std::string& pluginPath, const std::string& reason);
 
 // Evaluation. The caller holds nothing; pull locks the node itself.
 MStatus pull(Node& node, Attribute& attribute);

@@ -393,16 +393,18 @@ const mayaStandin::detail::PluginObject* loadedPlugin(const MObject& object) {
 }  // namespace
 
 MStatus MFnPlugin::registerNode(const MString& typeName, const MTypeId& typeId, MCreatorFunction creatorFunction,
-                                MInitializeFunction initFunction, MPxNode::Type type, const MString*) {
+                                MInitializeFunction initFunction, MPxNode::Type type, const MString* classification) {
     MStatus status;
+    const std::string drawClassification = classification ? classification->asChar() : "";
     if (!injectedFault("MFnPlugin::registerNode", status)) {
         const auto* plugin = loadedPlugin(object_);
         status = plugin ? mayaStandin::detail::registerNodeType(plugin->path, typeName.asChar(), typeId.id(),
-                                                                creatorFunction, initFunction, type)
+                                                                creatorFunction, initFunction, type, drawClassification)
                         : MStatus(MS::kFailure);
     }
-    mayaStandin::detail::appendLog(std::string("register ") + typeName.asChar() + " " +
-                                   std::to_string(typeId.id()) + (status ? "" : " failed"));
+    mayaStandin::detail::appendLog(std::string("register ") + typeName.asChar() + " " + std::to_string(typeId.id()) +
+                                   (drawClassification.empty() ? "" : " " + drawClassification) +
+                                   (status ? "" : " failed"));
     return status;
 }
 

@@ -37,7 +37,15 @@ EntryPoint findEntryPoint(void* library, const char* mangled, const char* plain)
     return reinterpret_cast<EntryPoint>(symbol);
 }
 
-MStatus callEntryPoint(EntryPoint entry, const MObject& object, const std::string& what) {
+MStatus callEntryPoint(EntryPoint entry, const MObject& object, const std::string& path, const std::string& what) {
+    // Registries without a plug-in object (MDrawRegistry) learn from this whose registration they are given.
+    struct InEntryPoint {
+        explicit InEntryPoint(const std::string& plugin) : outer(detail::pluginInEntryPoint()) {
+            detail::pluginInEntryPoint() = &plugin;
+        }
+        ~InEntryPoint() { detail::pluginInEntryPoint() = outer; }
+        const std::string* outer;
+    } scope(path);
     try {
         return entry(object);
     } catch (const std::exception& e) {
@@ -49,6 +57,15 @@ MStatus callEntryPoint(EntryPoint entry, const MObject& object, const std::strin
 }
 
 }  // namespace
+
+namespace detail {
+
+const std::string*& pluginInEntryPoint() {
+    thread_local const std::string* current = nullptr;
+    return current;
+}
+
+}  // namespace detail
 
 MStatus loadPlugin(const std::string& libraryPath) {
     std::lock_guard<std::mutex> lock(pluginMutex());
@@ -75,10 +92,11 @@ MStatus loadPlugin(const std::string& libraryPath) {
     entry.library = library;
     entry.object = detail::Access::make(pluginObject);
 
-    MStatus status = callEntryPoint(initialize, entry.object, libraryPath + ": initializePlugin");
+    MStatus status = callEntryPoint(initialize, entry.object, libraryPath, libraryPath + ": initializePlugin");
     if (!status) {
         // Nothing of a plug-in that failed to load may outlive its code.
         for (const MObject& node : detail::pluginNodes(libraryPath)) deleteNode(node);
+        detail::dropPluginDrawOverrides(libraryPath, libraryPath + ": initializePlugin failed");
         detail::dropPluginTypes(libraryPath, libraryPath + ": initializePlugin failed");
         pluginObject->loaded = false;
         dlclose(library);
@@ -99,9 +117,11 @@ MStatus unloadPlugin(const std::string& libraryPath) {
 
     EntryPoint uninitialize = findEntryPoint(it->second.library, "_Z18uninitializePlugin7MObject", "uninitializePlugin");
     MStatus status;
-    if (uninitialize) status = callEntryPoint(uninitialize, it->second.object, libraryPath + ": uninitializePlugin");
+    if (uninitialize)
+        status = callEntryPoint(uninitialize, it->second.object, libraryPath, libraryPath + ": uninitializePlugin");
     if (!status) return status;  // its node types are still registered, so its code stays
 
+    detail::dropPluginDrawOverrides(libraryPath, libraryPath + ": uninitializePlugin left it registered");
     detail::dropPluginTypes(libraryPath, libraryPath + ": uninitializePlugin left it registered");
     auto* pluginObject = detail::Access::as<detail::PluginObject>(it->second.object, MFn::kPlugin);
     pluginObject->loaded = false;

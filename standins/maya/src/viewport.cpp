@@ -1,6 +1,8 @@
-// Off-screen viewport on OSMesa; M3dView draws into it.
+// Off-screen viewport on OSMesa; M3dView draws into it, and it renders what Viewport
+// 2.0's draw manager was given.
 
 #include "internal.h"
+#include "viewport2.h"
 
 #include <maya/M3dView.h>
 #include <mayaStandin/host.h>
@@ -77,4 +79,28 @@ std::vector<unsigned char> Viewport::readPixels() {
     return pixels;
 }
 
+namespace detail {
+
+void renderUIDrawables(const UIDrawables& drawables, Viewport& viewport) {
+    viewport.makeCurrent();
+    // UI drawables are flat colour whatever the caller left on; depth testing stays the caller's.
+    glPushAttrib(GL_CURRENT_BIT | GL_POINT_BIT | GL_ENABLE_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    for (GLenum array : {GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY}) glDisableClientState(array);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    for (const UIDrawables::Batch& batch : drawables.batches) {
+        glColor4fv(batch.color);
+        glPointSize(batch.pointSize);
+        glVertexPointer(3, GL_DOUBLE, 0, batch.xyz.data());
+        glDrawArrays(batch.primitive == UIDrawables::Primitive::kLines ? GL_LINES : GL_POINTS, 0,
+                     static_cast<GLsizei>(batch.xyz.size() / 3));
+    }
+    glPopClientAttrib();
+    glPopAttrib();
+    glFlush();
+}
+
+}  // namespace detail
 }  // namespace mayaStandin

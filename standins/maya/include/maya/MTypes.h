@@ -31,6 +31,8 @@ struct Node;
 struct Attribute;
 struct Value;
 struct Access;
+struct UIDrawables;
+struct DrawOverrideInstance;
 }
 class Viewport;
 }
