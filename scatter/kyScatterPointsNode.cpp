@@ -344,7 +344,7 @@ MStatus kyScatterPoints::initialize()
     radius = numericFn.create("radius", "r", MFnNumericData::kFloat, 0.0);
     CHECK_MSTATUS(numericFn.setKeyable(true)); CHECK_MSTATUS(numericFn.setStorable(true)); CHECK_MSTATUS(numericFn.setReadable(true)); CHECK_MSTATUS(numericFn.setWritable(true));
     numericFn.setDefault(1.0);
-    numericFn.setMin(0.001);
+    numericFn.setMin(kMinRadius);
     status = addAttribute(radius);
     CHECK_MSTATUS(status);
 

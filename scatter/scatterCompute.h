@@ -6,17 +6,9 @@
 #include <cstddef>
 #include <vector>
 
+#include "controls.h"
 #include "gridShape.h"
 
-constexpr int kDefaultCandidateCount = 1000000;
-constexpr int kDefaultSeed = 1234;
-constexpr int kDefaultPassCount = 5;
-// Limits of the controls. The cell table numbers its buckets with 32 bits, four per occupied cell, and every
-// candidate may occupy a cell of its own.
-constexpr int kMinCandidateCount = 1000;
-constexpr int kMaxCandidateCount = 1073741823;
-constexpr int kMinPassCount = 1;
-constexpr int kMaxPassCount = 1000;
 
 struct ScatterMesh {
     std::vector<float> points;          // x, y, z per vertex, object space

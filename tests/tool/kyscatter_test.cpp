@@ -20,7 +20,7 @@
 #include "errors.h"
 #include "imageWriter.h"
 #include "meshIO.h"
-#include "nodeControls.h"
+#include "scatter/controls.h"
 #include "radiusSearch.h"
 #include "scatterRun.h"
 
@@ -406,11 +406,11 @@ TEST(ToolControls, LimitsAndDefaultsAreTheNodes)
         double value;
         std::optional<double> min, max;
     };
-    for (const Case& c : {Case{"radius", 1.0, node::kMinimumRadius, std::nullopt},
-                          Case{"seed", node::kDefaultSeed, std::nullopt, std::nullopt},
-                          Case{"passes", node::kDefaultPasses, node::kMinimumPasses, node::kMaximumPasses},
-                          Case{"candidateCount", node::kDefaultCandidates, node::kMinimumCandidates,
-                               node::kMaximumCandidates},
+    for (const Case& c : {Case{"radius", 1.0, kMinRadius, std::nullopt},
+                          Case{"seed", kDefaultSeed, std::nullopt, std::nullopt},
+                          Case{"passes", kDefaultPassCount, kMinPassCount, kMaxPassCount},
+                          Case{"candidateCount", kDefaultCandidateCount, kMinCandidateCount,
+                               kMaxCandidateCount},
                           Case{"strictRadius", 0, std::nullopt, std::nullopt}}) {
         SCOPED_TRACE(c.attribute);
         MFnNumericAttribute fn(mayaStandin::findPlug(scatter, c.attribute).attribute());

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "errors.h"
-#include "nodeControls.h"
+#include "scatter/controls.h"
 #include "pointWriter.h"
 
 #ifndef KYSCATTER_VERSION
@@ -75,9 +75,9 @@ void checkRadius(double radius)
     if (radius <= 0)
         throw UsageError("--radius: must be greater than 0, got " + number(radius));
     // The node would raise a smaller radius to its minimum without a word.
-    if (radius < node::kMinimumRadius)
+    if (radius < kMinRadius)
         throw UsageError("--radius: " + number(radius) + " is below the scatter node's minimum of " +
-                         number(node::kMinimumRadius));
+                         number(kMinRadius));
 }
 
 void checkBox(const std::vector<double>& box)
@@ -115,19 +115,19 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
         ->expected(6);
     app.add_option("--seed", given.seed,
                    "The scatter node's seed: another seed, another draw of points; any int (default " +
-                       std::to_string(node::kDefaultSeed) + ")")
+                       std::to_string(kDefaultSeed) + ")")
         ->check(CLI::Range(std::int64_t{std::numeric_limits<int>::min()},
                            std::int64_t{std::numeric_limits<int>::max()}));
     app.add_option("--passes", controls.passes,
                    "The scatter node's passes: how many times each still-empty cell offers a candidate, " +
-                       std::to_string(node::kMinimumPasses) + " to " + std::to_string(node::kMaximumPasses) +
-                       " (default " + std::to_string(node::kDefaultPasses) + ")")
-        ->check(CLI::Range(node::kMinimumPasses, node::kMaximumPasses));
+                       std::to_string(kMinPassCount) + " to " + std::to_string(kMaxPassCount) +
+                       " (default " + std::to_string(kDefaultPassCount) + ")")
+        ->check(CLI::Range(kMinPassCount, kMaxPassCount));
     app.add_option("--candidates", controls.candidates,
-                   "The scatter node's candidateCount: candidates drawn, " + std::to_string(node::kMinimumCandidates) +
-                       " to " + std::to_string(node::kMaximumCandidates) + " (default " +
-                       std::to_string(node::kDefaultCandidates) + "); memory grows with it")
-        ->check(CLI::Range(node::kMinimumCandidates, node::kMaximumCandidates));
+                   "The scatter node's candidateCount: candidates drawn, " + std::to_string(kMinCandidateCount) +
+                       " to " + std::to_string(kMaxCandidateCount) + " (default " +
+                       std::to_string(kDefaultCandidateCount) + "); memory grows with it")
+        ->check(CLI::Range(kMinCandidateCount, kMaxCandidateCount));
     app.add_flag("--strict", controls.strict,
                  "The scatter node's strictRadius: no two points closer than the radius (default off)");
 }

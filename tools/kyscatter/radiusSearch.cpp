@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "errors.h"
-#include "nodeControls.h"
+#include "scatter/controls.h"
 
 namespace kyscatter {
 namespace {
@@ -43,7 +43,7 @@ std::string number(double value)
 double nodeRadius(double radius)
 {
     return std::max(static_cast<double>(static_cast<float>(radius)),
-                    static_cast<double>(static_cast<float>(node::kMinimumRadius)));
+                    static_cast<double>(static_cast<float>(kMinRadius)));
 }
 
 // 1/count, with an empty compute standing for half a point.
@@ -86,7 +86,7 @@ public:
     {
         const std::string asked = "--count " + std::to_string(target_.points) + ": ";
         const std::string reached = std::to_string(best_->count) + " points at radius " + number(best_->radius);
-        if (best_->radius <= nodeRadius(node::kMinimumRadius))
+        if (best_->radius <= nodeRadius(kMinRadius))
             throw Failure(asked + "the mesh holds no more than " + reached + ", the node's smallest");
         if (!tooMany_)
             throw Failure(asked + "no more than " + reached + " in " + std::to_string(computes) + " computes");

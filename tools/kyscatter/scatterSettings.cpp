@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "nodeControls.h"
+#include "scatter/controls.h"
 
 namespace kyscatter {
 namespace {
@@ -16,7 +16,7 @@ constexpr double kPointsPerSquareRadius = 0.7;
 
 double radiusForCount(double area, double count)
 {
-    return std::max(node::kMinimumRadius, std::sqrt(kPointsPerSquareRadius * area / count));
+    return std::max(kMinRadius, std::sqrt(kPointsPerSquareRadius * area / count));
 }
 
 double defaultRadius(double area) { return radiusForCount(area, kTargetPoints); }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "nodeControls.h"
+#include "scatter/controls.h"
 
 namespace kyscatter {
 namespace {
@@ -24,11 +24,11 @@ std::string coordinates(const Point& p)
 // The node's controls that differ from its defaults; a default run prints none of them.
 void reportControls(std::ostream& out, const NodeControls& controls)
 {
-    if (controls.seed && *controls.seed != node::kDefaultSeed)
+    if (controls.seed && *controls.seed != kDefaultSeed)
         out << "seed: " << *controls.seed << "\n";
-    if (controls.passes && *controls.passes != node::kDefaultPasses)
+    if (controls.passes && *controls.passes != kDefaultPassCount)
         out << "passes: " << *controls.passes << "\n";
-    if (controls.candidates && *controls.candidates != node::kDefaultCandidates)
+    if (controls.candidates && *controls.candidates != kDefaultCandidateCount)
         out << "candidates: " << *controls.candidates << "\n";
     if (controls.strict)
         out << "strict radius: on\n";
