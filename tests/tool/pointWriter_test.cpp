@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +24,14 @@ std::string scratch(const std::string& name)
     return (std::filesystem::temp_directory_path() / ("kyscatter_points_" + std::to_string(getpid()) + "_" + name)).string();
 }
 
+std::string slurp(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
 std::vector<Point> readText(const std::string& path, const std::string& prefix)
 {
     std::ifstream file(path);
@@ -40,7 +49,27 @@ std::vector<Point> readText(const std::string& path, const std::string& prefix)
     return points;
 }
 
-std::vector<Point> readBinaryPly(const std::string& path)
+struct Ply {
+    std::vector<std::string> properties;  // "float x", ... in file order
+    std::vector<Point> points;
+    std::vector<Point> normals;
+};
+
+Point readFloats(std::ifstream& file)
+{
+    Point p;
+    for (double& c : p) {
+        unsigned char bytes[4];
+        file.read(reinterpret_cast<char*>(bytes), 4);
+        const std::uint32_t bits = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(bytes[3]) << 24;
+        float value;
+        std::memcpy(&value, &bits, 4);
+        c = value;
+    }
+    return p;
+}
+
+Ply readPly(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     std::string line;
@@ -49,22 +78,45 @@ std::vector<Point> readBinaryPly(const std::string& path)
     EXPECT_EQ(line, "ply");
     std::getline(file, line);
     EXPECT_EQ(line, "format binary_little_endian 1.0");
-    while (std::getline(file, line) && line != "end_header")
+    Ply ply;
+    while (std::getline(file, line) && line != "end_header") {
         if (line.rfind("element vertex ", 0) == 0)
             count = std::stoul(line.substr(15));
-    std::vector<Point> points(count);
-    for (Point& p : points) {
-        for (double& c : p) {
-            unsigned char bytes[4];
-            file.read(reinterpret_cast<char*>(bytes), 4);
-            const std::uint32_t bits = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(bytes[3]) << 24;
-            float value;
-            std::memcpy(&value, &bits, 4);
-            c = value;
-        }
+        if (line.rfind("property ", 0) == 0)
+            ply.properties.push_back(line.substr(9));
+    }
+    const bool withNormals = ply.properties.size() == 6;
+    for (std::size_t i = 0; i < count; ++i) {
+        ply.points.push_back(readFloats(file));
+        if (withNormals)
+            ply.normals.push_back(readFloats(file));
     }
     EXPECT_EQ(file.peek(), EOF) << "nothing may follow the vertices";
-    return points;
+    return ply;
+}
+
+std::vector<Point> readBinaryPly(const std::string& path)
+{
+    const Ply ply = readPly(path);
+    EXPECT_EQ(ply.properties, (std::vector<std::string>{"float x", "float y", "float z"}));
+    return ply.points;
+}
+
+// Lines of six numbers, "x y z nx ny nz".
+std::vector<std::array<float, 6>> readSixColumns(const std::string& path)
+{
+    std::ifstream file(path);
+    std::vector<std::array<float, 6>> rows;
+    std::string line;
+    while (std::getline(file, line)) {
+        std::istringstream values(line);
+        std::array<float, 6> row;
+        for (float& v : row)
+            values >> v;
+        EXPECT_TRUE(values && (values >> std::ws).eof()) << line;
+        rows.push_back(row);
+    }
+    return rows;
 }
 
 }  // namespace
@@ -82,6 +134,45 @@ TEST(PointFiles, EveryFormatGivesThePointsBackExactly)
     EXPECT_TRUE(readBinaryPly(scratch("none.ply")).empty());
     for (const char* name : {"a.ply", "a.xyz", "a.OBJ", "none.ply"})
         std::filesystem::remove(scratch(name));
+}
+
+TEST(PointFiles, NormalsFollowTheirPointsInEveryFormat)
+{
+    const std::vector<Point> normals{{0.0f, 0.0f, 1.0f}, {-0.6f, 0.8f, 0.0f}, {0.267261237f, -0.534522474f, 0.801783741f}};
+
+    writePoints(scratch("n.ply"), kPoints, PointFormat::Ply, &normals);
+    const Ply ply = readPly(scratch("n.ply"));
+    EXPECT_EQ(ply.properties,
+              (std::vector<std::string>{"float x", "float y", "float z", "float nx", "float ny", "float nz"}));
+    EXPECT_EQ(ply.points, kPoints);
+    EXPECT_EQ(ply.normals, normals);
+
+    writePoints(scratch("n.xyz"), kPoints, PointFormat::Xyz, &normals);
+    const auto rows = readSixColumns(scratch("n.xyz"));
+    ASSERT_EQ(rows.size(), kPoints.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ((Point{rows[i][0], rows[i][1], rows[i][2]}), kPoints[i]);
+        EXPECT_EQ((Point{rows[i][3], rows[i][4], rows[i][5]}), normals[i]);
+    }
+
+    // OBJ: the "v" lines as without normals, then one "vn" line per point in the same order.
+    writePoints(scratch("n.obj"), kPoints, PointFormat::Obj, &normals);
+    writePoints(scratch("plain.obj"), kPoints, PointFormat::Obj);
+    const std::string withNormals = slurp(scratch("n.obj")), plain = slurp(scratch("plain.obj"));
+    ASSERT_EQ(withNormals.substr(0, plain.size()), plain);
+    const std::string rest = scratch("rest.obj");
+    std::ofstream(rest) << withNormals.substr(plain.size());
+    EXPECT_EQ(readText(rest, "vn "), normals);
+
+    // No points: the header still names the normals.
+    const std::vector<Point> noNormals;
+    writePoints(scratch("none.ply"), {}, PointFormat::Ply, &noNormals);
+    EXPECT_EQ(readPly(scratch("none.ply")).properties.size(), 6u);
+    for (const char* name : {"n.ply", "n.xyz", "n.obj", "plain.obj", "rest.obj", "none.ply"})
+        std::filesystem::remove(scratch(name));
+
+    const std::vector<Point> tooFew(2, Point{0, 0, 1});
+    EXPECT_THROW(writePoints(scratch("few.ply"), kPoints, PointFormat::Ply, &tooFew), Failure);
 }
 
 TEST(PointFiles, UnknownTypeAndUnwritablePlaceAreRefused)

@@ -25,13 +25,52 @@ void putLittleEndian(std::ofstream& file, float value)
     file.write(bytes, 4);
 }
 
-void writeText(std::ofstream& file, const std::vector<Point>& points, const char* prefix)
+// The points are single-precision values; nine digits give them back exactly.
+int printTriple(char* at, std::size_t room, const Point& p)
 {
-    char line[128];
-    for (const Point& p : points) {
-        // The points are single-precision values; nine digits give them back exactly.
-        const int n = std::snprintf(line, sizeof line, "%s%.9g %.9g %.9g\n", prefix, p[0], p[1], p[2]);
+    return std::snprintf(at, room, "%.9g %.9g %.9g", p[0], p[1], p[2]);
+}
+
+// One line per point: the prefix, the point, and its normal when there are normals.
+void writeText(std::ofstream& file, const std::vector<Point>& points, const std::vector<Point>* normals,
+               const char* prefix)
+{
+    char line[256];
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        int n = std::snprintf(line, sizeof line, "%s", prefix);
+        n += printTriple(line + n, sizeof line - n, points[i]);
+        if (normals) {
+            line[n++] = ' ';
+            n += printTriple(line + n, sizeof line - n, (*normals)[i]);
+        }
+        line[n++] = '\n';
         file.write(line, n);
+    }
+}
+
+void writePly(std::ofstream& file, const std::vector<Point>& points, const std::vector<Point>* normals)
+{
+    file << "ply\nformat binary_little_endian 1.0\ncomment kyscatter points\nelement vertex " << points.size()
+         << "\nproperty float x\nproperty float y\nproperty float z\n";
+    if (normals)
+        file << "property float nx\nproperty float ny\nproperty float nz\n";
+    file << "end_header\n";
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        for (double c : points[i])
+            putLittleEndian(file, static_cast<float>(c));
+        if (normals)
+            for (double c : (*normals)[i])
+                putLittleEndian(file, static_cast<float>(c));
+    }
+}
+
+void writeObj(std::ofstream& file, const std::vector<Point>& points, const std::vector<Point>* normals)
+{
+    file << "# kyscatter points: " << points.size() << "\n";
+    writeText(file, points, nullptr, "v ");
+    if (normals) {
+        file << "# their normals, in the same order\n";
+        writeText(file, *normals, nullptr, "vn ");
     }
 }
 
@@ -69,25 +108,24 @@ void checkWritable(const std::string& path)
         throw Failure("cannot write '" + path + "': " + problem);
 }
 
-void writePoints(const std::string& path, const std::vector<Point>& points, PointFormat format)
+void writePoints(const std::string& path, const std::vector<Point>& points, PointFormat format,
+                 const std::vector<Point>* normals)
 {
+    if (normals && normals->size() != points.size())
+        throw Failure("cannot write '" + path + "': " + std::to_string(normals->size()) + " normals for " +
+                      std::to_string(points.size()) + " points");
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (!file)
         throw Failure("cannot write '" + path + "': " + std::strerror(errno));
     switch (format) {
     case PointFormat::Ply:
-        file << "ply\nformat binary_little_endian 1.0\ncomment kyscatter points\nelement vertex "
-             << points.size() << "\nproperty float x\nproperty float y\nproperty float z\nend_header\n";
-        for (const Point& p : points)
-            for (double c : p)
-                putLittleEndian(file, static_cast<float>(c));
+        writePly(file, points, normals);
         break;
     case PointFormat::Xyz:
-        writeText(file, points, "");
+        writeText(file, points, normals, "");
         break;
     case PointFormat::Obj:
-        file << "# kyscatter points: " << points.size() << "\n";
-        writeText(file, points, "v ");
+        writeObj(file, points, normals);
         break;
     }
     file.close();

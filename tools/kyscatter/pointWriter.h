@@ -17,7 +17,10 @@ PointFormat pointFormatFor(const std::string& path);
 void checkWritable(const std::string& path);
 
 // Binary little-endian PLY with float x, y, z; or one "x y z" line per point; or OBJ "v" lines.
-// Throws Failure when the file cannot be written.
-void writePoints(const std::string& path, const std::vector<Point>& points, PointFormat format);
+// With normals (one per point): PLY float nx, ny, nz after x, y, z; "x y z nx ny nz" lines; or OBJ
+// "vn" lines after the "v" lines, the i-th normal the i-th point's. Throws Failure when the file
+// cannot be written.
+void writePoints(const std::string& path, const std::vector<Point>& points, PointFormat format,
+                 const std::vector<Point>* normals = nullptr);
 
 }  // namespace kyscatter
