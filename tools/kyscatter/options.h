@@ -18,6 +18,12 @@ struct NodeControls {
     bool strict = false;
 };
 
+// How the picture is drawn: through the display node's Viewport 2.0 draw override, or its legacy draw.
+enum class ViewportRoad { Vp2, Legacy };
+
+// What the tool draws on each point, turned by the point's rotation as Maya's instancer turns an instance.
+enum class Glyphs { None, Cones, Lines };
+
 struct Options {
     std::string meshPath;                       // empty: the built-in surface
     std::optional<double> radius;               // unset: derived from the mesh area
@@ -30,6 +36,9 @@ struct Options {
     int height = 600;
     int pointSize = 2;
     View view = View::Persp;
+    ViewportRoad viewport = ViewportRoad::Vp2;
+    Glyphs glyphs = Glyphs::None;
+    bool normals = false;  // write each point's normal with it
     bool stats = false;
     bool quiet = false;
     std::string pluginPath;
