@@ -91,31 +91,59 @@ double summaryValue(const std::string& out, const std::string& name)
     return std::stod(match[2]);
 }
 
-std::vector<Point> readPointFile(const std::string& path)
-{
+struct PointFile {
     std::vector<Point> points;
-    std::ifstream file(path, std::ios::binary);
+    std::vector<Point> normals;  // empty in a file without them
+};
+
+PointFile readPlyFile(std::ifstream& file)
+{
+    std::size_t count = 0, properties = 0;
     std::string line;
-    if (path.size() > 4 && path.substr(path.size() - 4) == ".ply") {
-        std::size_t count = 0;
-        while (std::getline(file, line) && line != "end_header")
-            if (line.rfind("element vertex ", 0) == 0)
-                count = std::stoul(line.substr(15));
-        std::vector<float> values(3 * count);
-        file.read(reinterpret_cast<char*>(values.data()), static_cast<std::streamsize>(values.size() * 4));
-        for (std::size_t i = 0; i < count; ++i)
-            points.push_back({values[3 * i], values[3 * i + 1], values[3 * i + 2]});
-        return points;
+    while (std::getline(file, line) && line != "end_header") {
+        if (line.rfind("element vertex ", 0) == 0)
+            count = std::stoul(line.substr(15));
+        properties += line.rfind("property float ", 0) == 0;
     }
+    std::vector<float> values(properties * count);
+    file.read(reinterpret_cast<char*>(values.data()), static_cast<std::streamsize>(values.size() * 4));
+    PointFile read;
+    for (std::size_t i = 0; i < count; ++i) {
+        const float* v = &values[properties * i];
+        read.points.push_back({v[0], v[1], v[2]});
+        if (properties == 6)
+            read.normals.push_back({v[3], v[4], v[5]});
+    }
+    return read;
+}
+
+// PLY (x y z, and nx ny nz if there), XYZ (three or six columns) or OBJ (v, and vn lines if there).
+PointFile readPointsAndNormals(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (path.size() > 4 && path.substr(path.size() - 4) == ".ply")
+        return readPlyFile(file);
+    PointFile read;
+    std::string line;
     while (std::getline(file, line)) {
         if (line.empty() || line[0] == '#')
             continue;
-        std::istringstream values(line[0] == 'v' ? line.substr(2) : line);
-        Point p;
+        const bool normal = line.rfind("vn ", 0) == 0;
+        std::istringstream values(line[0] == 'v' ? line.substr(normal ? 3 : 2) : line);
+        Point p, n;
         values >> p[0] >> p[1] >> p[2];
-        points.push_back(p);
+        (normal ? read.normals : read.points).push_back(p);
+        if (values >> n[0] >> n[1] >> n[2])
+            read.normals.push_back(n);
     }
-    return points;
+    return read;
+}
+
+std::vector<Point> readPointFile(const std::string& path)
+{
+    PointFile read = readPointsAndNormals(path);
+    EXPECT_TRUE(read.normals.empty()) << path << " has normals unasked";
+    return std::move(read.points);
 }
 
 // The summary's "count search: N asked, M reached[ (how far off)] in K computes, S s" line.
@@ -144,20 +172,84 @@ CountLine countLine(const std::string& out)
 bool isBlue(const unsigned char* p) { return p[2] > 150 && p[0] < 100 && p[1] < 100; }
 bool isRed(const unsigned char* p) { return p[0] > 150 && p[1] < 100 && p[2] < 100; }
 
+// Whether the pixel or one of its eight neighbours is blue.
+bool blueAround(const Image& image, int column, int row)
+{
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (isBlue(&image.rgba[(static_cast<std::size_t>(row + dy) * image.width + column + dx) * 4]))
+                return true;
+    return false;
+}
+
+// Every blue pixel lies next to a point's projection and every point's projection has a blue pixel;
+// under the points, the display node's red axis cross and the tool's grey square.
+void expectPointsWhereTheyProject(const Image& image, const Camera& camera, const std::vector<Point>& points)
+{
+    ASSERT_EQ(image.width, camera.width);
+    ASSERT_EQ(image.height, camera.height);
+    const int w = image.width, h = image.height;
+    std::vector<Point> projected;
+    for (const Point& p : points)
+        projected.push_back(camera.project(p));
+
+    // Pixel (column, row from the top) covers window x in [column, column + 1), y likewise from the bottom.
+    auto pixel = [&](int column, int row) { return &image.rgba[(static_cast<std::size_t>(row) * w + column) * 4]; };
+    auto nearestPoint = [&](double x, double y) {
+        double best = 1e9;
+        for (const Point& q : projected)
+            best = std::min(best, std::hypot(q[0] - x, q[1] - y));
+        return best;
+    };
+    int blue = 0, red = 0, grey = 0;
+    for (int row = 0; row < h; ++row) {
+        for (int column = 0; column < w; ++column) {
+            const unsigned char* p = pixel(column, row);
+            if (isBlue(p)) {
+                ++blue;
+                ASSERT_LE(nearestPoint(column + 0.5, h - row - 0.5), 2.0) << "stray blue pixel at " << column << "," << row;
+            } else if (isRed(p)) {
+                ++red;
+            } else if (p[0] == p[1] && p[1] == p[2] && p[0] > 60 && p[0] < 250) {
+                ++grey;
+            }
+        }
+    }
+    for (const Point& q : projected)
+        ASSERT_TRUE(blueAround(image, static_cast<int>(q[0]), h - 1 - static_cast<int>(q[1])))
+            << "no blue pixel at point projected to " << q[0] << "," << q[1];
+    EXPECT_GE(blue, static_cast<int>(points.size()));
+    EXPECT_GT(red, 100);
+    EXPECT_GT(grey, w * h / 4);
+}
+
 }  // namespace
 
-// One picture of a flat square seen from the front, where every point is in sight.
+// One picture of a flat square seen from the front, where every point is in sight, drawn through
+// Viewport 2.0 (the default) and through the legacy viewport.
 class PlaneRun : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        run_ = new ToolRun(runTool({asset("plane.obj"), "--radius", "0.05", "--view", "front", "--size", "400x400",
-                                  "--image", scratch("plane.png"), "--out", scratch("plane.ply"), "--stats"}));
+        const std::vector<std::string> args{asset("plane.obj"), "--radius", "0.05", "--view", "front", "--size",
+                                            "400x400", "--stats"};
+        auto with = [&](std::vector<std::string> more) {
+            more.insert(more.begin(), args.begin(), args.end());
+            return more;
+        };
+        run_ = new ToolRun(runTool(with({"--image", scratch("plane.png"), "--out", scratch("plane.ply")})));
+        legacy_ = new ToolRun(runTool(with({"--image", scratch("legacy.png"), "--viewport", "legacy"})));
     }
-    static void TearDownTestSuite() { delete run_; }
+    static void TearDownTestSuite()
+    {
+        delete run_;
+        delete legacy_;
+    }
     static ToolRun* run_;
+    static ToolRun* legacy_;
 };
 ToolRun* PlaneRun::run_ = nullptr;
+ToolRun* PlaneRun::legacy_ = nullptr;
 
 TEST_F(PlaneRun, SummaryAndPointFileAgree)
 {
@@ -196,52 +288,24 @@ TEST_F(PlaneRun, StatsDescribeAPoissonDiskSet)
     EXPECT_LT(gap, 5.0);
 }
 
-TEST_F(PlaneRun, PictureShowsEachPointWhereItProjects)
+TEST_F(PlaneRun, BothViewportsShowEachPointWhereItProjects)
 {
     ASSERT_EQ(run_->status, 0) << run_->err;
-    const Image image = readPng(scratch("plane.png"));
-    ASSERT_EQ(image.width, 400);
-    ASSERT_EQ(image.height, 400);
+    ASSERT_EQ(legacy_->status, 0) << legacy_->err;
     const Camera camera = frameCamera(View::Front, readMesh(asset("plane.obj")), 400, 400);
     const auto points = readPointFile(scratch("plane.ply"));
-    std::vector<Point> projected;
-    for (const Point& p : points)
-        projected.push_back(camera.project(p));
-
-    // Pixel (column, row from the top) covers window x in [column, column + 1), y likewise from the bottom.
-    auto pixel = [&](int column, int row) { return &image.rgba[(static_cast<std::size_t>(row) * 400 + column) * 4]; };
-    auto nearestPoint = [&](double x, double y) {
-        double best = 1e9;
-        for (const Point& q : projected)
-            best = std::min(best, std::hypot(q[0] - x, q[1] - y));
-        return best;
-    };
-    int blue = 0, red = 0, grey = 0;
-    for (int row = 0; row < 400; ++row) {
-        for (int column = 0; column < 400; ++column) {
-            const unsigned char* p = pixel(column, row);
-            const double x = column + 0.5, y = 400 - row - 0.5;
-            if (isBlue(p)) {
-                ++blue;
-                ASSERT_LE(nearestPoint(x, y), 2.0) << "stray blue pixel at " << column << "," << row;
-            } else if (isRed(p)) {
-                ++red;
-            } else if (p[0] == p[1] && p[1] == p[2] && p[0] > 60 && p[0] < 250) {
-                ++grey;
-            }
-        }
+    const Image vp2 = readPng(scratch("plane.png"));
+    const Image legacy = readPng(scratch("legacy.png"));
+    {
+        SCOPED_TRACE("Viewport 2.0");
+        expectPointsWhereTheyProject(vp2, camera, points);
     }
-    for (const Point& q : projected) {
-        bool found = false;
-        for (int dy = -1; dy <= 1 && !found; ++dy)
-            for (int dx = -1; dx <= 1 && !found; ++dx)
-                found = isBlue(pixel(static_cast<int>(q[0]) + dx, 399 - static_cast<int>(q[1]) - dy));
-        ASSERT_TRUE(found) << "no blue pixel at point projected to " << q[0] << "," << q[1];
+    {
+        SCOPED_TRACE("legacy viewport");
+        expectPointsWhereTheyProject(legacy, camera, points);
     }
-    EXPECT_GE(blue, static_cast<int>(points.size()));
-    // The display node's axis cross, and the shaded square under the points.
-    EXPECT_GT(red, 100);
-    EXPECT_GT(grey, 400 * 400 / 4);
+    // The host draws the same scene alike on both roads.
+    EXPECT_TRUE(vp2.rgba == legacy.rgba);
 }
 
 TEST(ToolFormats, EachFormatRunsEndToEnd)
@@ -269,6 +333,106 @@ TEST(ToolFormats, EachFormatRunsEndToEnd)
             const double onFace = std::max({std::abs(x), std::abs(p[1]), std::abs(p[2])});
             ASSERT_NEAR(onFace, 1.0, 1e-5) << p[0] << " " << p[1] << " " << p[2];
         }
+    }
+}
+
+// --normals: one unit normal per point, the normal of the face it lies on, in every format; the
+// points are those of a run without them.
+TEST(ToolNormals, EachPointCarriesItsFacesUnitNormal)
+{
+    const std::vector<std::string> plane{asset("plane.obj"), "--radius", "0.05", "--quiet"};
+    auto run = [](std::vector<std::string> args, const std::string& out, bool normals) {
+        args.insert(args.end(), {"--out", scratch(out)});
+        if (normals)
+            args.push_back("--normals");
+        const ToolRun result = runTool(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return readPointsAndNormals(scratch(out));
+    };
+    const std::vector<Point> plain = run(plane, "plain.xyz", false).points;
+    ASSERT_GT(plain.size(), 500u);
+    for (const char* out : {"normals.ply", "normals.xyz", "normals.obj"}) {
+        SCOPED_TRACE(out);
+        const PointFile file = run(plane, out, true);
+        ASSERT_EQ(file.points.size(), plain.size());
+        ASSERT_EQ(file.normals.size(), file.points.size());
+        for (std::size_t i = 0; i < plain.size(); ++i)
+            for (int k = 0; k < 3; ++k)
+                ASSERT_FLOAT_EQ(static_cast<float>(file.points[i][k]), static_cast<float>(plain[i][k]));
+        // The square winds counter-clockwise seen from +Z.
+        for (const Point& n : file.normals) {
+            ASSERT_NEAR(std::hypot(n[0], n[1], n[2]), 1.0, 1e-6);
+            ASSERT_NEAR(n[2], 1.0, 1e-6);
+        }
+    }
+
+    // The cube winds outwards: each normal is the axis of the face the point lies on, pointing away from the centre.
+    const PointFile cube = run({asset("cube.obj"), "--radius", "0.2", "--quiet"}, "cube.ply", true);
+    ASSERT_GT(cube.points.size(), 100u);
+    ASSERT_EQ(cube.normals.size(), cube.points.size());
+    for (std::size_t i = 0; i < cube.points.size(); ++i) {
+        const Point& n = cube.normals[i];
+        int axis = 0;
+        for (int k = 1; k < 3; ++k)
+            if (std::abs(n[k]) > std::abs(n[axis]))
+                axis = k;
+        ASSERT_NEAR(std::abs(n[axis]), 1.0, 1e-6);
+        ASSERT_NEAR(cube.points[i][axis], n[axis], 1e-5) << "point " << i << " is off its normal's face";
+    }
+}
+
+// A glyph picture against the same picture without glyphs: seen from the side the square is an edge
+// and its normals point across the picture, so every pixel the glyphs changed must lie between the
+// square and one radius out along +Z, beside a point.
+TEST(ToolGlyphs, GlyphsStandAlongTheNormals)
+{
+    const double radius = 0.1;
+    const std::vector<std::string> args{asset("plane.obj"), "--radius", "0.1", "--view", "side", "--size", "400x400"};
+    auto picture = [&](const std::string& glyphs, const std::string& name) {
+        std::vector<std::string> line = args;
+        line.insert(line.end(), {"--image", scratch(name), "--out", scratch(name + ".xyz")});
+        if (!glyphs.empty())
+            line.insert(line.end(), {"--glyphs", glyphs});
+        const ToolRun run = runTool(line);
+        EXPECT_EQ(run.status, 0) << run.err;
+        return readPng(scratch(name));
+    };
+    const Image plain = picture("", "plain.png");
+    const auto points = readPointFile(scratch("plain.png.xyz"));
+    const Camera camera = frameCamera(View::Side, readMesh(asset("plane.obj")), 400, 400);
+    const double baseX = camera.project({0, 0, 0})[0], apexX = camera.project({0, 0, radius})[0];
+    const double pixelsPerUnit = std::abs(apexX - baseX) / radius;
+    ASSERT_GT(std::abs(apexX - baseX), 10.0) << "the glyphs would be too small to tell";
+
+    struct Case {
+        const char* glyphs;
+        double halfWidth;  // of the glyph across its axis, in object units
+    };
+    for (const Case& c : {Case{"cones", radius / 4}, Case{"lines", 0.0}}) {
+        SCOPED_TRACE(c.glyphs);
+        const Image glyphs = picture(c.glyphs, std::string(c.glyphs) + ".png");
+        EXPECT_EQ(readPointFile(scratch(std::string(c.glyphs) + ".png.xyz")), points);
+        int changed = 0, nearApex = 0;
+        for (int row = 0; row < 400; ++row) {
+            for (int column = 0; column < 400; ++column) {
+                const std::size_t at = (static_cast<std::size_t>(row) * 400 + column) * 4;
+                if (std::equal(&glyphs.rgba[at], &glyphs.rgba[at] + 3, &plain.rgba[at]))
+                    continue;
+                ++changed;
+                const double x = column + 0.5, y = 400 - row - 0.5;
+                const double out = (x - baseX) / (apexX - baseX);  // 0 at the square, 1 a radius out along +Z
+                ASSERT_GE(out, -2.0 / std::abs(apexX - baseX)) << column << "," << row;
+                ASSERT_LE(out, 1.0 + 2.0 / std::abs(apexX - baseX)) << column << "," << row;
+                nearApex += out > 0.85;
+                double across = 1e9;
+                for (const Point& p : points)
+                    across = std::min(across, std::abs(camera.project(p)[1] - y));
+                ASSERT_LE(across, c.halfWidth * pixelsPerUnit + 2.0) << column << "," << row;
+            }
+        }
+        // Glyphs all along the square's edge, and standing their full height.
+        EXPECT_GT(changed, 2 * 380);
+        EXPECT_GT(nearApex, 20);
     }
 }
 
@@ -332,6 +496,11 @@ TEST(ToolErrors, OneLineNamingTheProblemAndTheRightStatus)
          "kyscatter: --view: unknown view 'back' (use front, side, top or persp) (see kyscatter --help)"},
         {{plane, "--out", "p.txt"}, 2,
          "kyscatter: --out: cannot tell the point file type of 'p.txt' (use .ply, .xyz or .obj) (see kyscatter --help)"},
+        {{plane, "--viewport", "gl"}, 2, "kyscatter: --viewport: gl not in {vp2,legacy} (see kyscatter --help)"},
+        {{plane, "--image", scratch("g.png"), "--glyphs", "arrows"}, 2,
+         "kyscatter: --glyphs: arrows not in {cones,lines} (see kyscatter --help)"},
+        {{plane, "--glyphs", "cones"}, 2, "kyscatter: --glyphs requires --image (see kyscatter --help)"},
+        {{plane, "--normals"}, 2, "kyscatter: --normals requires --out (see kyscatter --help)"},
         {{plane, "--frobnicate"}, 2,
          "kyscatter: The following argument was not expected: --frobnicate (see kyscatter --help)"},
         {{plane, "--plugin", "/nonexistent/kyScatterPoints.so"}, 1,
@@ -391,6 +560,30 @@ TEST(ToolCompute, FailedComputeReportsAndFails)
 
     // The same settings succeed once the memory is back, in the same process.
     EXPECT_GT(runScatter(mesh, settings).points.size(), 100u);
+}
+
+// Only Viewport 2.0 hands the points to a draw manager: a fault armed there shows which road a picture took.
+TEST(ToolViewport, EachRoadDrawsThroughItsOwnEntry)
+{
+    ScatterSettings settings;
+    settings.pluginPath = KYSCATTER_PLUGIN;
+    settings.radius = 0.2;
+    settings.quiet = true;
+    const Mesh mesh = readMesh(asset("plane.obj"));
+    auto bluePixels = [&](ViewportRoad road) {
+        settings.picture = PictureSettings{64, 64, View::Front, road, Glyphs::None};
+        mayaStandin::failCall("MUIDrawManager::points");
+        testing::internal::CaptureStderr();
+        const ScatterResult result = runScatter(mesh, settings);
+        testing::internal::GetCapturedStderr();
+        mayaStandin::clearFaults();
+        int blue = 0;
+        for (std::size_t i = 0; i < result.picture->rgba.size(); i += 4)
+            blue += isBlue(&result.picture->rgba[i]);
+        return blue;
+    };
+    EXPECT_EQ(bluePixels(ViewportRoad::Vp2), 0);
+    EXPECT_GT(bluePixels(ViewportRoad::Legacy), 20);
 }
 
 // The tool refuses what the node would clamp, and names a control only where it is not the node's

@@ -37,11 +37,17 @@ TEST(CommandLine, DefaultsLeaveRadiusAndBoxToTheMesh)
     EXPECT_EQ(o.view, View::Persp);
     EXPECT_FALSE(o.stats);
     EXPECT_FALSE(o.quiet);
+    EXPECT_FALSE(o.normals);
 
     const ScatterSettings s = settingsFor(o, 1.0);
     EXPECT_EQ(s.radius, defaultRadius(1.0));
     EXPECT_FALSE(s.box);
     EXPECT_FALSE(s.picture);
+    EXPECT_FALSE(s.surfaceData);
+    const ScatterSettings pictured = settingsFor(parse({"--image", "p.png"}).options, 1.0);
+    ASSERT_TRUE(pictured.picture);
+    EXPECT_EQ(pictured.picture->viewport, ViewportRoad::Vp2);
+    EXPECT_EQ(pictured.picture->glyphs, Glyphs::None);
     // The node's controls stay as the node has them.
     EXPECT_FALSE(s.controls.seed || s.controls.passes || s.controls.candidates || s.controls.strict);
     EXPECT_FALSE(s.targetCount);
@@ -52,7 +58,8 @@ TEST(CommandLine, EveryOptionReachesTheSettings)
     const Options o = parse({"rock.obj", "--radius", "0.25", "--box", "-1", "-2", "-3", "4", "5", "6", "--out",
                              "p.XYZ", "--image", "p.png", "--size", "320x240", "--point-size", "5", "--view",
                              "top", "--stats", "--quiet", "--plugin", "/tmp/x.so", "--seed", "-7", "--passes",
-                             "1000", "--candidates", "1000", "--strict"})
+                             "1000", "--candidates", "1000", "--strict", "--viewport", "legacy", "--glyphs",
+                             "lines", "--normals"})
                           .options;
     EXPECT_EQ(o.meshPath, "rock.obj");
     EXPECT_EQ(o.outPath, "p.XYZ");
@@ -70,10 +77,29 @@ TEST(CommandLine, EveryOptionReachesTheSettings)
     EXPECT_EQ(s.picture->width, 320);
     EXPECT_EQ(s.picture->height, 240);
     EXPECT_EQ(s.picture->view, View::Top);
+    EXPECT_EQ(s.picture->viewport, ViewportRoad::Legacy);
+    EXPECT_EQ(s.picture->glyphs, Glyphs::Lines);
+    EXPECT_TRUE(o.normals);
+    EXPECT_TRUE(s.surfaceData);
     EXPECT_EQ(s.controls.seed, -7);
     EXPECT_EQ(s.controls.passes, 1000);
     EXPECT_EQ(s.controls.candidates, 1000);
     EXPECT_TRUE(s.controls.strict);
+}
+
+// Either output of the surface data asks the node for it; the other output stays off.
+TEST(CommandLine, NormalsOrGlyphsTurnTheSurfaceDataOn)
+{
+    const Options normals = parse({"--out", "p.ply", "--normals"}).options;
+    EXPECT_TRUE(settingsFor(normals, 1.0).surfaceData);
+    EXPECT_FALSE(settingsFor(normals, 1.0).picture);
+
+    const Options cones = parse({"--image", "p.png", "--glyphs", "cones", "--viewport", "vp2"}).options;
+    EXPECT_FALSE(cones.normals);
+    const ScatterSettings s = settingsFor(cones, 1.0);
+    EXPECT_TRUE(s.surfaceData);
+    EXPECT_EQ(s.picture->glyphs, Glyphs::Cones);
+    EXPECT_EQ(s.picture->viewport, ViewportRoad::Vp2);
 }
 
 TEST(CommandLine, CountStartsTheSearchFromTheRadiusForThatCount)
@@ -91,7 +117,8 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     EXPECT_TRUE(parse({"--help"}, help).handled);
     for (const char* option : {"--radius", "--box", "--out", "--image", "--size", "--point-size", "--view",
                                "--stats", "--quiet", "--plugin", "--version", "--seed", "--passes",
-                               "--candidates", "--strict", "--count", "Examples:"})
+                               "--candidates", "--strict", "--count", "--normals", "--viewport", "--glyphs",
+                               "Examples:"})
         EXPECT_NE(help.str().find(option), std::string::npos) << option;
     std::ostringstream version;
     EXPECT_TRUE(parse({"--version"}, version).handled);

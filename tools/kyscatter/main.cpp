@@ -34,7 +34,8 @@ int main(int argc, char** argv)
 
         const ScatterResult result = runScatter(mesh, settings);
         if (!options.outPath.empty())
-            writePoints(options.outPath, result.points, pointFormatFor(options.outPath));
+            writePoints(options.outPath, result.points, pointFormatFor(options.outPath),
+                        options.normals ? &result.normals : nullptr);
         if (result.picture)
             writePng(options.imagePath, *result.picture);
 

@@ -85,4 +85,29 @@ void drawMeshFrame(const Mesh& mesh, const Camera& camera)
     glDisable(GL_LIGHTING);
 }
 
+void drawGlyphs(const GlyphGeometry& glyphs)
+{
+    if (glyphs.positions.empty())
+        return;
+    const GLfloat orange[4] = {1.0f, 0.5f, 0.1f, 1.0f};
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, glyphs.positions.data());
+    const auto vertices = static_cast<GLsizei>(glyphs.positions.size() / 3);
+    if (glyphs.lines) {
+        glColor4fv(orange);
+        glLineWidth(2.0f);
+        glDrawArrays(GL_LINES, 0, vertices);
+        glLineWidth(1.0f);
+    } else {
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, orange);
+        glEnable(GL_LIGHTING);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, 0, glyphs.normals.data());
+        glDrawArrays(GL_TRIANGLES, 0, vertices);
+        glDisableClientState(GL_NORMAL_ARRAY);
+        glDisable(GL_LIGHTING);
+    }
+    glDisableClientState(GL_VERTEX_ARRAY);
+}
+
 }  // namespace kyscatter

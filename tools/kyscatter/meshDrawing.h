@@ -1,6 +1,7 @@
 #pragma once
 
 #include "camera.h"
+#include "glyphs.h"
 #include "mesh.h"
 
 namespace kyscatter {
@@ -9,5 +10,9 @@ namespace kyscatter {
 // depth so that points lying on it stay in front. Leaves the camera's matrices loaded, the depth
 // test on and lighting off, ready for the display node's draw.
 void drawMeshFrame(const Mesh& mesh, const Camera& camera);
+
+// Draws the glyphs in orange over the frame drawMeshFrame left, cones lit as the mesh is, lines flat;
+// leaves the same state behind.
+void drawGlyphs(const GlyphGeometry& glyphs);
 
 }  // namespace kyscatter

@@ -34,6 +34,8 @@ Examples:
   kyscatter rock.obj --strict --seed 7 --stats       no two points closer than the radius; another draw
   kyscatter part.stl --image top.png --view top --size 1024x1024 --point-size 3
   kyscatter scan.ply --out points.xyz --quiet        batch use: no summary
+  kyscatter rock.obj --out rock.ply --normals        each point with its surface normal
+  kyscatter --image cones.png --glyphs cones --radius 0.15 --strict   a cone on each point, along its normal
 )";
 
 std::string number(double value)
@@ -99,6 +101,8 @@ struct Given {
     std::vector<double> box;
     std::string size;
     std::string view = "persp";
+    std::string viewport = "vp2";
+    std::string glyphs;
 };
 
 void addNodeOptions(CLI::App& app, Options& options, Given& given)
@@ -134,8 +138,21 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
 
 void addOutputOptions(CLI::App& app, Options& options, Given& given)
 {
-    app.add_option("--out", options.outPath, "Write the points: .ply (binary), .xyz or .obj");
-    app.add_option("--image", options.imagePath, "Write a PNG picture of the mesh and the points");
+    CLI::Option* out = app.add_option("--out", options.outPath, "Write the points: .ply (binary), .xyz or .obj");
+    app.add_flag("--normals", options.normals,
+                 "Turn on the scatter node's surfaceData and write each point's unit normal with it: PLY nx ny nz, "
+                 "XYZ six columns, OBJ vn lines")
+        ->needs(out);
+    CLI::Option* image = app.add_option("--image", options.imagePath, "Write a PNG picture of the mesh and the points");
+    app.add_option("--viewport", given.viewport,
+                   "Draw the display node through its Viewport 2.0 draw override (vp2, the default) or its legacy "
+                   "draw (legacy)")
+        ->check(CLI::IsMember({"vp2", "legacy"}));
+    app.add_option("--glyphs", given.glyphs,
+                   "Draw a cone or a line on each point, as tall as the radius, turned by the surface data's "
+                   "rotation as Maya's instancer would turn an instance (turns surfaceData on)")
+        ->check(CLI::IsMember({"cones", "lines"}))
+        ->needs(image);
     app.add_option("--size", given.size, "Picture size WIDTHxHEIGHT (default 800x600)");
     app.add_option("--point-size", options.pointSize, "Point size in pixels, 1 to 10 (default 2)")
         ->check(CLI::Range(1, 10));
@@ -175,6 +192,10 @@ void takeGiven(const CLI::App& app, const Given& given, Options& options)
     if (!given.size.empty())
         parseSize(given.size, options);
     options.view = viewNamed(given.view);
+    // CLI11 has let through only the names below.
+    options.viewport = given.viewport == "legacy" ? ViewportRoad::Legacy : ViewportRoad::Vp2;
+    if (!given.glyphs.empty())
+        options.glyphs = given.glyphs == "cones" ? Glyphs::Cones : Glyphs::Lines;
     if (!options.outPath.empty())
         pointFormatFor(options.outPath);
 }

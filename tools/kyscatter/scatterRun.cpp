@@ -6,6 +6,7 @@
 #include <maya/MPlug.h>
 #include <maya/MStatus.h>
 #include <maya/MString.h>
+#include <maya/MVectorArray.h>
 #include <mayaStandin/host.h>
 #include <mayaStandin/meshAndPoints.h>
 
@@ -21,6 +22,7 @@
 
 #include "camera.h"
 #include "errors.h"
+#include "glyphs.h"
 #include "meshDrawing.h"
 #include "radiusSearch.h"
 
@@ -33,6 +35,8 @@ using Clock = std::chrono::steady_clock;
 
 struct Computed {
     std::vector<Point> points;
+    std::vector<Point> normals;
+    std::vector<Point> rotations;
     double seconds = 0;
 };
 
@@ -142,7 +146,33 @@ std::vector<Point> positionsOf(const MObject& record)
     return points;
 }
 
-Image drawPicture(const Mesh& mesh, const MObject& display, const PictureSettings& picture)
+// A vector channel of the surface data, one value per point.
+std::vector<Point> channelOf(const MObject& record, const char* name, std::size_t count)
+{
+    MStatus status;
+    MFnArrayAttrsData recordFn(record, &status);
+    const MVectorArray channel = recordFn.getVectorData(name, &status);
+    if (status != MS::kSuccess)
+        throw Failure(std::string("the point record has no ") + name + " channel: " + describe(status));
+    if (channel.length() != count)
+        throw Failure(std::string("the point record's ") + name + " channel holds " +
+                      std::to_string(channel.length()) + " values for " + std::to_string(count) + " points");
+    std::vector<Point> values;
+    values.reserve(count);
+    for (unsigned int i = 0; i < channel.length(); ++i)
+        values.push_back({channel[i].x, channel[i].y, channel[i].z});
+    return values;
+}
+
+MStatus drawDisplay(const MObject& display, mayaStandin::Viewport& viewport, ViewportRoad road)
+{
+    if (road == ViewportRoad::Legacy)
+        return mayaStandin::draw(display, viewport.view());
+    return mayaStandin::drawViewport2(display, viewport);
+}
+
+Image drawPicture(const Mesh& mesh, const MObject& display, const PictureSettings& picture,
+                  const GlyphGeometry& glyphs)
 {
     mayaStandin::Viewport viewport(picture.width, picture.height);
     if (!viewport.valid())
@@ -151,7 +181,8 @@ Image drawPicture(const Mesh& mesh, const MObject& display, const PictureSetting
     viewport.makeCurrent();
     const Camera camera = frameCamera(picture.view, mesh, picture.width, picture.height);
     drawMeshFrame(mesh, camera);
-    const MStatus status = mayaStandin::draw(display, viewport.view());
+    drawGlyphs(glyphs);
+    const MStatus status = drawDisplay(display, viewport, picture.viewport);
     if (status != MS::kSuccess)
         throw Failure("the display node cannot draw: " + describe(status));
     return imageFromGLRows(picture.width, picture.height, viewport.readPixels());
@@ -163,7 +194,8 @@ public:
     ScatterGraph(const Mesh& mesh, const ScatterSettings& settings)
         : session_(settings.pluginPath, settings.quiet),
           scatter_(makeNode("kyScatterPoints")),
-          display_(makeNode("kyDisplayPoints"))
+          display_(makeNode("kyDisplayPoints")),
+          surfaceData_(settings.surfaceData)
     {
         setPlug(scatter_, "inMesh", meshData(mesh));
         if (settings.box) {
@@ -174,6 +206,8 @@ public:
             }
         }
         setControls(settings.controls);
+        if (settings.surfaceData)
+            setPlug(scatter_, "surfaceData", 1);
         setPlug(display_, "pointSize", settings.pointSize);
         const MStatus connected = mayaStandin::connect(plugOf(scatter_, "outPoints"), plugOf(display_, "inPoints"));
         if (connected != MS::kSuccess)
@@ -192,6 +226,10 @@ public:
         if (pulled != MS::kSuccess)
             throw Failure("the scatter compute failed: " + describe(pulled));
         computed.points = positionsOf(record);
+        if (surfaceData_) {
+            computed.normals = channelOf(record, "normal", computed.points.size());
+            computed.rotations = channelOf(record, "rotation", computed.points.size());
+        }
         return computed;
     }
 
@@ -223,6 +261,7 @@ private:
     PluginSession session_;
     MObject scatter_;
     MObject display_;
+    bool surfaceData_;
 };
 
 // Searches the radius for the target count; the node is left holding the best compute.
@@ -259,9 +298,15 @@ ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings)
     Computed computed =
         settings.targetCount ? computeForCount(graph, settings, result) : graph.compute(settings.radius);
     result.points = std::move(computed.points);
+    result.normals = std::move(computed.normals);
+    result.rotations = std::move(computed.rotations);
     result.computeSeconds = computed.seconds;
-    if (settings.picture)
-        result.picture = drawPicture(mesh, graph.display(), *settings.picture);
+    if (settings.picture) {
+        const PictureSettings& picture = *settings.picture;
+        // Sized from the radius the points were computed with, so that they show at any scale without meeting.
+        const GlyphGeometry glyphs = glyphGeometry(picture.glyphs, result.points, result.rotations, result.radius);
+        result.picture = drawPicture(mesh, graph.display(), picture, glyphs);
+    }
     return result;
 }
 

@@ -19,6 +19,10 @@ struct CountSearchReport {
 
 struct ScatterResult {
     std::vector<Point> points;
+    // With the surface data on, one of each per point: the unit normal, and the rotation in degrees
+    // (order XYZ) that turns +Y onto it. Empty otherwise.
+    std::vector<Point> normals;
+    std::vector<Point> rotations;
     double radius = 0;  // the one the points were computed with
     double computeSeconds = 0;
     std::optional<CountSearchReport> search;
@@ -26,8 +30,9 @@ struct ScatterResult {
 };
 
 // The road Maya takes: loads the plug-in into the host, feeds the mesh to a kyScatterPoints
-// node, connects its outPoints to a kyDisplayPoints node, pulls the points, lets the display node
-// draw them over the mesh if a picture is asked for, and unloads. With a target count the radius is
+// node, connects its outPoints to a kyDisplayPoints node, pulls the points (and their surface data
+// if asked), lets the display node draw them over the mesh through Viewport 2.0 or the legacy
+// viewport if a picture is asked for, and unloads. With a target count the radius is
 // searched on the same two nodes. Throws Failure.
 ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings);
 

@@ -26,6 +26,7 @@ ScatterSettings settingsFor(const Options& options, double area)
     ScatterSettings settings;
     settings.pluginPath = options.pluginPath;
     settings.controls = options.controls;
+    settings.surfaceData = options.normals || options.glyphs != Glyphs::None;
     settings.targetCount = options.count;
     if (options.radius)
         settings.radius = *options.radius;
@@ -40,7 +41,7 @@ ScatterSettings settingsFor(const Options& options, double area)
     settings.pointSize = options.pointSize;
     settings.quiet = options.quiet;
     if (!options.imagePath.empty())
-        settings.picture = PictureSettings{options.width, options.height, options.view};
+        settings.picture = PictureSettings{options.width, options.height, options.view, options.viewport, options.glyphs};
     return settings;
 }
 

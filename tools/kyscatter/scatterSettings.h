@@ -14,6 +14,8 @@ struct PictureSettings {
     int width = 800;
     int height = 600;
     View view = View::Persp;
+    ViewportRoad viewport = ViewportRoad::Vp2;
+    Glyphs glyphs = Glyphs::None;
 };
 
 // What the tool sets on the nodes.
@@ -22,6 +24,7 @@ struct ScatterSettings {
     double radius = 1.0;
     std::optional<Bounds> box;  // unset: the node's box is left as on a fresh node
     NodeControls controls;
+    bool surfaceData = false;  // the node's surfaceData: normals and rotations come back with the points
     std::optional<std::int64_t> targetCount;  // set: `radius` is only the search's first guess
     int pointSize = 2;
     std::optional<PictureSettings> picture;
