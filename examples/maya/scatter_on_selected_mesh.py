@@ -34,8 +34,11 @@ cmds.setAttr(scatter + ".strictRadius", STRICT_RADIUS)
 # The points are made in the mesh's object space: use outMesh and parent the display under the mesh's
 # transform so that they follow it. (worldMesh[0] works too; then leave the display at the world origin.)
 cmds.connectAttr(shape + ".outMesh", scatter + ".inMesh")
-# The mesh's bounding box sets the grid; the node widens it to the mesh in any case.
-cmds.connectAttr(shape + ".boundingBox", scatter + ".boundingBox")
+# The mesh's bounding box sets the grid; the node widens it to the mesh in any case. The mesh's box children are
+# doubles and the node's are floats: Maya refuses to connect the two compounds, but converts child by child.
+for part in ("Min", "Max", "Size"):
+    for axis in "XYZ":
+        cmds.connectAttr("%s.boundingBox%s%s" % (shape, part, axis), "%s.boundingBox%s%s" % (scatter, part, axis))
 
 display_shape = cmds.createNode("kyDisplayPoints", name="displayPointsShape#", parent=transform)
 cmds.setAttr(display_shape + ".pointSize", 3)
