@@ -35,7 +35,7 @@ Examples:
   kyscatter part.stl --image top.png --view top --size 1024x1024 --point-size 3
   kyscatter scan.ply --out points.xyz --quiet        batch use: no summary
   kyscatter rock.obj --out rock.ply --normals        each point with its surface normal
-  kyscatter --image cones.png --glyphs cones --radius 0.15 --strict   a cone on each point, along its normal
+  kyscatter --image cones.png --glyphs cones --radius 0.14 --strict   a cone on each point, along its normal
 )";
 
 std::string number(double value)
@@ -144,6 +144,10 @@ void addOutputOptions(CLI::App& app, Options& options, Given& given)
                  "XYZ six columns, OBJ vn lines")
         ->needs(out);
     CLI::Option* image = app.add_option("--image", options.imagePath, "Write a PNG picture of the mesh and the points");
+    app.add_option("--size", given.size, "Picture size WIDTHxHEIGHT (default 800x600)");
+    app.add_option("--point-size", options.pointSize, "Point size in pixels, 1 to 10 (default 2)")
+        ->check(CLI::Range(1, 10));
+    app.add_option("--view", given.view, "Picture view: front, side, top or persp (default persp)");
     app.add_option("--viewport", given.viewport,
                    "Draw the display node through its Viewport 2.0 draw override (vp2, the default) or its legacy "
                    "draw (legacy)")
@@ -153,10 +157,6 @@ void addOutputOptions(CLI::App& app, Options& options, Given& given)
                    "rotation as Maya's instancer would turn an instance (turns surfaceData on)")
         ->check(CLI::IsMember({"cones", "lines"}))
         ->needs(image);
-    app.add_option("--size", given.size, "Picture size WIDTHxHEIGHT (default 800x600)");
-    app.add_option("--point-size", options.pointSize, "Point size in pixels, 1 to 10 (default 2)")
-        ->check(CLI::Range(1, 10));
-    app.add_option("--view", given.view, "Picture view: front, side, top or persp (default persp)");
     app.add_flag("--stats", options.stats, "Report the quality of the point set");
     app.add_flag("--quiet", options.quiet, "Print nothing but errors (and the --stats report)");
     app.add_option("--plugin", options.pluginPath, "Plug-in library to load (default: the one built with this tool)");
