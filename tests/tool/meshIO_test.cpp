@@ -124,4 +124,14 @@ TEST(BuiltinSurface, IsAClosedQuadMeshOfTheAdvertisedSize)
         ASSERT_EQ(u, 4);
     // A tube of radius 0.45 around a curve of length L = 31.90 has area 2 pi 0.45 L.
     EXPECT_NEAR(surfaceArea(mesh), 2 * 3.14159265 * 0.45 * 31.90, 0.5);
+    // Wound outwards: the signed volume, a sixth of a . (b x c) over the triangles, is the tube's, pi 0.45^2 L,
+    // where inward winding would give its negative.
+    const std::vector<int> triangles = fanTriangles(mesh);
+    double volume = 0;
+    for (std::size_t t = 0; t < triangles.size(); t += 3) {
+        const Point a = mesh.vertex(triangles[t]), b = mesh.vertex(triangles[t + 1]), c = mesh.vertex(triangles[t + 2]);
+        volume += (a[0] * (b[1] * c[2] - b[2] * c[1]) + a[1] * (b[2] * c[0] - b[0] * c[2]) +
+                   a[2] * (b[0] * c[1] - b[1] * c[0])) / 6;
+    }
+    EXPECT_NEAR(volume, 3.14159265 * 0.45 * 0.45 * 31.90, 0.3);
 }

@@ -59,8 +59,9 @@ Mesh torusKnot(int segments, int sides)
         const int i1 = (i + 1) % segments;
         for (int j = 0; j < sides; ++j) {
             const int j1 = (j + 1) % sides;
+            // Counter-clockwise seen from outside, so that the normals, and whatever stands on them, face out.
             mesh.connects.insert(mesh.connects.end(),
-                                 {i * sides + j, i1 * sides + j, i1 * sides + j1, i * sides + j1});
+                                 {i * sides + j, i * sides + j1, i1 * sides + j1, i1 * sides + j});
         }
     }
     return mesh;
