@@ -207,7 +207,8 @@ void expectPointsWhereTheyProject(const Image& image, const Camera& camera, cons
             const unsigned char* p = pixel(column, row);
             if (isBlue(p)) {
                 ++blue;
-                ASSERT_LE(nearestPoint(column + 0.5, h - row - 0.5), 2.0) << "stray blue pixel at " << column << "," << row;
+                ASSERT_LE(nearestPoint(column + 0.5, h - row - 0.5), 2.0)
+                    << "stray blue pixel at " << column << "," << row;
             } else if (isRed(p)) {
                 ++red;
             } else if (p[0] == p[1] && p[1] == p[2] && p[0] > 60 && p[0] < 250) {

@@ -120,7 +120,8 @@ TEST(PointFiles, EveryFormatGivesThePointsBackExactly)
 
 TEST(PointFiles, NormalsFollowTheirPointsInEveryFormat)
 {
-    const std::vector<Point> normals{{0.0f, 0.0f, 1.0f}, {-0.6f, 0.8f, 0.0f}, {0.267261237f, -0.534522474f, 0.801783741f}};
+    const std::vector<Point> normals{
+        {0.0f, 0.0f, 1.0f}, {-0.6f, 0.8f, 0.0f}, {0.267261237f, -0.534522474f, 0.801783741f}};
     writePoints(scratch("n.ply"), kPoints, PointFormat::Ply, &normals);
     const Ply ply = readPly(scratch("n.ply"));
     EXPECT_EQ(ply.properties,

@@ -41,7 +41,8 @@ ScatterSettings settingsFor(const Options& options, double area)
     settings.pointSize = options.pointSize;
     settings.quiet = options.quiet;
     if (!options.imagePath.empty())
-        settings.picture = PictureSettings{options.width, options.height, options.view, options.viewport, options.glyphs};
+        settings.picture =
+            PictureSettings{options.width, options.height, options.view, options.viewport, options.glyphs};
     return settings;
 }
 
