@@ -32,9 +32,9 @@ cmds.setAttr(scatter + ".passes", 20)          # fill the surface more fully tha
 cmds.setAttr(scatter + ".surfaceData", True)   # rotation, aimDirection, id, faceId, barycentric
 cmds.connectAttr(shape + ".outMesh", scatter + ".inMesh")
 # The mesh's box children are doubles, the node's are floats: Maya converts them one by one, not as compounds.
-for part in ("Min", "Max", "Size"):
+for bound in ("Min", "Max", "Size"):
     for axis in "XYZ":
-        cmds.connectAttr("%s.boundingBox%s%s" % (shape, part, axis), "%s.boundingBox%s%s" % (scatter, part, axis))
+        cmds.connectAttr("%s.boundingBox%s%s" % (shape, bound, axis), "%s.boundingBox%s%s" % (scatter, bound, axis))
 
 # The instanced object: a cone along +Y with its base at its origin, hidden itself.
 cone = cmds.polyCone(name="scatterCone#", radius=0.3 * CONE_HEIGHT, height=CONE_HEIGHT, axis=(0, 1, 0))[0]

@@ -36,9 +36,9 @@ cmds.setAttr(scatter + ".strictRadius", STRICT_RADIUS)
 cmds.connectAttr(shape + ".outMesh", scatter + ".inMesh")
 # The mesh's bounding box sets the grid; the node widens it to the mesh in any case. The mesh's box children are
 # doubles and the node's are floats: Maya refuses to connect the two compounds, but converts child by child.
-for part in ("Min", "Max", "Size"):
+for bound in ("Min", "Max", "Size"):
     for axis in "XYZ":
-        cmds.connectAttr("%s.boundingBox%s%s" % (shape, part, axis), "%s.boundingBox%s%s" % (scatter, part, axis))
+        cmds.connectAttr("%s.boundingBox%s%s" % (shape, bound, axis), "%s.boundingBox%s%s" % (scatter, bound, axis))
 
 display_shape = cmds.createNode("kyDisplayPoints", name="displayPointsShape#", parent=transform)
 cmds.setAttr(display_shape + ".pointSize", 3)
