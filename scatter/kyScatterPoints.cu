@@ -153,9 +153,15 @@ ScatterStatus uploadTriangles(const ScatterMesh& mesh, DeviceMesh& surface)
             return ScatterStatus::failed;
         }
     }
+    const size_t triangleCount = corners.size() / 3;
+    if (!mesh.trianglePolygons.empty() && mesh.trianglePolygons.size() != triangleCount) {
+        std::cerr << "ERROR the mesh names the polygons of " << mesh.trianglePolygons.size() << " triangles but has "
+                  << triangleCount << "; no points computed" << std::endl;
+        return ScatterStatus::failed;
+    }
     surface.triIds.resize(corners.size(), 0);
     thrust::copy(corners.begin(), corners.end(), surface.triIds.begin());
-    surface.triCount = static_cast<int>(corners.size() / 3);
+    surface.triCount = static_cast<int>(triangleCount);
     return ScatterStatus::ok;
 }
 

@@ -7,7 +7,10 @@ namespace {
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
-// The unit normal of triangle `tri`, by the right-hand rule over its corners A, B, C.
+// The unit normal of triangle `tri`, by the right-hand rule over its corners A, B, C. A triangle whose corners lie
+// on a line has none; its points stand upright (+Y) rather than carry NaN to an instancer. Such a triangle can still
+// receive candidates: the last triangle takes a random number that rounds onto the total area, and float rounding
+// can give a flat triangle some area.
 void triangleNormal(const ScatterMesh& mesh, int tri, double n[3])
 {
     double corner[3][3];
@@ -18,8 +21,12 @@ void triangleNormal(const ScatterMesh& mesh, int tri, double n[3])
     const double e2[3] = {corner[2][0] - corner[0][0], corner[2][1] - corner[0][1], corner[2][2] - corner[0][2]};
     const double w[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
     const double length = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+    if (!(length > 0.0)) {
+        n[0] = 0.0, n[1] = 1.0, n[2] = 0.0;
+        return;
+    }
     for (int axis = 0; axis < 3; ++axis)
-        n[axis] = w[axis] / length;  // a triangle without area never receives a candidate
+        n[axis] = w[axis] / length;
 }
 
 }  // namespace

@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "scatter/surfaceData.h"
 #include "support/pluginTest.h"
 
 using harness::ball;
+using harness::CapturedOutput;
 using harness::Mesh;
 using harness::Point;
 using harness::ScatterNode;
@@ -203,6 +205,43 @@ TEST(Rotation, TurnsPlusYOntoAnyNormal)
         EXPECT_LT(length(turned - Vec{n[0], n[1], n[2]}), 1e-12) << n[0] << " " << n[1] << " " << n[2];
         EXPECT_EQ(degrees[1], 0.0);
     }
+}
+
+// A flat triangle has no normal: its points stand upright instead of carrying NaN to an instancer.
+TEST(SurfaceOfSamples, FlatTrianglesStandTheirPointsUpright)
+{
+    ScatterMesh mesh;
+    mesh.points = {0, 0, 0, 1, 0, 0, 0, 0, 1, 2, 0, 0};
+    mesh.triangleVertices = {0, 2, 1, 0, 1, 3};  // a right triangle facing +Y, then one along the X axis
+    SampleSurface samples;
+    samples.ids = {10, 11};
+    samples.triId = {0, 1};
+    samples.u = {0.25f, 0.5f};
+    samples.v = {0.25f, 0.25f};
+    ::SurfaceData surface;  // the fixture of this file has the same name
+    describeSurface(mesh, samples, surface);
+    for (int i = 0; i < 2; ++i) {
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_EQ(surface.normals[3 * i + axis], axis == 1 ? 1.0 : 0.0) << "sample " << i;
+            EXPECT_EQ(surface.rotations[3 * i + axis], 0.0) << "sample " << i;
+        }
+    }
+}
+
+// The compute's own callers may hand it any arrays; a polygon table that does not fit the triangles is refused.
+TEST(SurfaceOfSamples, APolygonTableOfAnotherMeshIsRefused)
+{
+    ScatterMesh mesh = harness::scatterMeshOf(ball());
+    mesh.trianglePolygons.assign(mesh.triangleVertices.size() / 3 - 1, 0);
+    ScatterSettings settings = harness::settingsOf(0.3f);
+    settings.surfaceData = true;
+    ScatterResult result;
+    CapturedOutput output;
+    const ScatterStatus status = scatterPoints(mesh, settings, result);
+    output.finish();
+    EXPECT_EQ(status, ScatterStatus::failed);
+    EXPECT_NE(output.err().find("names the polygons of"), std::string::npos) << output.err();
+    EXPECT_EQ(result.pointCount(), 0u);
 }
 
 }  // namespace
