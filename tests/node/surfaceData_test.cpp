@@ -32,7 +32,7 @@ struct Record {
     MDoubleArray id, faceId;
 };
 
-Record pull(const Mesh& mesh, float radius, bool surfaceData, int seed = 1234)
+Record pull(const Mesh& mesh, float radius, bool surfaceData, int seed = kDefaultSeed)
 {
     ScatterNode node;
     node.setMesh(mesh);
