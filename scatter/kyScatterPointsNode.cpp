@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "computeRoads.h"
 #include "scatterCompute.h"
 
 MTypeId kyScatterPoints::id(0xB2);
@@ -210,7 +211,7 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
     if (settings.surfaceData)
         mesh.trianglePolygons = polygonOfEachTriangle(triangleCounts, mesh.triangleVertices.size() / 3);
     ScatterResult result;
-    switch (scatterPoints(mesh, settings, result)) {
+    switch (scatterOnRoad(ComputeDevice::automatic, mesh, settings, result)) {
     case ScatterStatus::ok:
         return writeOutput(plug, block, result, settings.surfaceData);
     case ScatterStatus::notEnoughMemory:

@@ -195,7 +195,8 @@ public:
         : session_(settings.pluginPath, settings.quiet),
           scatter_(makeNode("kyScatterPoints")),
           display_(makeNode("kyDisplayPoints")),
-          surfaceData_(settings.surfaceData)
+          surfaceData_(settings.surfaceData),
+          quiet_(settings.quiet)
     {
         setPlug(scatter_, "inMesh", meshData(mesh));
         if (settings.box) {
@@ -221,7 +222,7 @@ public:
         Computed computed;
         MObject record;
         const Clock::time_point started = Clock::now();
-        const MStatus pulled = plugOf(scatter_, "outPoints").getValue(record);
+        const MStatus pulled = pull(record);
         computed.seconds = std::chrono::duration<double>(Clock::now() - started).count();
         if (pulled != MS::kSuccess)
             throw Failure("the scatter compute failed: " + describe(pulled));
@@ -246,6 +247,15 @@ public:
     const MObject& display() const { return display_; }
 
 private:
+    // The plug-in says on standard output which road it computes on; batch runs want silence there.
+    MStatus pull(MObject& record)
+    {
+        if (!quiet_)
+            return plugOf(scatter_, "outPoints").getValue(record);
+        SilencedStdout silence;
+        return plugOf(scatter_, "outPoints").getValue(record);
+    }
+
     void setControls(const NodeControls& controls)
     {
         if (controls.seed)
@@ -262,6 +272,7 @@ private:
     MObject scatter_;
     MObject display_;
     bool surfaceData_;
+    bool quiet_;
 };
 
 // Searches the radius for the target count; the node is left holding the best compute.
