@@ -78,6 +78,8 @@ public:
     void setControls(const ScatterSettings& settings);
     // Pulls outPoints; returns the status of the pull and fills the record's positions.
     MStatus pull(std::vector<Point>* points = nullptr);
+    // Pulls outPoints and gives every channel of the record, byte for byte (recordBytes); empty when the pull fails.
+    std::string pullBytes(MStatus* status = nullptr);
     bool outPointsDirty() const;
 
 private:
@@ -86,6 +88,10 @@ private:
 
 // The positions of an output point record; empty when the record has no position channel.
 std::vector<Point> positionsOf(const MObject& record);
+
+// Every channel of a point record, by name in alphabetical order, each value's bytes as stored: two records with the
+// same text hold the same points in the same order, every channel alike.
+std::string recordBytes(const MObject& record);
 
 // Captures everything written to the standard output and error streams, C and C++ alike.
 class CapturedOutput {
