@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -228,6 +232,31 @@ TEST_F(Roads, OneRecordOnAnyNumberOfThreads)
         }
     }
     cudaStandin::setKernelThreads(0);
+}
+
+// What `cmake --install` lays out is a Maya module whose plug-in loads from there and computes.
+TEST_F(Roads, TheInstalledModuleLoadsAndComputes)
+{
+    namespace fs = std::filesystem;
+    const fs::path prefix = fs::path(KY_ROAD_FOLDERS) / "installedModule";
+    fs::remove_all(prefix);
+    const std::string install = std::string("\"") + KY_CMAKE_COMMAND + "\" --install \"" + KY_BUILD_DIR +
+                                "\" --prefix \"" + prefix.string() + "\" > \"" + prefix.string() + ".log\" 2>&1";
+    ASSERT_EQ(std::system(install.c_str()), 0) << install;
+
+    std::ifstream modFile(prefix / "kyScatterPoints.mod");
+    std::string line;
+    std::getline(modFile, line);
+    EXPECT_TRUE(std::regex_match(line, std::regex("\\+ PLATFORM:linux kyScatterPoints [0-9.]+ \\."))) << line;
+    for (const char* file : {"plug-ins/kyScatterPointsCpu.so.1", "scripts/AEkyScatterPointsTemplate.mel",
+                             "scripts/AEkyDisplayPointsTemplate.mel"})
+        EXPECT_TRUE(fs::exists(prefix / file)) << file;
+
+    const std::vector<Computed> built = recordsOf(harness::pluginPath());
+    const std::vector<Computed> installed = recordsOf((prefix / "plug-ins" / "kyScatterPoints.so").string());
+    ASSERT_EQ(installed.size(), built.size());
+    for (size_t i = 0; i < built.size(); ++i)
+        EXPECT_TRUE(installed[i].bytes == built[i].bytes) << "settings " << i;
 }
 
 }  // namespace
