@@ -6,6 +6,8 @@
 #include <maya/MDagPath.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
+// The API library is no plug-in: the version text is each plug-in's own, and one without it must not find this one's.
+#define MNoVersionString
 #include <maya/MFnPlugin.h>
 #include <maya/MPxLocatorNode.h>
 

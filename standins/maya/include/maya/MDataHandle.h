@@ -4,6 +4,8 @@
 #include <maya/MObject.h>
 #include <maya/MStatus.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MDataHandle {
 public:
     MDataHandle();
@@ -28,5 +30,7 @@ private:
     mayaStandin::detail::Value* value_;
     mayaStandin::detail::Attribute* attribute_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -7,6 +7,8 @@
 #include <maya/MStringArray.h>
 #include <maya/MVectorArray.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnArrayAttrsData : public MFnData {
 public:
     MFnArrayAttrsData();
@@ -28,5 +30,7 @@ public:
     MDoubleArray doubleArray(const MString& name, MStatus* ReturnStatus = NULL);
     MDoubleArray getDoubleData(const MString& name, MStatus* ReturnStatus = NULL);
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif
