@@ -97,6 +97,10 @@ TEST(PluginLoad, ALoadThatFailsPartWayLeavesNothingRegisteredAndSaysNothingOnStd
         {"MFnPlugin::registerNode", 1, "registerNode kyScatterPoints: ",
          {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride, "register kyScatterPoints 178 failed",
           "deregisterDrawOverride " + kDisplayOverride, "deregister 524295"}},
+        // The scatter node's initializer fails, and with it the node's registration.
+        {"MFnEnumAttribute::create", 0, "ERROR in computeDevice = enumFn.create.\n",
+         {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride, "register kyScatterPoints 178 failed",
+          "deregisterDrawOverride " + kDisplayOverride, "deregister 524295"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call);

@@ -102,6 +102,8 @@ int occurrences(const std::string& text, const std::string& what)
     return count;
 }
 
+const std::string kOnStandinGpu = "stand-in GPU road: computing\n";
+
 class Roads : public ::testing::Test {
 protected:
     void TearDown() override
@@ -142,6 +144,38 @@ TEST_F(Roads, TheCudaPluginWithoutAGpuGivesTheCpuPluginsRecord)
 #endif
 }
 
+// Where there is a GPU (scripts/gpu-check runs this there): both roads of the CUDA plug-in give one record.
+TEST_F(Roads, OnAGpuBothRoadsGiveOneRecord)
+{
+#ifndef KY_CUDA_PLUGIN_PATH
+    GTEST_SKIP() << "no CUDA plug-in in this build";
+#else
+    Session session(KY_CUDA_PLUGIN_PATH);
+    ASSERT_TRUE(session.loaded());
+    const Mesh meshes[] = {harness::ball(), harness::grid(200, 150, 12.0f, 0.7f), harness::speck()};
+    const float radii[] = {0.03f, 0.05f, 0.15f};
+    for (size_t m = 0; m < 3; ++m) {
+        ScatterNode node;
+        node.setMesh(meshes[m]);
+        for (const ScatterSettings& settings : variedSettings()) {
+            node.setControls(settings);
+            node.setRadius(radii[m]);
+            std::string records[2];
+            for (int device : {1, 2}) {
+                node.plug("computeDevice").setValue(device);
+                const Computed run = compute(node);
+                if (run.out.find("no usable CUDA device") != std::string::npos)
+                    GTEST_SKIP() << "no GPU here: " << run.out;
+                ASSERT_EQ(run.status, MS::kSuccess) << run.err;
+                records[device - 1] = run.bytes;
+            }
+            EXPECT_TRUE(records[0] == records[1]) << "mesh " << m << ", seed " << settings.seed << ", strict "
+                                                  << settings.strictRadius << ", surface " << settings.surfaceData;
+        }
+    }
+#endif
+}
+
 TEST_F(Roads, AGpuRoadIsTakenAndHandsOnWhatItHasNoMemoryFor)
 {
     const std::vector<Computed> cpu = recordsOf(harness::pluginPath());
@@ -151,7 +185,7 @@ TEST_F(Roads, AGpuRoadIsTakenAndHandsOnWhatItHasNoMemoryFor)
     node.setMesh(harness::ball());
     node.setRadius(0.15f);
     const Computed onGpu = compute(node);
-    EXPECT_EQ(onGpu.out, "kyScatterPoints: computing on the GPU: stand-in GPU\n");
+    EXPECT_EQ(onGpu.out, "kyScatterPoints: computing on the GPU: stand-in GPU\n" + kOnStandinGpu);
     EXPECT_TRUE(onGpu.bytes == cpu[0].bytes);
 
     const std::string handedOn =
@@ -164,7 +198,7 @@ TEST_F(Roads, AGpuRoadIsTakenAndHandsOnWhatItHasNoMemoryFor)
         shortage();
         const Computed handed = compute(node);
         EXPECT_EQ(handed.status, MS::kSuccess) << handed.err;
-        EXPECT_EQ(handed.out, handedOn);
+        EXPECT_EQ(handed.out, kOnStandinGpu + handedOn);
         EXPECT_TRUE(handed.bytes == cpu[0].bytes) << "the CPU road's record is the GPU road's";
     }
 
@@ -175,6 +209,49 @@ TEST_F(Roads, AGpuRoadIsTakenAndHandsOnWhatItHasNoMemoryFor)
     EXPECT_EQ(starved.status, MS::kFailure);
     EXPECT_EQ(occurrences(starved.out, handedOn), 1);
     EXPECT_NE(starved.err.find("Not enough memory on GPU"), std::string::npos) << starved.err;
+}
+
+// computeDevice picks the road; a road that cannot compute fails the compute, keeps the points and the host.
+TEST_F(Roads, ComputeDeviceChoosesTheRoad)
+{
+    const std::vector<Computed> cpu = recordsOf(harness::pluginPath());
+    {
+        Session session(roadFolder("standinGpu"));
+        ScatterNode node;
+        node.setMesh(harness::ball());
+        node.setRadius(0.15f);
+        node.plug("computeDevice").setValue(2);
+        const Computed onCpu = compute(node);
+        EXPECT_EQ(onCpu.out, "kyScatterPoints: computing on the GPU: stand-in GPU\n") << "announced, not taken";
+        EXPECT_TRUE(onCpu.bytes == cpu[0].bytes);
+
+        node.plug("computeDevice").setValue(1);
+        EXPECT_EQ(compute(node).out, kOnStandinGpu);
+        node.setRadius(0.3f);
+        cudaStandin::setFreeMemoryForQuery(0, 0);
+        const Computed short_ = compute(node);
+        EXPECT_EQ(short_.status, MS::kFailure);
+        EXPECT_EQ(short_.out, kOnStandinGpu) << "a GPU the user asked for hands nothing on";
+        EXPECT_NE(short_.err.find("Not enough memory on GPU"), std::string::npos) << short_.err;
+        EXPECT_TRUE(short_.bytes == cpu[0].bytes) << "the points before stay";
+
+        node.plug("computeDevice").setValue(7);
+        const Computed unknown = compute(node);
+        EXPECT_EQ(unknown.status, MS::kFailure);
+        EXPECT_EQ(unknown.err, "ERROR computeDevice 7 is none of auto (0), gpu (1) and cpu (2); no points computed\n");
+        EXPECT_TRUE(unknown.bytes == cpu[0].bytes);
+    }
+    Session session(harness::pluginPath());
+    ScatterNode node;
+    node.setMesh(harness::ball());
+    node.setRadius(0.15f);
+    ASSERT_EQ(compute(node).status, MS::kSuccess);
+    node.plug("computeDevice").setValue(1);
+    const Computed noGpu = compute(node);
+    EXPECT_EQ(noGpu.status, MS::kFailure);
+    EXPECT_EQ(noGpu.err, "ERROR computeDevice is gpu, but there is no usable CUDA device (no kyScatterPointsCuda.so.1 "
+                         "beside the plug-in); no points computed\n");
+    EXPECT_TRUE(noGpu.bytes == cpu[0].bytes);
 }
 
 TEST_F(Roads, ARoadThatCannotLoadIsReportedAndTheOtherComputes)

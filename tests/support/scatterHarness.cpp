@@ -200,7 +200,7 @@ std::string ScatterNode::pullBytes(MStatus* status)
     const MStatus pulled = plug("outPoints").getValue(record);
     if (status != nullptr)
         *status = pulled;
-    return pulled == MS::kSuccess ? recordBytes(record) : std::string();
+    return recordBytes(record);
 }
 
 bool ScatterNode::outPointsDirty() const

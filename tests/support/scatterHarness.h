@@ -78,7 +78,8 @@ public:
     void setControls(const ScatterSettings& settings);
     // Pulls outPoints; returns the status of the pull and fills the record's positions.
     MStatus pull(std::vector<Point>* points = nullptr);
-    // Pulls outPoints and gives every channel of the record, byte for byte (recordBytes); empty when the pull fails.
+    // Pulls outPoints and gives every channel of the record it holds then, byte for byte (recordBytes): after a failed
+// compute, its previous value.
     std::string pullBytes(MStatus* status = nullptr);
     bool outPointsDirty() const;
 

@@ -71,6 +71,12 @@ private:
     int saved_;
 };
 
+// The computeDevice field of that name, which the option has checked.
+int deviceNamed(const std::string& name)
+{
+    return name == "gpu" ? 1 : name == "cpu" ? 2 : 0;
+}
+
 class PluginSession {
 public:
     PluginSession(const std::string& path, bool quiet) : path_(path)
@@ -266,6 +272,8 @@ private:
             setPlug(scatter_, "candidateCount", *controls.candidates);
         if (controls.strict)
             setPlug(scatter_, "strictRadius", 1);
+        if (controls.device)
+            setPlug(scatter_, "computeDevice", deviceNamed(*controls.device));
     }
 
     PluginSession session_;

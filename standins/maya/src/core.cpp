@@ -125,7 +125,8 @@ bool MObject::hasFn(MFn::Type type) const {
     case MFn::kDependencyNode: return kind == MFn::kPluginDependNode || kind == MFn::kPluginLocatorNode;
     case MFn::kDagNode: return kind == MFn::kPluginLocatorNode;
     case MFn::kAttribute:
-        return kind == MFn::kNumericAttribute || kind == MFn::kTypedAttribute || kind == MFn::kCompoundAttribute;
+        return kind == MFn::kNumericAttribute || kind == MFn::kTypedAttribute || kind == MFn::kCompoundAttribute ||
+               kind == MFn::kEnumAttribute;
     case MFn::kData: return kind == MFn::kMeshData || kind == MFn::kDynArrayAttrsData;
     default: return false;
     }
@@ -202,6 +203,7 @@ standinFaults::FaultTable& faults() {
         "MFnArrayAttrsData::vectorArray",
         "MFnAttribute::setKeyable",
         "MFnDependencyNode::findPlug",
+        "MFnEnumAttribute::create",
         "MFnMesh::MFnMesh",
         "MFnMesh::getPoints",
         "MFnMesh::getTriangles",

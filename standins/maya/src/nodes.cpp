@@ -265,6 +265,12 @@ int& MDataHandle::asInt() {
     return value_->i;
 }
 
+short& MDataHandle::asShort() {
+    if (!value_ || !attribute_->isNumeric()) return scratchValue().s;
+    value_->s = static_cast<short>(mayaStandin::detail::readNumber(*value_, *attribute_));
+    return value_->s;
+}
+
 double& MDataHandle::asDouble() {
     if (!value_ || !attribute_->isNumeric()) return scratchValue().d;
     if (attribute_->numericType != MFnNumericData::kDouble)

@@ -41,6 +41,7 @@ class MFnCompoundAttribute;
 class MFnDagNode;
 class MFnData;
 class MFnDependencyNode;
+class MFnEnumAttribute;
 class MFnMesh;
 class MFnMeshData;
 class MFnNumericAttribute;
@@ -92,6 +93,7 @@ OPENMAYA_NAMESPACE_CLOSE
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnDagNode;                \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnData;                   \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnDependencyNode;         \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnEnumAttribute;          \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnMesh;                   \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnMeshData;               \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnNumericAttribute;       \

@@ -18,6 +18,7 @@ public:
     bool& asBool();
     float& asFloat();
     int& asInt();
+    short& asShort();
     double& asDouble();
 
     void set(float value);

@@ -20,6 +20,7 @@ public:
         kNumericAttribute,
         kTypedAttribute,
         kCompoundAttribute,
+        kEnumAttribute,
         kData,
         kMeshData,
         kDynArrayAttrsData,
