@@ -1,4 +1,4 @@
-// The CUDA stand-in behaves as the runtime does where the plug-in relies on it.
+// The CPU road's runtime behaves as the CUDA runtime does where the stages rely on it.
 #include <hostRuntime.h>
 #include <cudaStandinControls.h>
 
@@ -7,9 +7,15 @@
 #include <thrust/device_vector.h>
 
 #include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -20,7 +26,36 @@ __global__ void countThreads(unsigned int* counter, unsigned int* lastIndex)
     atomicAdd(&lastIndex[i], i);
 }
 
-class CudaStandin : public ::testing::Test {
+// Each block notes the host thread that ran it.
+std::mutex runnersMutex;
+std::set<std::thread::id>* runners = nullptr;
+
+__global__ void noteRunner(int* sum)
+{
+    atomicAdd(sum, 1);
+    std::lock_guard<std::mutex> lock(runnersMutex);
+    runners->insert(std::this_thread::get_id());
+}
+
+// The state letter of every thread of this process whose name is `name` (R running, S sleeping, ...).
+std::vector<char> threadStates(const std::string& name)
+{
+    std::vector<char> states;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string comm;
+        std::getline(std::ifstream(task.path() / "comm"), comm);
+        if (comm != name)
+            continue;
+        std::string stat;
+        std::getline(std::ifstream(task.path() / "stat"), stat);
+        const std::size_t close = stat.rfind(')');
+        if (close != std::string::npos && close + 2 < stat.size())
+            states.push_back(stat[close + 2]);
+    }
+    return states;
+}
+
+class HostRuntime : public ::testing::Test {
 protected:
     void TearDown() override
     {
@@ -30,7 +65,7 @@ protected:
     }
 };
 
-TEST_F(CudaStandin, LaunchRunsEveryThreadOfTheGrid)
+TEST_F(HostRuntime, LaunchRunsEveryThreadOfTheGrid)
 {
     unsigned int counter = 0;
     std::vector<unsigned int> indices(7 * 33, 0);
@@ -41,7 +76,7 @@ TEST_F(CudaStandin, LaunchRunsEveryThreadOfTheGrid)
         ASSERT_EQ(indices[i], i);
 }
 
-TEST_F(CudaStandin, RefusedConfigurationsDoNotRunAndLeaveTheError)
+TEST_F(HostRuntime, RefusedConfigurationsDoNotRunAndLeaveTheError)
 {
     unsigned int counter = 0;
     std::vector<unsigned int> indices(2048, 0);
@@ -67,7 +102,7 @@ cudaError_t launchAsDetectCells(unsigned int& counter)
     return cudaGetLastError();
 }
 
-TEST_F(CudaStandin, NamedLaunchFaultFiresOnceOnTheChosenLaunch)
+TEST_F(HostRuntime, NamedLaunchFaultFiresOnceOnTheChosenLaunch)
 {
     unsigned int counter = 0;
     cudaStandin::failNextLaunch("detectCells", "cudaErrorLaunchFailure", 1);
@@ -77,7 +112,7 @@ TEST_F(CudaStandin, NamedLaunchFaultFiresOnceOnTheChosenLaunch)
     EXPECT_EQ(counter, 2u);
 }
 
-TEST_F(CudaStandin, EveryArmedFaultCountsTheCallsMadeSinceItWasArmed)
+TEST_F(HostRuntime, EveryArmedFaultCountsTheCallsMadeSinceItWasArmed)
 {
     unsigned int counter = 0;
     // Both count the first launch: the later-armed one fires on it, the earlier one on the next.
@@ -104,7 +139,7 @@ TEST_F(CudaStandin, EveryArmedFaultCountsTheCallsMadeSinceItWasArmed)
     EXPECT_EQ(cudaFree(buffer), cudaSuccess);
 }
 
-TEST_F(CudaStandin, ArmingANameNoCallChecksIsRefused)
+TEST_F(HostRuntime, ArmingANameNoCallChecksIsRefused)
 {
     try {
         cudaStandin::failNextLaunch("detectCell");
@@ -121,7 +156,44 @@ TEST_F(CudaStandin, ArmingANameNoCallChecksIsRefused)
     EXPECT_EQ(launchAsDetectCells(counter), cudaSuccess) << "a refused fault arms nothing";
 }
 
-TEST_F(CudaStandin, LastErrorIsPerHostThread)
+// Launches from several host threads at once, as Maya's parallel evaluation makes them, share one pool: no more
+// threads run kernels than the pool's and the callers' own. Between launches the pool's threads sleep.
+TEST_F(HostRuntime, ConcurrentLaunchesShareOnePoolWhoseThreadsSleepBetweenLaunches)
+{
+    cudaStandin::setKernelThreads(3);
+    std::set<std::thread::id> ran;
+    runners = &ran;
+    std::set<std::thread::id> callers;
+    std::vector<std::thread> hosts;
+    std::vector<int> sums(4, 0);
+    for (int h = 0; h < 4; ++h)
+        hosts.emplace_back([&, h] {
+            {
+                std::lock_guard<std::mutex> lock(runnersMutex);
+                callers.insert(std::this_thread::get_id());
+            }
+            for (int launch = 0; launch < 20; ++launch)
+                hostLaunch("countThreads", noteRunner, dim3(64), dim3(8), &sums[h]);
+        });
+    for (std::thread& host : hosts)
+        host.join();
+    runners = nullptr;
+    for (int sum : sums)
+        EXPECT_EQ(sum, 20 * 64 * 8);
+    std::set<std::thread::id> pool;
+    for (const std::thread::id& id : ran)
+        if (!callers.count(id))
+            pool.insert(id);
+    EXPECT_LE(pool.size(), 2u) << "three threads a launch: the caller and two of the pool's";
+    EXPECT_EQ(threadStates("kyScatterCPU").size(), 2u);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (char state : threadStates("kyScatterCPU"))
+        EXPECT_NE(state, 'R') << "an idle pool thread sleeps";
+    cudaStandin::setKernelThreads(0);
+}
+
+TEST_F(HostRuntime, LastErrorIsPerHostThread)
 {
     unsigned int counter = 0;
     std::vector<unsigned int> indices(1, 0);
@@ -144,7 +216,7 @@ TEST_F(CudaStandin, LastErrorIsPerHostThread)
     EXPECT_EQ(cudaGetLastError(), cudaSuccess) << "the other thread's error stays with it";
 }
 
-TEST_F(CudaStandin, FreeMemoryFallsWhileBuffersAndDeviceVectorsAreHeld)
+TEST_F(HostRuntime, FreeMemoryFallsWhileBuffersAndDeviceVectorsAreHeld)
 {
     cudaStandin::setDeviceMemory(1000000);
     size_t freeBytes = 0, totalBytes = 0;
@@ -171,7 +243,7 @@ TEST_F(CudaStandin, FreeMemoryFallsWhileBuffersAndDeviceVectorsAreHeld)
     EXPECT_EQ(cudaFree(reinterpret_cast<void*>(0x1234)), cudaErrorInvalidValue);
 }
 
-TEST_F(CudaStandin, InjectedMemoryFaults)
+TEST_F(HostRuntime, InjectedMemoryFaults)
 {
     size_t freeBytes = 0, totalBytes = 0;
     cudaStandin::failMemGetInfo("cudaErrorInitializationError");
@@ -200,7 +272,7 @@ TEST_F(CudaStandin, InjectedMemoryFaults)
 }
 
 // The product asks for a device generator in both builds; here it gets the host generator and its sequence.
-TEST_F(CudaStandin, CreateGeneratorMakesTheHostGenerator)
+TEST_F(HostRuntime, CreateGeneratorMakesTheHostGenerator)
 {
     const auto uniforms = [](decltype(&curandCreateGenerator) create) {
         std::vector<float> numbers(1000, -1.0f);
@@ -220,7 +292,7 @@ TEST_F(CudaStandin, CreateGeneratorMakesTheHostGenerator)
     cudaStandin::failCurandCall("curandCreateGenerator", "CURAND_STATUS_ALLOCATION_FAILED");
     EXPECT_EQ(curandCreateGenerator(&generator, CURAND_RNG_PSEUDO_DEFAULT), CURAND_STATUS_ALLOCATION_FAILED);
     EXPECT_THROW(cudaStandin::failCurandCall("curandCreateGeneratorHost"), std::invalid_argument)
-        << "the stand-in does not intercept the host generator's own call";
+        << "the host generator's own call is not intercepted";
 }
 
 }  // namespace
