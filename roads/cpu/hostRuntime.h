@@ -58,6 +58,8 @@ bool reserveDeviceBytes(std::size_t bytes);  // false when the memory is not the
 void releaseDeviceBytes(std::size_t bytes);
 cudaError_t beginLaunch(const char* kernelName, dim3 grid, dim3 block);  // checks the configuration, records the error
 bool errorNamed(const char* name, int& code);  // the runtime error of that CUDA name, if the runtime has it
+// The host's memory, from the kernel's own figures; unlimited when they cannot be read.
+void hostMemory(std::size_t& available, std::size_t& total);
 
 // One launch's kernel and arguments, run block by block.
 template <typename Kernel, typename... Args>

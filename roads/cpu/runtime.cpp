@@ -57,29 +57,13 @@ cudaError_t hookedCall(const char* callName)
     return h != nullptr ? static_cast<cudaError_t>(h->runtimeCall(callName)) : cudaSuccess;
 }
 
-// The host's memory, from the kernel's own figures; unlimited when they cannot be read.
-void hostMemory(std::size_t& available, std::size_t& total)
-{
-    available = total = std::numeric_limits<std::size_t>::max();
-    std::ifstream meminfo("/proc/meminfo");
-    std::string key;
-    std::size_t kibibytes = 0;
-    std::string unit;
-    while (meminfo >> key >> kibibytes >> unit) {
-        if (key == "MemTotal:")
-            total = kibibytes * 1024;
-        else if (key == "MemAvailable:")
-            available = kibibytes * 1024;
-    }
-}
-
 // An outsized request meets a full device, not the host's out-of-memory killer.
 bool reserve(std::size_t bytes, bool deviceVector)
 {
     if (hostRuntime::Hooks* h = hooks())
         return h->reserve(bytes, deviceVector);
     std::size_t available = 0, total = 0;
-    hostMemory(available, total);
+    hostRuntime::hostMemory(available, total);
     return bytes <= available;
 }
 
@@ -101,6 +85,22 @@ Buffers& buffers()
 }  // namespace
 
 namespace hostRuntime {
+
+// The host's memory, from the kernel's own figures; unlimited when they cannot be read.
+void hostMemory(std::size_t& available, std::size_t& total)
+{
+    available = total = std::numeric_limits<std::size_t>::max();
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    std::size_t kibibytes = 0;
+    std::string unit;
+    while (meminfo >> key >> kibibytes >> unit) {
+        if (key == "MemTotal:")
+            total = kibibytes * 1024;
+        else if (key == "MemAvailable:")
+            available = kibibytes * 1024;
+    }
+}
 
 bool reserveDeviceBytes(std::size_t bytes)
 {
@@ -174,7 +174,7 @@ cudaError_t CUDARTAPI cudaMemGetInfo(size_t* free, size_t* total)
     if (free == nullptr || total == nullptr)
         return cudaErrorInvalidValue;
     std::size_t hostFree = 0, hostTotal = 0;
-    hostMemory(hostFree, hostTotal);
+    hostRuntime::hostMemory(hostFree, hostTotal);
     *free = hostFree;
     *total = hostTotal;
     if (hostRuntime::Hooks* h = hooks())

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <fstream>
-#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -73,17 +71,12 @@ curandStatus_t curandStatusNamed(const std::string& name)
     throw std::invalid_argument("cudaStandin: no cuRAND status is named '" + name + "'");
 }
 
-// What the host can still give, from the kernel's own estimate; unlimited when it cannot be read.
+// What the host can still give.
 std::size_t hostAvailableBytes()
 {
-    std::ifstream meminfo("/proc/meminfo");
-    std::string key;
-    std::size_t kibibytes = 0;
-    std::string unit;
-    while (meminfo >> key >> kibibytes >> unit)
-        if (key == "MemAvailable:")
-            return kibibytes * 1024;
-    return std::numeric_limits<std::size_t>::max();
+    std::size_t available = 0, total = 0;
+    hostRuntime::hostMemory(available, total);
+    return available;
 }
 
 class Device final : public hostRuntime::Hooks {
