@@ -301,8 +301,8 @@ TEST_F(FaultSweep, SurfaceDataFailuresAreReportedAndLoseNothing)
                          cudaStandin::errorString("cudaErrorLaunchFailure") + "\n",
                      ""});
     // The position channel's own status is not tested; every later one is.
-    const char* vectorChannels[] = {"normal", "rotation", "aimDirection", "barycentric"};
-    for (int k = 0; k < 4; ++k)
+    const char* vectorChannels[] = {"normal", "rotation", "aimDirection", "barycentric", "triangleVertices"};
+    for (int k = 0; k < 5; ++k)
         cases.push_back({vectorChannels[k],
                          [=] { mayaStandin::failCall("MFnArrayAttrsData::vectorArray", MS::kFailure, k + 1); },
                          MS::kFailure, "",
