@@ -3,12 +3,15 @@
 
 #include <maya/MDoubleArray.h>
 #include <maya/MFnData.h>
+#include <maya/MIntArray.h>
 #include <maya/MString.h>
 #include <maya/MStringArray.h>
 #include <maya/MVectorArray.h>
 
 class MFnArrayAttrsData : public MFnData {
 public:
+    enum Type { kInvalid, kVectorArray, kDoubleArray, kIntArray, kStringArray, kLast };
+
     MFnArrayAttrsData();
     MFnArrayAttrsData(const MObject& object, MStatus* ReturnStatus = NULL);
     virtual ~MFnArrayAttrsData();
@@ -18,6 +21,8 @@ public:
     MObject create(MStatus* ReturnStatus = NULL);
     unsigned int count() const;
     MStringArray list(MStatus* ReturnStatus = NULL) const;
+    // True, with the channel's type, when the record has a channel of that name; false and kInvalid otherwise.
+    bool checkArrayExist(const MString attrName, MFnArrayAttrsData::Type& arrayType, MStatus* ReturnStatus = NULL);
 
     // Creates the channel when missing. The returned array refers to the data
     // object's storage: appending to it changes the data.
@@ -27,6 +32,12 @@ public:
     // The same for channels of doubles.
     MDoubleArray doubleArray(const MString& name, MStatus* ReturnStatus = NULL);
     MDoubleArray getDoubleData(const MString& name, MStatus* ReturnStatus = NULL);
+    // And for channels of ints and of strings. A name that a channel of another type holds is refused with
+    // kInvalidParameter, by the creating calls as well.
+    MIntArray intArray(const MString attrName, MStatus* ReturnStatus = NULL);
+    MIntArray getIntData(const MString attrName, MStatus* ReturnStatus = NULL);
+    MStringArray stringArray(const MString attrName, MStatus* ReturnStatus = NULL);
+    MStringArray getStringData(const MString attrName, MStatus* ReturnStatus = NULL);
 };
 
 #endif

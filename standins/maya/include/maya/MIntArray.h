@@ -3,9 +3,16 @@
 
 #include <mayaStandin/array.h>
 
+class MFnArrayAttrsData;
+
 class MIntArray : public mayaStandin::detail::Array<int> {
 public:
     using mayaStandin::detail::Array<int>::Array;
+
+private:
+    // MFnArrayAttrsData hands out arrays that refer to the data object's channel.
+    friend class MFnArrayAttrsData;
+    explicit MIntArray(std::shared_ptr<std::vector<int>> channel) : Array(AliasTag(), std::move(channel)) {}
 };
 
 #endif
