@@ -50,7 +50,7 @@ const char* const kWeightChannel = "barycentric";
 // The channels the attach places anew on the deformed mesh; every other one is carried over.
 const char* const kPlacedChannels[] = {"position", "normal", "rotation", "aimDirection"};
 // Fewer points than this are placed on the calling thread alone.
-constexpr unsigned int kPointsPerThread = 65536;
+constexpr unsigned int kPointsPerThread = 16384;
 
 // One line on the standard error stream that names what is wrong; a failed call's status text after it.
 MStatus report(const std::string& message, const MStatus& status)
