@@ -36,6 +36,7 @@ Examples:
   kyscatter scan.ply --out points.xyz --quiet        batch use: no summary
   kyscatter rock.obj --out rock.ply --normals        each point with its surface normal
   kyscatter --image cones.png --glyphs cones --radius 0.14 --strict   a cone on each point, along its normal
+  kyscatter rest.obj --attach bent.obj --image bent.png   scatter on rest.obj, carry the points onto bent.obj
 )";
 
 std::string number(double value)
@@ -134,6 +135,10 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
         ->check(CLI::Range(kMinCandidateCount, kMaxCandidateCount));
     app.add_flag("--strict", controls.strict,
                  "The scatter node's strictRadius: no two points closer than the radius (default off)");
+    app.add_option("--attach", options.attachPath,
+                   "Carry the points onto this mesh file, MESH's vertices moved (the same vertices in the same "
+                   "order), through a kyAttachPoints node: the points written, drawn and measured are the carried "
+                   "ones (turns surfaceData on)");
 }
 
 void addOutputOptions(CLI::App& app, Options& options, Given& given)
