@@ -11,6 +11,8 @@ constexpr unsigned int kBucketsPerCell = 4;
 constexpr int kSlotsPerBucket = 5;
 // A sample slot that holds no accepted candidate.
 constexpr unsigned int kNoSample = 0xFFFFFFFFu;
+// What a key slot holds before a cell takes it: above every key a cell can offer.
+constexpr unsigned int kNoKey = 0xFFFFFFFFu;
 // Cell coordinates modulo 3 on three axes; cells of one phase are never neighbours.
 constexpr int kPhaseCount = 27;
 

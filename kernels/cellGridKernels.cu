@@ -12,22 +12,50 @@ __global__ void detectCells(const unsigned int* cellId, unsigned int* aux, int n
     aux[i + 1] = cellId[i] != cellId[i + 1] ? 1u : 0u;
 }
 
-// The caller enters the cell that starts at position 0 before the launch.
-__global__ void fillHashTable(const unsigned int* pointCellId, unsigned int* tabBucketIndex, unsigned int* const* tabKeys,
-                              unsigned int* const* tabAddress, unsigned int hashTableSize, int numElements)
+// Whether sorted position i starts a cell.
+__device__ inline bool startsCell(const unsigned int* pointCellId, unsigned int i)
+{
+    return i == 0 || pointCellId[i - 1] != pointCellId[i];
+}
+
+// Every occupied cell counts itself into its bucket; the count does not depend on the order the cells come in.
+__global__ void countBucketCells(const unsigned int* pointCellId, unsigned int* tabBucketIndex,
+                                 unsigned int hashTableSize, int numElements)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
-    if (!(i + 1 < static_cast<unsigned int>(numElements)))
+    if (i >= static_cast<unsigned int>(numElements) || !startsCell(pointCellId, i))
         return;
-    const unsigned int key = pointCellId[i + 1];
-    if (pointCellId[i] == key)
+    atomicAdd(&tabBucketIndex[pointCellId[i] % hashTableSize], 1u);
+}
+
+// Every cell not yet in an earlier slot of its bucket offers its key to slot `slot`, which keeps the smallest: a
+// bucket's slots hold its cells in ascending key order, and a full bucket turns away the same cells on every run.
+__global__ void offerCellsToSlot(const unsigned int* pointCellId, unsigned int* const* tabKeys, unsigned int slot,
+                                 unsigned int hashTableSize, int numElements)
+{
+    const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
+    if (i >= static_cast<unsigned int>(numElements) || !startsCell(pointCellId, i))
         return;
+    const unsigned int key = pointCellId[i];
     const unsigned int bucket = key % hashTableSize;
-    const unsigned int slot = atomicAdd(&tabBucketIndex[bucket], 1u);
-    if (slot >= static_cast<unsigned int>(kSlotsPerBucket))
-        return;  // bucket full: the cell stays out of the table
-    tabKeys[slot][bucket] = key;
-    tabAddress[slot][bucket] = i + 1;
+    for (unsigned int s = 0; s < slot; ++s)
+        if (tabKeys[s][bucket] == key)
+            return;
+    atomicMin(&tabKeys[slot][bucket], key);
+}
+
+// The cell that slot `slot` kept enters its first sorted position there.
+__global__ void fillHashTable(const unsigned int* pointCellId, unsigned int* const* tabKeys,
+                              unsigned int* const* tabAddress, unsigned int slot, unsigned int hashTableSize,
+                              int numElements)
+{
+    const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
+    if (i >= static_cast<unsigned int>(numElements) || !startsCell(pointCellId, i))
+        return;
+    const unsigned int key = pointCellId[i];
+    const unsigned int bucket = key % hashTableSize;
+    if (tabKeys[slot][bucket] == key)
+        tabAddress[slot][bucket] = i;
 }
 
 __global__ void getCells(unsigned int* cells, const unsigned int* cellIndex, int numElements)

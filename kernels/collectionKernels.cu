@@ -14,6 +14,21 @@ __global__ void flattenSamples(unsigned int* const* tabSamples, unsigned int has
     samples[e] = tabSamples[slot][bucket];
 }
 
+// One thread per accepted sample: the key of its cell, as the candidate was filed.
+__global__ void sampleCellKeys(const unsigned int* samples, unsigned int sampleCount, const float* x, const float* y,
+                               const float* z, float cellSize, float bboxMinX, float bboxMinY, float bboxMinZ,
+                               int stepZ, int stepY, unsigned int* keys)
+{
+    const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
+    if (i >= sampleCount)
+        return;
+    const unsigned int cand = samples[i];
+    const int cx = cellCoordinate(x[cand] - bboxMinX, cellSize);
+    const int cy = cellCoordinate(y[cand] - bboxMinY, cellSize);
+    const int cz = cellCoordinate(z[cand] - bboxMinZ, cellSize);
+    keys[i] = cellKey(cx, cy, cz, stepZ, stepY);
+}
+
 // One thread per accepted sample: its position, x, y and z in a row.
 __global__ void gatherSamples(const unsigned int* samples, unsigned int sampleCount, const float* x, const float* y,
                               const float* z, float* points)

@@ -14,8 +14,13 @@ __global__ void generateRandomPoints(const float* randoms, float* x, float* y, f
 
 // Cell grid over the candidates sorted by cell key.
 __global__ void detectCells(const unsigned int* cellId, unsigned int* aux, int numElements);
-__global__ void fillHashTable(const unsigned int* pointCellId, unsigned int* tabBucketIndex, unsigned int* const* tabKeys,
-                              unsigned int* const* tabAddress, unsigned int hashTableSize, int numElements);
+__global__ void countBucketCells(const unsigned int* pointCellId, unsigned int* tabBucketIndex,
+                                 unsigned int hashTableSize, int numElements);
+__global__ void offerCellsToSlot(const unsigned int* pointCellId, unsigned int* const* tabKeys, unsigned int slot,
+                                 unsigned int hashTableSize, int numElements);
+__global__ void fillHashTable(const unsigned int* pointCellId, unsigned int* const* tabKeys,
+                              unsigned int* const* tabAddress, unsigned int slot, unsigned int hashTableSize,
+                              int numElements);
 __global__ void getCells(unsigned int* cells, const unsigned int* cellIndex, int numElements);
 
 // Phased selection.
@@ -33,6 +38,9 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
 
 // Collection of the accepted samples.
 __global__ void flattenSamples(unsigned int* const* tabSamples, unsigned int hashTableSize, unsigned int* samples);
+__global__ void sampleCellKeys(const unsigned int* samples, unsigned int sampleCount, const float* x, const float* y,
+                               const float* z, float cellSize, float bboxMinX, float bboxMinY, float bboxMinZ,
+                               int stepZ, int stepY, unsigned int* keys);
 __global__ void gatherSamples(const unsigned int* samples, unsigned int sampleCount, const float* x, const float* y,
                               const float* z, float* points);
 __global__ void gatherSurfaceSamples(const unsigned int* samples, unsigned int sampleCount, const int* triId,

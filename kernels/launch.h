@@ -16,6 +16,6 @@ template <typename... Params, typename... Args>
 void launchKernel(const char* kernelName, void (*kernel)(Params...), unsigned int blocks, unsigned int threadsPerBlock,
                   Args... args)
 {
-    cudaStandinLaunch(kernelName, kernel, dim3(blocks), dim3(threadsPerBlock), args...);
+    hostLaunch(kernelName, kernel, dim3(blocks), dim3(threadsPerBlock), args...);
 }
 #endif

@@ -1,5 +1,5 @@
 // The second half of the compute: candidates sorted into cells, the cell hash table, the phases, the phased selection
-// and the accepted samples collected in table order.
+// and the accepted samples collected in the order of their cells.
 #include <cuda_runtime.h>
 
 #include <thrust/copy.h>
@@ -42,7 +42,7 @@ void allocateCellTable(unsigned int hashTableSize, CellTable& table)
     table.hashTableSize = hashTableSize;
     table.bucketCounts.resize(hashTableSize, 0u);
     for (int s = 0; s < kSlotsPerBucket; ++s) {
-        table.slotKeys[s].resize(hashTableSize, 0u);
+        table.slotKeys[s].resize(hashTableSize, kNoKey);
         table.slotAddress[s].resize(hashTableSize, 0u);
         table.slotSamples[s].resize(hashTableSize, kNoSample);
     }
@@ -58,6 +58,8 @@ void allocateCellTable(unsigned int hashTableSize, CellTable& table)
     pointTo(table.tabSamples, table.slotSamples);
 }
 
+// Each bucket takes its cells in ascending key order, one slot a round, so that the table is the same on every run,
+// whatever order the threads run in.
 ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table)
 {
     const unsigned int hashTableSize = sorted.occupiedCellCount * kBucketsPerCell;
@@ -65,17 +67,18 @@ ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted,
     if (budget != ScatterStatus::ok)
         return budget;
     allocateCellTable(hashTableSize, table);
-    // The cell at sorted position 0 is entered from here; the kernel enters every other cell start.
-    const unsigned int firstKey = c.cellId[0];
-    const unsigned int firstBucket = firstKey % hashTableSize;
-    table.bucketCounts[firstBucket] = 1u;
-    table.slotKeys[0][firstBucket] = firstKey;
-    table.slotAddress[0][firstBucket] = 0u;
-    if (!launchChecked(
-            {"fillHashTable", "Failed to launch fillHashTable kernel, error code: ", blocksFor(c.count, 64), 64},
-            fillHashTable, raw(c.cellId), raw(table.bucketCounts), raw(table.tabKeys), raw(table.tabAddress),
-            hashTableSize, c.count))
+    const unsigned int blocks = blocksFor(c.count, 64);
+    if (!launchChecked({"countBucketCells", "Failed to launch countBucketCells kernel, error code: ", blocks, 64},
+                       countBucketCells, raw(c.cellId), raw(table.bucketCounts), hashTableSize, c.count))
         return ScatterStatus::failed;
+    for (unsigned int slot = 0; slot < static_cast<unsigned int>(kSlotsPerBucket); ++slot) {
+        if (!launchChecked({"offerCellsToSlot", "Failed to launch offerCellsToSlot kernel, error code: ", blocks, 64},
+                           offerCellsToSlot, raw(c.cellId), raw(table.tabKeys), slot, hashTableSize, c.count) ||
+            !launchChecked({"fillHashTable", "Failed to launch fillHashTable kernel, error code: ", blocks, 64},
+                           fillHashTable, raw(c.cellId), raw(table.tabKeys), raw(table.tabAddress), slot,
+                           hashTableSize, c.count))
+            return ScatterStatus::failed;
+    }
     return ScatterStatus::ok;
 }
 
@@ -176,8 +179,8 @@ ScatterStatus collectSurface(const ScatterMesh& mesh, CandidateArrays& c, thrust
     return ScatterStatus::ok;
 }
 
-// Accepted samples in table order, collected on the device: only they travel to the host.
-ScatterStatus collectSamples(const ScatterMesh& mesh, CandidateArrays& c, CellTable& table,
+// Accepted samples in the order of their cells' keys, collected on the device: only they travel to the host.
+ScatterStatus collectSamples(const ScatterMesh& mesh, CandidateArrays& c, const ScatterGrid& grid, CellTable& table,
                              const ScatterSettings& settings, ScatterResult& result)
 {
     const long long slots = static_cast<long long>(table.hashTableSize) * kSlotsPerBucket;
@@ -188,6 +191,13 @@ ScatterStatus collectSamples(const ScatterMesh& mesh, CandidateArrays& c, CellTa
         return ScatterStatus::failed;
     samples.erase(thrust::remove(samples.begin(), samples.end(), kNoSample), samples.end());
     const unsigned int sampleCount = static_cast<unsigned int>(samples.size());
+    thrust::device_vector<unsigned int> keys(sampleCount);
+    if (!launchChecked({"sampleCellKeys", "Failed to launch sampleCellKeys kernel, error code: ",
+                        blocksFor(sampleCount, 64), 64},
+                       sampleCellKeys, raw(samples), sampleCount, raw(c.x), raw(c.y), raw(c.z), grid.cellSize,
+                       grid.minX, grid.minY, grid.minZ, grid.stepZ, grid.stepY, raw(keys)))
+        return ScatterStatus::failed;
+    thrust::sort_by_key(keys.begin(), keys.end(), samples.begin(), thrust::less<unsigned int>());
     thrust::device_vector<float> points(3 * static_cast<size_t>(sampleCount));
     if (!launchChecked({"gatherSamples", "Failed to launch gatherSamples kernel, error code: ",
                         blocksFor(sampleCount, 64), 64},
@@ -230,7 +240,7 @@ ScatterStatus selectSamples(const ScatterMesh& mesh, CandidateArrays& candidates
         return status;
     observer.selectionDone();
     phases = PhaseRuns();  // the runs' memory goes back before the collection takes its own
-    status = collectSamples(mesh, candidates, table, settings, result);
+    status = collectSamples(mesh, candidates, grid, table, settings, result);
     if (status == ScatterStatus::ok)
         observer.samplesReady(result);
     return status;

@@ -4,14 +4,14 @@
 #include <curand.h>
 
 #include <thrust/device_vector.h>
-#include <thrust/functional.h>
-#include <thrust/scan.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <numeric>
+#include <vector>
 
 #include "../kernels/kyScatterPointsKernels.h"
 #include "gpuBudget.h"
@@ -179,9 +179,13 @@ ScatterStatus computeAreas(DeviceMesh& surface)
                        calculateArea, raw(surface.meshPoints), raw(surface.triIds), raw(surface.cumulativeArea),
                        surface.triCount))
         return ScatterStatus::failed;
-    thrust::inclusive_scan(surface.cumulativeArea.begin(), surface.cumulativeArea.end(),
-                           surface.cumulativeArea.begin(), thrust::plus<float>());
-    surface.totalArea = surface.cumulativeArea[n - 1];
+    // Added up on the host, left to right: a device scan adds in an order of its own, and the table decides where
+    // every candidate falls, so both roads must add in one order.
+    std::vector<float> table(n);
+    thrust::copy(surface.cumulativeArea.begin(), surface.cumulativeArea.end(), table.begin());
+    std::partial_sum(table.begin(), table.end(), table.begin());
+    thrust::copy(table.begin(), table.end(), surface.cumulativeArea.begin());
+    surface.totalArea = table[n - 1];
     if (!std::isfinite(surface.totalArea)) {
         std::cerr << "ERROR the mesh's surface area is not a finite number; no points computed" << std::endl;
         return ScatterStatus::failed;

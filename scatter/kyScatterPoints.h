@@ -41,4 +41,5 @@ public:
     static MObject candidateCount;
     static MObject strictRadius;
     static MObject surfaceData;
+    static MObject computeDevice;
 };

@@ -7,6 +7,7 @@
 #include <maya/MFloatPointArray.h>
 #include <maya/MFnArrayAttrsData.h>
 #include <maya/MFnCompoundAttribute.h>
+#include <maya/MFnEnumAttribute.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnTypedAttribute.h>
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "computeRoads.h"
 #include "scatterCompute.h"
 
 MTypeId kyScatterPoints::id(0xB2);
@@ -43,6 +45,7 @@ MObject kyScatterPoints::passes;
 MObject kyScatterPoints::candidateCount;
 MObject kyScatterPoints::strictRadius;
 MObject kyScatterPoints::surfaceData;
+MObject kyScatterPoints::computeDevice;
 
 kyScatterPoints::kyScatterPoints() {}
 
@@ -204,6 +207,23 @@ MStatus writeOutput(const MPlug& plug, MDataBlock& block, const ScatterResult& r
     return MS::kSuccess;
 }
 
+// Where the compute may run; a value no field names, as a connection can bring, is refused.
+bool readDevice(MDataBlock& block, ComputeDevice& device)
+{
+    const short value = block.inputValue(kyScatterPoints::computeDevice).asShort();
+    switch (value) {
+    case static_cast<short>(ComputeDevice::automatic):
+    case static_cast<short>(ComputeDevice::gpu):
+    case static_cast<short>(ComputeDevice::cpu):
+        device = static_cast<ComputeDevice>(value);
+        return true;
+    default:
+        std::cerr << "ERROR computeDevice " << value << " is none of auto (0), gpu (1) and cpu (2); no points computed"
+                  << std::endl;
+        return false;
+    }
+}
+
 MStatus computePoints(const MPlug& plug, MDataBlock& block)
 {
     ScatterMesh mesh;
@@ -212,10 +232,13 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
     if (status != MS::kSuccess)
         return status;
     const ScatterSettings settings = readSettings(block);
+    ComputeDevice device = ComputeDevice::automatic;
+    if (!readDevice(block, device))
+        return MS::kFailure;
     if (settings.surfaceData)
         mesh.trianglePolygons = polygonOfEachTriangle(triangleCounts, mesh.triangleVertices.size() / 3);
     ScatterResult result;
-    switch (scatterPoints(mesh, settings, result)) {
+    switch (scatterOnRoad(device, mesh, settings, result)) {
     case ScatterStatus::ok:
         return writeOutput(plug, block, result, settings.surfaceData);
     case ScatterStatus::notEnoughMemory:
@@ -326,6 +349,24 @@ void createControls()
     kyScatterPoints::surfaceData = createControl("surfaceData", "srf", MFnNumericData::kBoolean, 0.0);
 }
 
+// Where a compute runs: auto takes the GPU where a usable one is there and the CPU otherwise.
+MObject createComputeDevice()
+{
+    MFnEnumAttribute enumFn;
+    MStatus status;
+    MObject attribute = enumFn.create("computeDevice", "cdv", static_cast<short>(ComputeDevice::automatic), &status);
+    if (status != MS::kSuccess) {
+        reportMayaCall("ERROR in computeDevice = enumFn.create.\n", status);
+        return attribute;
+    }
+    CHECK_MSTATUS(enumFn.addField("auto", static_cast<short>(ComputeDevice::automatic)));
+    CHECK_MSTATUS(enumFn.addField("gpu", static_cast<short>(ComputeDevice::gpu)));
+    CHECK_MSTATUS(enumFn.addField("cpu", static_cast<short>(ComputeDevice::cpu)));
+    CHECK_MSTATUS(enumFn.setKeyable(true)); CHECK_MSTATUS(enumFn.setStorable(true)); CHECK_MSTATUS(enumFn.setReadable(true)); CHECK_MSTATUS(enumFn.setWritable(true));
+    CHECK_MSTATUS(MPxNode::addAttribute(attribute));
+    return attribute;
+}
+
 }  // namespace
 
 MStatus kyScatterPoints::initialize()
@@ -354,8 +395,11 @@ MStatus kyScatterPoints::initialize()
     CHECK_MSTATUS(status);
 
     createControls();
-    for (const MObject* input :
-         {&inMesh, &boundingBox, &radius, &seed, &passes, &candidateCount, &strictRadius, &surfaceData})
+    computeDevice = createComputeDevice();
+    if (computeDevice.isNull())
+        return MS::kFailure;
+    for (const MObject* input : {&inMesh, &boundingBox, &radius, &seed, &passes, &candidateCount, &strictRadius,
+                                 &surfaceData, &computeDevice})
         attributeAffects(*input, outPoints);
     return MS::kSuccess;
 }

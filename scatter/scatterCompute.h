@@ -37,7 +37,7 @@ struct SurfaceData {
 };
 
 struct ScatterResult {
-    std::vector<float> points;  // x, y, z per accepted sample, in cell-table order
+    std::vector<float> points;  // x, y, z per accepted sample, in ascending order of their cells' keys
     SurfaceData surface;
     std::size_t pointCount() const { return points.size() / 3; }
 };

@@ -7,9 +7,17 @@
 #include <maya/MPxDrawOverride.h>
 #include <maya/MPxLocatorNode.h>
 
+#include <cxxabi.h>
 #include <dlfcn.h>
+#include <elf.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -104,6 +112,10 @@ TEST(PluginLoad, ALoadThatFailsPartWayLeavesNothingRegisteredAndSaysNothingOnStd
         {"MFnPlugin::registerNode", 2, "registerNode kyAttachPoints: ",
          {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride, kRegisterScatter, kRegisterAttach + " failed",
           "deregister 178", "deregisterDrawOverride " + kDisplayOverride, "deregister 524295"}},
+        // The scatter node's initializer fails, and with it the node's registration.
+        {"MFnEnumAttribute::create", 0, "ERROR in computeDevice = enumFn.create.\n",
+         {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride, kRegisterScatter + " failed",
+          "deregisterDrawOverride " + kDisplayOverride, "deregister 524295"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call);
@@ -171,18 +183,120 @@ TEST(PluginLoad, TakenDisplayIdRegistersNeitherTypeAndSaysNothingOnStdout)
     mayaStandin::unloadPlugin(harness::pluginPath());
 }
 
-TEST(PluginLoad, ExportsTheApiVersionAndTheEntryPoints)
+// ------------------------------------------------------------------------------------------------ exports
+
+namespace {
+
+std::vector<char> fileBytes(const std::string& path)
 {
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+template <typename T>
+bool readAt(const std::vector<char>& bytes, uint64_t offset, T& value)
+{
+    if (offset > bytes.size() || bytes.size() - offset < sizeof(T))
+        return false;
+    std::memcpy(&value, bytes.data() + offset, sizeof(T));
+    return true;
+}
+
+// The section headers of a 64-bit ELF file's dynamic symbol table and of its names.
+bool dynamicSymbolTable(const std::vector<char>& elf, Elf64_Shdr& symbols, Elf64_Shdr& names)
+{
+    Elf64_Ehdr header{};
+    if (!readAt(elf, 0, header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+        header.e_ident[EI_CLASS] != ELFCLASS64)
+        return false;
+    for (uint64_t i = 0; i < header.e_shnum; ++i) {
+        if (readAt(elf, header.e_shoff + i * header.e_shentsize, symbols) && symbols.sh_type == SHT_DYNSYM)
+            return readAt(elf, header.e_shoff + uint64_t{symbols.sh_link} * header.e_shentsize, names);
+    }
+    return false;
+}
+
+std::string demangled(const std::string& name)
+{
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> text(abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status),
+                                                std::free);
+    return status == 0 ? std::string(text.get()) : name;
+}
+
+// What a shared library exports, demangled: the global and weak symbols that its dynamic symbol table defines.
+std::set<std::string> exportedNames(const std::string& path)
+{
+    const std::vector<char> elf = fileBytes(path);
+    Elf64_Shdr symbols{}, names{};
+    std::set<std::string> exported;
+    if (!dynamicSymbolTable(elf, symbols, names) || names.sh_offset + names.sh_size > elf.size()) {
+        ADD_FAILURE() << path << ": no dynamic symbol table";
+        return exported;
+    }
+    Elf64_Sym symbol{};
+    for (uint64_t offset = sizeof symbol; offset < symbols.sh_size; offset += sizeof symbol) {
+        const int binding = readAt(elf, symbols.sh_offset + offset, symbol) ? ELF64_ST_BIND(symbol.st_info) : -1;
+        if ((binding != STB_GLOBAL && binding != STB_WEAK) || symbol.st_shndx == SHN_UNDEF ||
+            symbol.st_name >= names.sh_size)
+            continue;
+        const char* name = elf.data() + names.sh_offset + symbol.st_name;
+        exported.insert(demangled(std::string(name, strnlen(name, names.sh_size - symbol.st_name))));
+    }
+    return exported;
+}
+
+std::set<std::string> entryPointsAndBudget(const std::string& objectClass)
+{
+    return {"MApiVersion", "initializePlugin(" + objectClass + ")", "uninitializePlugin(" + objectClass + ")",
+            "checkGPUMemoryAvailability(unsigned long)", "printMemoryStat()"};
+}
+
+}  // namespace
+
+// Maya 2022 looks the entry points up by their names with its devkit's MObject; node internals, the Maya API's and
+// the runtimes' symbols stay private, in the CPU build and in the CUDA build.
+TEST(PluginExports, EveryBuildExportsTheEntryPointsTheVersionTextAndTheBudgetFunctionsAlone)
+{
+    std::vector<std::string> plugins = {harness::pluginPath()};
+#ifdef KY_CUDA_PLUGIN_PATH
+    plugins.push_back(KY_CUDA_PLUGIN_PATH);
+#endif
+    for (const std::string& plugin : plugins)
+        EXPECT_EQ(exportedNames(plugin), entryPointsAndBudget("Autodesk::Maya::OpenMaya20220000::MObject")) << plugin;
+
     void* library = dlopen(harness::pluginPath().c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
     const char* version = static_cast<const char*>(dlsym(library, "MApiVersion"));
     ASSERT_NE(version, nullptr);
-    EXPECT_STREQ(version, "201303");
-    EXPECT_NE(dlsym(library, "_Z16initializePlugin7MObject"), nullptr);
-    EXPECT_NE(dlsym(library, "_Z18uninitializePlugin7MObject"), nullptr);
-    EXPECT_EQ(dlsym(library, "_ZN15kyScatterPoints7computeERK5MPlugR10MDataBlock"), nullptr)
-        << "node internals stay private";
+    EXPECT_STREQ(version, "20220300");
     dlclose(library);
+}
+
+// The road libraries beside the plug-in show the plug-in their one entry, and nothing of their runtimes.
+TEST(PluginExports, RoadsExportTheirEntryAlone)
+{
+    const auto beside = [](const std::string& plugin, const char* road) {
+        return plugin.substr(0, plugin.rfind('/') + 1) + road;
+    };
+    std::vector<std::string> roads = {beside(harness::pluginPath(), "kyScatterPointsCpu.so.1")};
+#ifdef KY_CUDA_PLUGIN_PATH
+    roads.push_back(beside(KY_CUDA_PLUGIN_PATH, "kyScatterPointsCuda.so.1"));
+#endif
+    for (const std::string& road : roads)
+        EXPECT_EQ(exportedNames(road), std::set<std::string>{"kyScatterRoad"}) << road;
+}
+
+// With a devkit from before Maya 2018 the version script exports the same functions by their global-scope names; the
+// host, as Maya 2022 does, finds no entry point among them.
+TEST(PluginExports, OlderDevkitsEntryPointsAreExportedButNotLoaded)
+{
+    EXPECT_EQ(exportedNames(GLOBAL_SCOPE_PLUGIN), entryPointsAndBudget("MObject"));
+    CapturedOutput output;
+    const MStatus status = mayaStandin::loadPlugin(GLOBAL_SCOPE_PLUGIN);
+    output.finish();
+    EXPECT_EQ(status, MS::kFailure);
+    EXPECT_NE(output.err().find("has no initializePlugin"), std::string::npos) << output.err();
 }
 
 // ------------------------------------------------------------------------------------------------ attributes

@@ -167,8 +167,9 @@ TEST_F(FaultSweep, EveryFailureIsReportedInItsFormAndLosesNothing)
 {
     const std::string launchFailure = cudaStandin::errorString("cudaErrorLaunchFailure");
     std::vector<FailureCase> cases;
-    const char* kernels[] = {"calculateArea", "generateRandomPoints", "detectCells", "fillHashTable", "getCells",
-                             "calculateCellPhase"};
+    const char* kernels[] = {"calculateArea",      "generateRandomPoints", "detectCells",    "countBucketCells",
+                             "offerCellsToSlot",   "fillHashTable",        "getCells",       "calculateCellPhase",
+                             "flattenSamples",     "sampleCellKeys",       "gatherSamples"};
     for (const char* kernel : kernels)
         cases.push_back({kernel, [=] { cudaStandin::failNextLaunch(kernel); }, MS::kFailure,
                          std::string("Failed to launch ") + kernel + " kernel, error code: " + launchFailure + "\n", ""});

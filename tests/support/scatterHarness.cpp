@@ -230,6 +230,15 @@ MStatus ScatterNode::pull(std::vector<Point>* points)
     return status;
 }
 
+std::string ScatterNode::pullBytes(MStatus* status)
+{
+    MObject record;
+    const MStatus pulled = plug("outPoints").getValue(record);
+    if (status != nullptr)
+        *status = pulled;
+    return recordBytes(record);
+}
+
 bool ScatterNode::outPointsDirty() const
 {
     return mayaStandin::isDirty(plug("outPoints"));
@@ -255,6 +264,36 @@ std::vector<Point> positionsOf(const MObject& record)
     for (const auto& p : mayaStandin::recordPositions(record))
         points.push_back({static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])});
     return points;
+}
+
+std::string recordBytes(const MObject& record)
+{
+    MFnArrayAttrsData fn(record);
+    const MStringArray names = fn.list();
+    std::vector<std::string> sortedNames;
+    for (unsigned int i = 0; i < names.length(); ++i)
+        sortedNames.push_back(names[i].asChar());
+    std::sort(sortedNames.begin(), sortedNames.end());
+    std::string bytes;
+    for (const std::string& name : sortedNames) {
+        bytes += name + ":";
+        MStatus status;
+        const MVectorArray vectors = fn.getVectorData(name.c_str(), &status);
+        if (status == MS::kSuccess) {
+            for (unsigned int i = 0; i < vectors.length(); ++i) {
+                const MVector v = vectors[i];
+                for (const double d : {v.x, v.y, v.z})
+                    bytes.append(reinterpret_cast<const char*>(&d), sizeof(double));
+            }
+            continue;
+        }
+        const MDoubleArray doubles = fn.getDoubleData(name.c_str(), &status);
+        for (unsigned int i = 0; status == MS::kSuccess && i < doubles.length(); ++i) {
+            const double d = doubles[i];
+            bytes.append(reinterpret_cast<const char*>(&d), sizeof(double));
+        }
+    }
+    return bytes;
 }
 
 CapturedOutput::CapturedOutput() : outRedirect_(redirect(STDOUT_FILENO)), errRedirect_(redirect(STDERR_FILENO)) {}

@@ -95,6 +95,9 @@ public:
     void setControls(const ScatterSettings& settings);
     // Pulls outPoints; returns the status of the pull and fills the record's positions.
     MStatus pull(std::vector<Point>* points = nullptr);
+    // Pulls outPoints and gives every channel of the record it holds then, byte for byte (recordBytes): after a failed
+// compute, its previous value.
+    std::string pullBytes(MStatus* status = nullptr);
     bool outPointsDirty() const;
 };
 
@@ -108,6 +111,10 @@ public:
 
 // The positions of an output point record; empty when the record has no position channel.
 std::vector<Point> positionsOf(const MObject& record);
+
+// Every channel of a point record, by name in alphabetical order, each value's bytes as stored: two records with the
+// same text hold the same points in the same order, every channel alike.
+std::string recordBytes(const MObject& record);
 
 // Captures everything written to the standard output and error streams, C and C++ alike.
 class CapturedOutput {

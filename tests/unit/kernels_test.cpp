@@ -1,5 +1,6 @@
 // The kernels on their own, launched as the driver launches them, on small hand-made inputs.
-#include <cudaStandin.h>
+#include <hostRuntime.h>
+#include <cudaStandinControls.h>
 
 #include <curand.h>
 #include <gtest/gtest.h>
@@ -165,7 +166,7 @@ TEST(SurfaceSampling, OneTriangleGetsEveryCandidateAndKeysFollowThePoint)
 // The hash table as the driver lays it out: five slots of keys, addresses and samples, plus the bucket counters.
 struct HashTable {
     explicit HashTable(unsigned int size)
-        : size(size), bucketIndex(size, 0u), keys(5, std::vector<unsigned int>(size, 0u)),
+        : size(size), bucketIndex(size, 0u), keys(5, std::vector<unsigned int>(size, kNoKey)),
           address(5, std::vector<unsigned int>(size, 0u)), samples(5, std::vector<unsigned int>(size, kNoSample))
     {
         for (int s = 0; s < 5; ++s) {
@@ -180,12 +181,26 @@ struct HashTable {
     std::vector<unsigned int*> keyPtrs, addressPtrs, samplePtrs;
 };
 
-// Sorted keys -> flags, cell count, table (first cell entered from the host) and cell list, as the driver does it.
+// Sorted keys -> flags, cell count, table (counted, then one slot a round) and cell list, as the driver does it.
 struct CellGrid {
     std::vector<unsigned int> aux, cells;
     unsigned int occupied = 0;
     HashTable table{1};
 };
+
+void fillTable(const std::vector<unsigned int>& sortedKeys, HashTable& t)
+{
+    const int n = static_cast<int>(sortedKeys.size());
+    auto* const* keys = static_cast<unsigned int* const*>(t.keyPtrs.data());
+    launchKernel("countBucketCells", countBucketCells, blocksFor(n, 64), 64u, sortedKeys.data(), t.bucketIndex.data(),
+                 t.size, n);
+    for (unsigned int slot = 0; slot < 5; ++slot) {
+        launchKernel("offerCellsToSlot", offerCellsToSlot, blocksFor(n, 64), 64u, sortedKeys.data(), keys, slot, t.size,
+                     n);
+        launchKernel("fillHashTable", fillHashTable, blocksFor(n, 64), 64u, sortedKeys.data(), keys,
+                     static_cast<unsigned int* const*>(t.addressPtrs.data()), slot, t.size, n);
+    }
+}
 
 CellGrid buildGrid(const std::vector<unsigned int>& sortedKeys, unsigned int tableSize)
 {
@@ -196,14 +211,7 @@ CellGrid buildGrid(const std::vector<unsigned int>& sortedKeys, unsigned int tab
     launchKernel("detectCells", detectCells, blocksFor(n, 64), 64u, sortedKeys.data(), grid.aux.data(), n);
     grid.occupied = std::accumulate(grid.aux.begin(), grid.aux.end(), 0u);
     grid.table = HashTable(tableSize);
-    HashTable& t = grid.table;
-    const unsigned int b0 = sortedKeys[0] % tableSize;
-    t.bucketIndex[b0] = 1;
-    t.keys[0][b0] = sortedKeys[0];
-    t.address[0][b0] = 0;
-    launchKernel("fillHashTable", fillHashTable, blocksFor(n, 64), 64u, sortedKeys.data(), t.bucketIndex.data(),
-                 static_cast<unsigned int* const*>(t.keyPtrs.data()),
-                 static_cast<unsigned int* const*>(t.addressPtrs.data()), tableSize, n);
+    fillTable(sortedKeys, grid.table);
     grid.cells.assign(grid.occupied, 0u);
     grid.aux[0] = 0;
     std::partial_sum(grid.aux.begin(), grid.aux.end(), grid.aux.begin());
@@ -229,26 +237,38 @@ TEST(CellGrid, WorkedExampleOfSixSortedKeys)
     EXPECT_EQ(t.bucketIndex[5] + t.bucketIndex[7] + t.bucketIndex[9], 3u);
 }
 
-TEST(CellGrid, OneCellMakesNoKernelEntries)
+TEST(CellGrid, OneCellTakesTheFirstSlotOfItsBucket)
 {
     const CellGrid grid = buildGrid(std::vector<unsigned int>(100, 42u), 4);
     EXPECT_EQ(grid.occupied, 1u);
     EXPECT_EQ(grid.cells, std::vector<unsigned int>{0});
     EXPECT_EQ(grid.table.bucketIndex, (std::vector<unsigned int>{0, 0, 1, 0}));
+    EXPECT_EQ(grid.table.keys[0][2], 42u);
+    EXPECT_EQ(grid.table.address[0][2], 0u);
+    EXPECT_EQ(grid.table.keys[1][2], kNoKey) << "the bucket's other slots stay free";
 }
 
-TEST(CellGrid, SixthCellInABucketIsTurnedAwayButCounted)
+// Whatever order the threads run in: the smallest five keys of a full bucket, ascending, and the same table for the
+// same keys on any number of threads.
+TEST(CellGrid, AFullBucketKeepsItsFiveSmallestKeysInOrder)
 {
-    // Keys 0, 12, ..., 60 all hash to bucket 0 of a 12-bucket table.
-    const CellGrid grid = buildGrid({0, 12, 12, 24, 36, 48, 60}, 12);
-    const HashTable& t = grid.table;
-    EXPECT_EQ(t.bucketIndex[0], 6u);
-    std::vector<unsigned int> stored(t.keys.size());
-    for (int s = 0; s < 5; ++s)
-        stored[s] = t.keys[s][0];
-    EXPECT_EQ(stored[0], 0u) << "the host's entry keeps slot 0";
-    std::sort(stored.begin(), stored.end());
-    EXPECT_EQ(std::adjacent_find(stored.begin(), stored.end()), stored.end()) << "five distinct cells in five slots";
+    // Keys 0, 12, ..., 72 all hash to bucket 0 of a 12-bucket table; they arrive sorted, as in a compute.
+    std::vector<unsigned int> sortedKeys;
+    for (unsigned int k = 0; k <= 72; k += 12)
+        sortedKeys.insert(sortedKeys.end(), 1 + k % 5, k);
+    const std::vector<unsigned int> expected = {0, 12, 24, 36, 48};
+    for (int threads : {1, 2, 3, 8}) {
+        cudaStandin::setKernelThreads(threads);
+        const CellGrid grid = buildGrid(sortedKeys, 12);
+        const HashTable& t = grid.table;
+        EXPECT_EQ(t.bucketIndex[0], 7u) << "every cell is counted, kept or not";
+        for (int s = 0; s < 5; ++s) {
+            EXPECT_EQ(t.keys[s][0], expected[s]) << "slot " << s << ", " << threads << " threads";
+            EXPECT_EQ(sortedKeys[t.address[s][0]], expected[s]);
+            EXPECT_TRUE(t.address[s][0] == 0 || sortedKeys[t.address[s][0] - 1] != expected[s]) << "the cell's start";
+        }
+    }
+    cudaStandin::setKernelThreads(0);
 }
 
 TEST(CellGrid, SingleCandidateWritesNothing)

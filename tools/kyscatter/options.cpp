@@ -135,6 +135,10 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
         ->check(CLI::Range(kMinCandidateCount, kMaxCandidateCount));
     app.add_flag("--strict", controls.strict,
                  "The scatter node's strictRadius: no two points closer than the radius (default off)");
+    app.add_option("--device", controls.device,
+                   "The scatter node's computeDevice: auto (the GPU where a usable one is there, the CPU otherwise; "
+                   "the default), gpu or cpu")
+        ->check(CLI::IsMember({"auto", "gpu", "cpu"}));
     app.add_option("--attach", options.attachPath,
                    "Carry the points onto this mesh file, MESH's vertices moved (the same vertices in the same "
                    "order), through a kyAttachPoints node: the points written, drawn and measured are the carried "

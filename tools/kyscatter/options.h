@@ -16,6 +16,7 @@ struct NodeControls {
     std::optional<int> passes;
     std::optional<int> candidates;
     bool strict = false;
+    std::optional<std::string> device;  // the node's computeDevice by name: auto, gpu or cpu
 };
 
 // How the picture is drawn: through the display node's Viewport 2.0 draw override, or its legacy draw.

@@ -71,6 +71,12 @@ private:
     int saved_;
 };
 
+// The computeDevice field of that name, which the option has checked.
+int deviceNamed(const std::string& name)
+{
+    return name == "gpu" ? 1 : name == "cpu" ? 2 : 0;
+}
+
 class PluginSession {
 public:
     PluginSession(const std::string& path, bool quiet) : path_(path)
@@ -195,13 +201,22 @@ void connectPlugs(const MObject& source, const MObject& destination, const char*
         throw Failure(std::string("cannot connect outPoints to ") + attribute + ": " + describe(connected));
 }
 
+// The plug-in says on standard output which road it computes on; batch runs want silence there.
+MStatus pullRecord(const MObject& node, MObject& record, bool quiet)
+{
+    if (!quiet)
+        return plugOf(node, "outPoints").getValue(record);
+    SilencedStdout silence;
+    return plugOf(node, "outPoints").getValue(record);
+}
+
 // Pulls a node's outPoints and reads its record: the positions, and the normals and rotations when asked for.
-Computed pullPoints(const MObject& node, const std::string& what, bool surfaceData)
+Computed pullPoints(const MObject& node, const std::string& what, bool surfaceData, bool quiet)
 {
     Computed computed;
     MObject record;
     const Clock::time_point started = Clock::now();
-    const MStatus pulled = plugOf(node, "outPoints").getValue(record);
+    const MStatus pulled = pullRecord(node, record, quiet);
     computed.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     if (pulled != MS::kSuccess)
         throw Failure("the " + what + " compute failed: " + describe(pulled));
@@ -221,7 +236,8 @@ public:
           scatter_(makeNode("kyScatterPoints")),
           display_(makeNode("kyDisplayPoints")),
           attach_(deformed != nullptr ? makeNode("kyAttachPoints") : MObject()),
-          surfaceData_(settings.surfaceData)
+          surfaceData_(settings.surfaceData),
+          quiet_(settings.quiet)
     {
         setPlug(scatter_, "inMesh", meshData(mesh));
         if (settings.box) {
@@ -248,11 +264,11 @@ public:
     Computed compute(double radius)
     {
         setPlug(scatter_, "radius", static_cast<float>(radius));
-        return pullPoints(scatter_, "scatter", surfaceData_ && attach_.isNull());
+        return pullPoints(scatter_, "scatter", surfaceData_ && attach_.isNull(), quiet_);
     }
 
     // The points carried onto the deformed mesh, with their surface data there.
-    Computed attach() { return pullPoints(attach_, "attach", true); }
+    Computed attach() { return pullPoints(attach_, "attach", true, quiet_); }
 
     int intValue(const std::string& attribute) const
     {
@@ -277,6 +293,8 @@ private:
             setPlug(scatter_, "candidateCount", *controls.candidates);
         if (controls.strict)
             setPlug(scatter_, "strictRadius", 1);
+        if (controls.device)
+            setPlug(scatter_, "computeDevice", deviceNamed(*controls.device));
     }
 
     PluginSession session_;
@@ -284,6 +302,7 @@ private:
     MObject display_;
     MObject attach_;  // null without a deformed mesh
     bool surfaceData_;
+    bool quiet_;
 };
 
 // Searches the radius for the target count; the node is left holding the best compute.

@@ -1,6 +1,6 @@
-// Controls of the CUDA stand-in for tests and tools. Free of CUDA's own headers, so that code built against the Maya
-// API, whose vector typedefs clash with CUDA's, can use them: errors are named as CUDA and cuRAND name them
-// ("cudaErrorLaunchFailure", "CURAND_STATUS_INTERNAL_ERROR").
+// Controls of the CPU road's runtime for tests: a smaller simulated device, counts, and faults armed on named calls.
+// Free of CUDA's own headers, so that code built against the Maya API, whose vector typedefs clash with CUDA's, can use
+// them: errors are named as CUDA and cuRAND name them ("cudaErrorLaunchFailure", "CURAND_STATUS_INTERNAL_ERROR").
 #pragma once
 
 #include <cstddef>
@@ -27,7 +27,7 @@ void failMalloc(const std::string& error = "cudaErrorMemoryAllocation", int skip
 void failFree(const std::string& error = "cudaErrorInvalidValue", int skip = 0);
 // The (skip + 1)-th Thrust device allocation, of a vector or of a primitive's temporary storage, fails: bad_alloc.
 void failDeviceVectorAllocation(int skip = 0);
-// cuRAND calls pass through the stand-in on their way to the real library, where curandCreateGenerator makes the
+// cuRAND calls pass through the runtime on their way to the real library, where curandCreateGenerator makes the
 // host generator (the device generator's sequence, in host memory). An armed call, named as the function
 // ("curandCreateGenerator", "curandSetPseudoRandomGeneratorSeed", "curandGenerateUniform",
 // "curandDestroyGenerator"), returns `status` and does nothing.
@@ -43,5 +43,9 @@ int launchCount(const std::string& kernelName);
 int curandCallCount(const std::string& callName);
 int deviceVectorAllocationCount();
 void clearLaunchCounts();
+
+// How many threads run the kernels of every CPU road in the process; 0 gives back the runtime's own choice (the
+// processors the process may use).
+void setKernelThreads(int threads);
 
 }  // namespace cudaStandin

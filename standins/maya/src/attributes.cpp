@@ -5,6 +5,7 @@
 
 #include <maya/MFnAttribute.h>
 #include <maya/MFnCompoundAttribute.h>
+#include <maya/MFnEnumAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnTypedAttribute.h>
 
@@ -22,7 +23,7 @@ Attribute* attributeOf(const MObject& object) {
     Object* raw = Access::get(object).get();
     if (!raw) return nullptr;
     if (raw->kind != MFn::kNumericAttribute && raw->kind != MFn::kTypedAttribute &&
-        raw->kind != MFn::kCompoundAttribute)
+        raw->kind != MFn::kCompoundAttribute && raw->kind != MFn::kEnumAttribute)
         return nullptr;
     return static_cast<Attribute*>(raw);
 }
@@ -288,6 +289,53 @@ bool MFnNumericAttribute::hasSoftMin(MStatus* ReturnStatus) const {
 }
 bool MFnNumericAttribute::hasSoftMax(MStatus* ReturnStatus) const {
     return hasNumber(object_, &Attribute::hasSoftMax, ReturnStatus);
+}
+
+// ---- MFnEnumAttribute
+
+MFnEnumAttribute::MFnEnumAttribute() = default;
+MFnEnumAttribute::MFnEnumAttribute(MObject& attribute, MStatus* ReturnStatus) {
+    if (attachedAttribute(attribute, MFn::kEnumAttribute, ReturnStatus)) object_ = attribute;
+}
+MFnEnumAttribute::~MFnEnumAttribute() = default;
+MFn::Type MFnEnumAttribute::type() const { return MFn::kEnumAttribute; }
+
+MObject MFnEnumAttribute::create(const MString& fullName, const MString& briefName, short defaultValue,
+                                 MStatus* ReturnStatus) {
+    MStatus status;
+    if (injectedFault("MFnEnumAttribute::create", status)) {
+        setStatus(ReturnStatus, status);
+        return MObject();
+    }
+    if (fullName.length() == 0) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return MObject();
+    }
+    auto attribute = newAttribute(MFn::kEnumAttribute, fullName, briefName);
+    attribute->numericType = MFnNumericData::kShort;
+    attribute->defaultValue = defaultValue;
+    object_ = Access::make(attribute);
+    setStatus(ReturnStatus, MS::kSuccess);
+    return object_;
+}
+
+MStatus MFnEnumAttribute::addField(const MString& fieldString, short index) {
+    MStatus status;
+    Attribute* a = attachedAttribute(object_, MFn::kEnumAttribute, &status);
+    if (!a) return status;
+    for (const auto& [value, name] : a->fields)
+        if (value == index || name == fieldString.asChar()) return MS::kInvalidParameter;
+    a->fields.emplace_back(index, fieldString.asChar());
+    return MS::kSuccess;
+}
+
+MString MFnEnumAttribute::fieldName(short index, MStatus* ReturnStatus) const {
+    Attribute* a = attachedAttribute(object_, MFn::kEnumAttribute, ReturnStatus);
+    if (!a) return MString();
+    for (const auto& [value, name] : a->fields)
+        if (value == index) return MString(name.c_str());
+    setStatus(ReturnStatus, MS::kInvalidParameter);
+    return MString();
 }
 
 // ---- MFnCompoundAttribute

@@ -54,8 +54,11 @@ void MStatus::perror(const char* prefix) const {
 
 void MStatus::perror(const MString& prefix) const { perror(prefix.asChar()); }
 
+// The devkit's free functions live in its namespace, where argument-dependent lookup finds them.
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 bool operator==(MStatus::MStatusCode code, const MStatus& status) { return status == code; }
 bool operator!=(MStatus::MStatusCode code, const MStatus& status) { return status != code; }
+OPENMAYA_NAMESPACE_CLOSE
 
 const char* mayaStandinBaseName(const char* path) {
     const char* slash = std::strrchr(path, '/');
@@ -89,6 +92,8 @@ bool MString::operator!=(const char* other) const { return !(*this == other); }
 const char* MString::asChar() const { return text_.c_str(); }
 unsigned int MString::length() const { return static_cast<unsigned int>(text_.size()); }
 unsigned int MString::numChars() const { return length(); }
+
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 MString operator+(const MString& a, const MString& b) {
     MString result(a);
     result += b;
@@ -100,6 +105,7 @@ MString operator+(const MString& a, const char* b) {
     return result;
 }
 std::ostream& operator<<(std::ostream& os, const MString& text) { return os << text.asChar(); }
+OPENMAYA_NAMESPACE_CLOSE
 
 // ---- MObject
 
@@ -119,7 +125,8 @@ bool MObject::hasFn(MFn::Type type) const {
     case MFn::kDependencyNode: return kind == MFn::kPluginDependNode || kind == MFn::kPluginLocatorNode;
     case MFn::kDagNode: return kind == MFn::kPluginLocatorNode;
     case MFn::kAttribute:
-        return kind == MFn::kNumericAttribute || kind == MFn::kTypedAttribute || kind == MFn::kCompoundAttribute;
+        return kind == MFn::kNumericAttribute || kind == MFn::kTypedAttribute || kind == MFn::kCompoundAttribute ||
+               kind == MFn::kEnumAttribute;
     case MFn::kData: return kind == MFn::kMeshData || kind == MFn::kDynArrayAttrsData;
     default: return false;
     }
@@ -202,6 +209,7 @@ standinFaults::FaultTable& faults() {
         "MFnArrayAttrsData::vectorArray",
         "MFnAttribute::setKeyable",
         "MFnDependencyNode::findPlug",
+        "MFnEnumAttribute::create",
         "MFnMesh::MFnMesh",
         "MFnMesh::getPoints",
         "MFnMesh::getTriangles",

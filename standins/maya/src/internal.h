@@ -34,7 +34,7 @@ struct Attribute : Object {
         for (auto& child : children) child->parent = nullptr;
     }
 
-    bool isNumeric() const { return kind == MFn::kNumericAttribute; }
+    bool isNumeric() const { return kind == MFn::kNumericAttribute || kind == MFn::kEnumAttribute; }
     bool isTyped() const { return kind == MFn::kTypedAttribute; }
     bool isCompound() const { return kind == MFn::kCompoundAttribute; }
 
@@ -50,6 +50,8 @@ struct Attribute : Object {
     double defaultValue = 0.0;
     bool hasMin = false, hasMax = false, hasSoftMin = false, hasSoftMax = false;
     double minValue = 0.0, maxValue = 0.0, softMinValue = 0.0, softMaxValue = 0.0;
+
+    std::vector<std::pair<short, std::string>> fields;  // an enum's named values
 
     MFnData::Type dataType = MFnData::kInvalid;
     MObject defaultData;
@@ -67,6 +69,7 @@ struct Value {
     bool b = false;
     float f = 0.0f;
     int i = 0;
+    short s = 0;
     double d = 0.0;
     MObject data;
 };

@@ -6,6 +6,8 @@
 #include <maya/MDagPath.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFnDependencyNode.h>
+// The API library is no plug-in: the version text is each plug-in's own, and one without it must not find this one's.
+#define MNoVersionString
 #include <maya/MFnPlugin.h>
 #include <maya/MPxLocatorNode.h>
 
@@ -261,6 +263,12 @@ int& MDataHandle::asInt() {
     if (!mayaStandin::detail::isIntegerType(attribute_->numericType))
         value_->i = static_cast<int>(mayaStandin::detail::readNumber(*value_, *attribute_));
     return value_->i;
+}
+
+short& MDataHandle::asShort() {
+    if (!value_ || !attribute_->isNumeric()) return scratchValue().s;
+    value_->s = static_cast<short>(mayaStandin::detail::readNumber(*value_, *attribute_));
+    return value_->s;
 }
 
 double& MDataHandle::asDouble() {

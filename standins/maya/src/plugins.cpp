@@ -8,6 +8,8 @@
 
 #include <exception>
 #include <map>
+#include <string>
+#include <typeinfo>
 
 namespace mayaStandin {
 namespace {
@@ -29,12 +31,12 @@ std::map<std::string, LoadedPlugin>& plugins() {
     return *loaded;
 }
 
-// The entry points are C++ functions taking an MObject; a plug-in built with C
-// linkage is accepted as well.
-EntryPoint findEntryPoint(void* library, const char* mangled, const char* plain) {
-    void* symbol = dlsym(library, mangled);
-    if (!symbol) symbol = dlsym(library, plain);
-    return reinterpret_cast<EntryPoint>(symbol);
+// Maya finds an entry point by its mangled C++ name alone, which carries the namespace the devkit declares MObject
+// in: a plug-in built against another devkit's namespace, or none, does not load. The Itanium ABI mangles a function
+// as "_Z", the length of its name, the name, then its parameter types as type_info spells them.
+EntryPoint findEntryPoint(void* library, const std::string& function) {
+    const std::string symbol = "_Z" + std::to_string(function.size()) + function + typeid(MObject).name();
+    return reinterpret_cast<EntryPoint>(dlsym(library, symbol.c_str()));
 }
 
 MStatus callEntryPoint(EntryPoint entry, const MObject& object, const std::string& path, const std::string& what) {
@@ -79,7 +81,7 @@ MStatus loadPlugin(const std::string& libraryPath) {
         detail::hostError("loadPlugin: " + std::string(reason ? reason : libraryPath));
         return MS::kFailure;
     }
-    EntryPoint initialize = findEntryPoint(library, "_Z16initializePlugin7MObject", "initializePlugin");
+    EntryPoint initialize = findEntryPoint(library, "initializePlugin");
     if (!initialize) {
         detail::hostError("loadPlugin: " + libraryPath + " has no initializePlugin");
         dlclose(library);
@@ -115,7 +117,7 @@ MStatus unloadPlugin(const std::string& libraryPath) {
     }
     for (const MObject& node : detail::pluginNodes(libraryPath)) deleteNode(node);
 
-    EntryPoint uninitialize = findEntryPoint(it->second.library, "_Z18uninitializePlugin7MObject", "uninitializePlugin");
+    EntryPoint uninitialize = findEntryPoint(it->second.library, "uninitializePlugin");
     MStatus status;
     if (uninitialize)
         status = callEntryPoint(uninitialize, it->second.object, libraryPath, libraryPath + ": uninitializePlugin");

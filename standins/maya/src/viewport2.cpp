@@ -32,6 +32,8 @@ MUserData::~MUserData() = default;
 bool MUserData::deleteAfterUse() { return deleteAfterUse_; }
 void MUserData::setDeleteAfterUse(bool shouldDelete) { deleteAfterUse_ = shouldDelete; }
 
+// Viewport 2.0's classes are defined where the devkit declares them.
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 namespace MHWRender {
 
 MFrameContext::MFrameContext() = default;
@@ -41,7 +43,7 @@ MFrameContext::~MFrameContext() = default;
 
 MPxDrawOverride::MPxDrawOverride(const MObject&, GeometryDrawOverrideCb callback) : callback_(callback) {}
 MPxDrawOverride::~MPxDrawOverride() = default;
-DrawAPI MPxDrawOverride::supportedDrawAPIs() const { return kOpenGL; }
+::MHWRender::DrawAPI MPxDrawOverride::supportedDrawAPIs() const { return ::MHWRender::kOpenGL; }
 bool MPxDrawOverride::hasUIDrawables() const { return false; }
 MBoundingBox MPxDrawOverride::boundingBox(const MDagPath&, const MDagPath&) const { return MBoundingBox(); }
 bool MPxDrawOverride::isBounded(const MDagPath&, const MDagPath&) const { return false; }
@@ -101,6 +103,7 @@ MStatus MUIDrawManager::points(const MPointArray& points, bool draw2D) {
 }
 
 }  // namespace MHWRender
+OPENMAYA_NAMESPACE_CLOSE
 
 namespace mayaStandin {
 namespace detail {
@@ -334,6 +337,7 @@ MHWRender::MPxDrawOverride* drawOverride(const MObject& node) {
 
 // ---- MDrawRegistry
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 namespace MHWRender {
 
 MStatus MDrawRegistry::registerDrawOverrideCreator(const MString& drawClassification, const MString& registrantId,
@@ -356,3 +360,4 @@ MStatus MDrawRegistry::deregisterDrawOverrideCreator(const MString& drawClassifi
 }
 
 }  // namespace MHWRender
+OPENMAYA_NAMESPACE_CLOSE

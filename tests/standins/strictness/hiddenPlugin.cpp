@@ -1,13 +1,7 @@
-// A plug-in built with hidden visibility, as the product is. The devkit declares the entry points plainly, so they
-// are exported only when the plug-in says so at their definitions (KY_EXPORT_ENTRY_POINTS here).
+// A plug-in built with hidden visibility, as the product is, whose entry points say nothing of visibility: the devkit
+// declares them with PLUGIN_EXPORT, so they are exported all the same.
 #include <maya/MFnPlugin.h>
 
-#ifdef KY_EXPORT_ENTRY_POINTS
-#define KY_ENTRY_POINT __attribute__((visibility("default")))
-#else
-#define KY_ENTRY_POINT
-#endif
+MStatus initializePlugin(MObject) { return MS::kSuccess; }
 
-KY_ENTRY_POINT MStatus initializePlugin(MObject) { return MS::kSuccess; }
-
-KY_ENTRY_POINT MStatus uninitializePlugin(MObject) { return MS::kSuccess; }
+MStatus uninitializePlugin(MObject) { return MS::kSuccess; }

@@ -3,6 +3,8 @@
 
 #include <maya/MStatus.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class M3dView {
 public:
     enum DisplayStyle {
@@ -41,5 +43,7 @@ private:
     friend class mayaStandin::Viewport;
     mayaStandin::Viewport* viewport_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -3,6 +3,8 @@
 
 #include <maya/MPoint.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MBoundingBox {
 public:
     MBoundingBox();
@@ -16,5 +18,7 @@ private:
     MPoint min_;
     MPoint max_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

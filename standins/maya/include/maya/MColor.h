@@ -3,6 +3,8 @@
 
 #include <maya/MTypes.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MColor {
 public:
     MColor();
@@ -13,5 +15,7 @@ public:
     float b;
     float a;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

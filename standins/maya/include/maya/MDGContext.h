@@ -3,6 +3,8 @@
 
 #include <maya/MTypes.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 // Only the normal (current time) context exists in the stand-in.
 class MDGContext {
 public:
@@ -11,5 +13,7 @@ public:
 
     static MDGContext fsNormal;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -4,6 +4,8 @@
 #include <maya/MObject.h>
 #include <maya/MStatus.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 // The stand-in has no DAG hierarchy; locators are drawn with an empty path.
 class MDagPath {
 public:
@@ -14,5 +16,7 @@ public:
 private:
     MObject node_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

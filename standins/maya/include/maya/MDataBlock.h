@@ -4,6 +4,8 @@
 #include <maya/MDataHandle.h>
 #include <maya/MPlug.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MDataBlock {
 public:
     // inputValue evaluates connected or dirty attributes; outputValue does not.
@@ -16,5 +18,7 @@ private:
     explicit MDataBlock(mayaStandin::detail::Node* node);
     mayaStandin::detail::Node* node_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

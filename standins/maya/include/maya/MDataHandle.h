@@ -4,6 +4,8 @@
 #include <maya/MObject.h>
 #include <maya/MStatus.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MDataHandle {
 public:
     MDataHandle();
@@ -16,6 +18,7 @@ public:
     bool& asBool();
     float& asFloat();
     int& asInt();
+    short& asShort();
     double& asDouble();
 
     void set(float value);
@@ -28,5 +31,7 @@ private:
     mayaStandin::detail::Value* value_;
     mayaStandin::detail::Attribute* attribute_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

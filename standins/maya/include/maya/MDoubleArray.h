@@ -3,7 +3,7 @@
 
 #include <mayaStandin/array.h>
 
-class MFnArrayAttrsData;
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 
 class MDoubleArray : public mayaStandin::detail::Array<double> {
 public:
@@ -14,5 +14,7 @@ private:
     friend class MFnArrayAttrsData;
     explicit MDoubleArray(std::shared_ptr<std::vector<double>> channel) : Array(AliasTag(), std::move(channel)) {}
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

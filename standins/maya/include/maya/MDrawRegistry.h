@@ -5,9 +5,9 @@
 #include <maya/MStatus.h>
 #include <maya/MString.h>
 
-namespace MHWRender {
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 
-class MPxDrawOverride;
+namespace MHWRender {
 
 // Associates draw classifications with the overrides that draw them in Viewport 2.0.
 class MDrawRegistry {
@@ -23,5 +23,7 @@ private:
 };
 
 }  // namespace MHWRender
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -3,6 +3,8 @@
 
 #include <maya/MTypes.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFloatPoint {
 public:
     MFloatPoint();
@@ -16,5 +18,7 @@ public:
     float z;
     float w;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

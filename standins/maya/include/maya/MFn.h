@@ -1,6 +1,10 @@
 #ifndef _MFn
 #define _MFn
 
+#include <maya/MApiNamespace.h>
+
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 // Object kinds the stand-in knows about (a small subset of the devkit's list).
 class MFn {
 public:
@@ -16,6 +20,7 @@ public:
         kNumericAttribute,
         kTypedAttribute,
         kCompoundAttribute,
+        kEnumAttribute,
         kData,
         kMeshData,
         kDynArrayAttrsData,
@@ -23,5 +28,7 @@ public:
         kLast
     };
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

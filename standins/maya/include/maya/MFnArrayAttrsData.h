@@ -8,6 +8,8 @@
 #include <maya/MStringArray.h>
 #include <maya/MVectorArray.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnArrayAttrsData : public MFnData {
 public:
     enum Type { kInvalid, kVectorArray, kDoubleArray, kIntArray, kStringArray, kLast };
@@ -39,5 +41,7 @@ public:
     MStringArray stringArray(const MString attrName, MStatus* ReturnStatus = NULL);
     MStringArray getStringData(const MString attrName, MStatus* ReturnStatus = NULL);
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -4,6 +4,8 @@
 #include <maya/MFnBase.h>
 #include <maya/MString.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnAttribute : public MFnBase {
 public:
     MFnAttribute();
@@ -27,5 +29,7 @@ public:
     MStatus setWritable(bool state);
     MStatus setHidden(bool state);
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -4,6 +4,8 @@
 #include <maya/MObject.h>
 #include <maya/MStatus.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnBase {
 public:
     MFnBase();
@@ -19,5 +21,7 @@ private:
     MFnBase(const MFnBase&);
     MFnBase& operator=(const MFnBase&);
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

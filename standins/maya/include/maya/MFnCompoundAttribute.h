@@ -3,6 +3,8 @@
 
 #include <maya/MFnAttribute.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnCompoundAttribute : public MFnAttribute {
 public:
     MFnCompoundAttribute();
@@ -16,5 +18,7 @@ public:
     unsigned int numChildren(MStatus* ReturnStatus = NULL) const;
     MObject child(unsigned int index, MStatus* ReturnStatus = NULL) const;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -3,6 +3,8 @@
 
 #include <maya/MFnDependencyNode.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnDagNode : public MFnDependencyNode {
 public:
     MFnDagNode();
@@ -11,5 +13,7 @@ public:
 
     virtual MFn::Type type() const;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -3,6 +3,8 @@
 
 #include <maya/MFnBase.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnData : public MFnBase {
 public:
     enum Type {
@@ -36,5 +38,7 @@ public:
     virtual ~MFnData();
     virtual MFn::Type type() const;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

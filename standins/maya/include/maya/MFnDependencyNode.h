@@ -6,7 +6,7 @@
 #include <maya/MString.h>
 #include <maya/MTypeId.h>
 
-class MPxNode;
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 
 class MFnDependencyNode : public MFnBase {
 public:
@@ -24,5 +24,7 @@ public:
     MString typeName(MStatus* ReturnStatus = NULL) const;
     MPxNode* userNode(MStatus* ReturnStatus = NULL) const;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

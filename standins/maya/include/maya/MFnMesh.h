@@ -5,6 +5,8 @@
 #include <maya/MFloatPointArray.h>
 #include <maya/MIntArray.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnMesh : public MFnDagNode {
 public:
     MFnMesh();
@@ -26,5 +28,7 @@ public:
     // Polygons are split into fans around their first vertex.
     MStatus getTriangles(MIntArray& triangleCounts, MIntArray& triangleVertices) const;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

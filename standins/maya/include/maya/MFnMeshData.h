@@ -3,6 +3,8 @@
 
 #include <maya/MFnData.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnMeshData : public MFnData {
 public:
     MFnMeshData();
@@ -14,5 +16,7 @@ public:
     // A new, empty mesh data object; MFnMesh::create fills it.
     MObject create(MStatus* ReturnStatus = NULL);
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -4,6 +4,8 @@
 #include <maya/MFnAttribute.h>
 #include <maya/MFnNumericData.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnNumericAttribute : public MFnAttribute {
 public:
     MFnNumericAttribute();
@@ -36,5 +38,7 @@ public:
     bool hasSoftMin(MStatus* ReturnStatus = NULL) const;
     bool hasSoftMax(MStatus* ReturnStatus = NULL) const;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -3,6 +3,8 @@
 
 #include <maya/MFnData.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnNumericData : public MFnData {
 public:
     enum Type {
@@ -33,5 +35,7 @@ public:
     MFnNumericData();
     virtual ~MFnNumericData();
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -2,9 +2,17 @@
 #define _MFnPlugin
 
 #include <maya/MFnBase.h>
+#include <maya/MApiVersion.h>
 #include <maya/MPxNode.h>
 #include <maya/MString.h>
 #include <maya/MTypeId.h>
+
+// Entry points every plug-in defines; Maya looks them up by their mangled names, which carry the namespace of
+// MObject. Declared exported, as the devkit declares them, so a plug-in built with hidden visibility exports them.
+PLUGIN_EXPORT MStatus initializePlugin(MObject obj);
+PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj);
+
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 
 class MFnPlugin : public MFnBase {
 public:
@@ -28,18 +36,6 @@ private:
     MString version_;
 };
 
-// Entry points every plug-in defines; the host looks them up by name. Declared
-// plain, as older devkits do: a plug-in built with hidden visibility exports them
-// itself.
-MStatus initializePlugin(MObject obj);
-MStatus uninitializePlugin(MObject obj);
-
-// As in the devkit, the one source file of a plug-in that includes this header
-// also defines the exported API version text.
-#ifndef MNoVersionString
-extern "C" {
-__attribute__((visibility("default"))) char MApiVersion[] = "201303";
-}
-#endif
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

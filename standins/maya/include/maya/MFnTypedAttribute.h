@@ -4,6 +4,8 @@
 #include <maya/MFnAttribute.h>
 #include <maya/MFnData.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MFnTypedAttribute : public MFnAttribute {
 public:
     MFnTypedAttribute();
@@ -19,5 +21,7 @@ public:
     MStatus getDefault(MObject& defaultData);
     MStatus setDefault(const MObject& defaultData);
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -3,6 +3,8 @@
 
 #include <maya/MTypes.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 namespace MHWRender {
 
 // What Viewport 2.0 tells a draw override about the frame. Only Maya makes one.
@@ -13,5 +15,7 @@ protected:
 };
 
 }  // namespace MHWRender
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -3,7 +3,7 @@
 
 #include <mayaStandin/array.h>
 
-class MFnArrayAttrsData;
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 
 class MIntArray : public mayaStandin::detail::Array<int> {
 public:
@@ -14,5 +14,7 @@ private:
     friend class MFnArrayAttrsData;
     explicit MIntArray(std::shared_ptr<std::vector<int>> channel) : Array(AliasTag(), std::move(channel)) {}
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

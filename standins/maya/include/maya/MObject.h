@@ -5,6 +5,8 @@
 #include <maya/MFn.h>
 #include <memory>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 // A cheap handle; copies share the object they refer to.
 class MObject {
 public:
@@ -25,5 +27,7 @@ private:
     friend struct mayaStandin::detail::Access;
     std::shared_ptr<mayaStandin::detail::Object> object_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

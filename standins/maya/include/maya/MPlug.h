@@ -6,6 +6,8 @@
 #include <maya/MString.h>
 #include <maya/MDGContext.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MPlug {
 public:
     MPlug();
@@ -39,5 +41,7 @@ private:
     MObject node_;
     MObject attribute_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

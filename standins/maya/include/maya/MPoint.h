@@ -3,6 +3,8 @@
 
 #include <maya/MTypes.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MPoint {
 public:
     MPoint();
@@ -16,5 +18,7 @@ public:
     double z;
     double w;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

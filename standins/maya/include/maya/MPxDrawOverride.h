@@ -7,12 +7,9 @@
 #include <maya/MUserData.h>
 #include <maya/MViewport2Renderer.h>
 
-class MObject;
-class MDagPath;
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 
 namespace MHWRender {
-
-class MDrawContext;
 
 // Draws every instance of a DAG node type in Viewport 2.0. Maya makes one per
 // instance through the creator registered with MDrawRegistry.
@@ -24,7 +21,7 @@ public:
     virtual ~MPxDrawOverride();
 
     // The default is the legacy OpenGL API alone.
-    virtual MHWRender::DrawAPI supportedDrawAPIs() const;
+    virtual ::MHWRender::DrawAPI supportedDrawAPIs() const;
     // addUIDrawables is called only when this says so.
     virtual bool hasUIDrawables() const;
 
@@ -43,5 +40,7 @@ private:
 };
 
 }  // namespace MHWRender
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -6,6 +6,8 @@
 #include <maya/MDagPath.h>
 #include <maya/MBoundingBox.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MPxLocatorNode : public MPxNode {
 public:
     MPxLocatorNode();
@@ -16,5 +18,7 @@ public:
     virtual bool isBounded() const;
     virtual MBoundingBox boundingBox() const;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -6,6 +6,8 @@
 #include <maya/MDataBlock.h>
 #include <maya/MStatus.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MPxNode {
 public:
     enum Type {
@@ -30,5 +32,7 @@ private:
     MPxNode& operator=(const MPxNode&);
     mayaStandin::detail::Node* instance_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

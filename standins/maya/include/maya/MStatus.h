@@ -4,6 +4,8 @@
 #include <maya/MTypes.h>
 #include <maya/MString.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MStatus {
 public:
     enum MStatusCode {
@@ -42,18 +44,10 @@ private:
 bool operator==(MStatus::MStatusCode code, const MStatus& status);
 bool operator!=(MStatus::MStatusCode code, const MStatus& status);
 
-namespace MS {
-typedef MStatus::MStatusCode MStatusCode;
-const MStatusCode kSuccess = MStatus::kSuccess;
-const MStatusCode kFailure = MStatus::kFailure;
-const MStatusCode kInsufficientMemory = MStatus::kInsufficientMemory;
-const MStatusCode kInvalidParameter = MStatus::kInvalidParameter;
-const MStatusCode kLicenseFailure = MStatus::kLicenseFailure;
-const MStatusCode kUnknownParameter = MStatus::kUnknownParameter;
-const MStatusCode kNotImplemented = MStatus::kNotImplemented;
-const MStatusCode kNotFound = MStatus::kNotFound;
-const MStatusCode kEndOfFile = MStatus::kEndOfFile;
-}
+OPENMAYA_NAMESPACE_CLOSE
+
+// MS::kSuccess and the like name MStatus's own codes.
+typedef MStatus MS;
 
 // The build passes full paths in __FILE__; the report names the file alone.
 #ifdef __FILE_NAME__

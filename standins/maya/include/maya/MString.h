@@ -5,6 +5,8 @@
 #include <string>
 #include <ostream>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MString {
 public:
     MString();
@@ -35,5 +37,7 @@ private:
 };
 
 std::ostream& operator<<(std::ostream& os, const MString& text);
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -4,7 +4,7 @@
 #include <maya/MString.h>
 #include <mayaStandin/array.h>
 
-class MFnArrayAttrsData;
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 
 class MStringArray : public mayaStandin::detail::Array<MString> {
 public:
@@ -15,5 +15,7 @@ private:
     friend class MFnArrayAttrsData;
     explicit MStringArray(std::shared_ptr<std::vector<MString>> channel) : Array(AliasTag(), std::move(channel)) {}
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -3,6 +3,8 @@
 
 #include <maya/MStatus.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MTypeId {
 public:
     MTypeId();
@@ -16,5 +18,7 @@ public:
 private:
     unsigned int id_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -1,7 +1,9 @@
 #ifndef _MTypes
 #define _MTypes
 
-// Maya API stand-in: shared types, in the shape of the 2013 devkit.
+// Maya API stand-in: shared types, in the shape of the 2022 devkit.
+
+#include <maya/MApiNamespace.h>
 
 #include <iostream>
 #include <cstddef>
@@ -10,18 +12,13 @@
 #define NULL 0
 #endif
 
-#define MAYA_API_VERSION 201303
+// The 2022.3 devkit's; MApiVersion.h makes the plug-in's version text of it.
+#define MAYA_API_VERSION 20220300
 
-class MStatus;
-class MString;
-class MObject;
-class MPlug;
-class MDataBlock;
-class MDataHandle;
-class MTypeId;
-class M3dView;
-class MDagPath;
-class MPxNode;
+// What the devkit marks so is exported whatever visibility the plug-in is built with.
+#ifndef PLUGIN_EXPORT
+#define PLUGIN_EXPORT __attribute__((visibility("default")))
+#endif
 
 // Internal objects of the stand-in; plug-in code never names them.
 namespace mayaStandin {
@@ -52,6 +49,8 @@ typedef double double4[4];
 typedef void* (*MCreatorFunction)();
 typedef MStatus (*MInitializeFunction)();
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MSpace {
 public:
     enum Space {
@@ -64,5 +63,7 @@ public:
         kObject = kPreTransform
     };
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -3,9 +3,7 @@
 
 #include <maya/MStatus.h>
 
-class MPoint;
-class MPointArray;
-class MColor;
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 
 namespace MHWRender {
 
@@ -32,5 +30,7 @@ private:
 };
 
 }  // namespace MHWRender
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -3,6 +3,8 @@
 
 #include <maya/MTypes.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 // Data a draw override hands Maya to keep between its stages; Maya owns it once
 // handed over. The devkits before 2022 have no default constructor.
 class MUserData {
@@ -16,5 +18,7 @@ public:
 private:
     bool deleteAfterUse_;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

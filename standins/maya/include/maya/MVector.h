@@ -3,6 +3,8 @@
 
 #include <maya/MTypes.h>
 
+OPENMAYA_MAJOR_NAMESPACE_OPEN
+
 class MVector {
 public:
     MVector();
@@ -15,5 +17,7 @@ public:
     double y;
     double z;
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

@@ -4,7 +4,7 @@
 #include <maya/MVector.h>
 #include <mayaStandin/array.h>
 
-class MFnArrayAttrsData;
+OPENMAYA_MAJOR_NAMESPACE_OPEN
 
 class MVectorArray : public mayaStandin::detail::Array<MVector> {
 public:
@@ -16,5 +16,7 @@ private:
     explicit MVectorArray(std::shared_ptr<std::vector<MVector>> channel)
         : Array(AliasTag(), std::move(channel)) {}
 };
+
+OPENMAYA_NAMESPACE_CLOSE
 
 #endif

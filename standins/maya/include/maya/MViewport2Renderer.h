@@ -3,6 +3,7 @@
 
 #include <maya/MTypes.h>
 
+// Outside the versioned namespace, as in the devkit: inside it, the draw API is ::MHWRender::DrawAPI.
 namespace MHWRender {
 
 enum DrawAPI {

@@ -16,10 +16,6 @@
 
 struct osmesa_context;
 
-namespace MHWRender {
-class MPxDrawOverride;
-}
-
 namespace mayaStandin {
 
 // Plug-ins. loadPlugin returns the status of the plug-in's initializePlugin; when

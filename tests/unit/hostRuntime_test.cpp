@@ -1,5 +1,6 @@
 // The CUDA stand-in behaves as the runtime does where the plug-in relies on it.
-#include <cudaStandin.h>
+#include <hostRuntime.h>
+#include <cudaStandinControls.h>
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ TEST_F(CudaStandin, LaunchRunsEveryThreadOfTheGrid)
 {
     unsigned int counter = 0;
     std::vector<unsigned int> indices(7 * 33, 0);
-    cudaStandinLaunch("countThreads", countThreads, dim3(7), dim3(33), &counter, indices.data());
+    hostLaunch("countThreads", countThreads, dim3(7), dim3(33), &counter, indices.data());
     EXPECT_EQ(cudaGetLastError(), cudaSuccess);
     EXPECT_EQ(counter, 7u * 33u);
     for (unsigned int i = 0; i < indices.size(); ++i)
@@ -47,13 +48,13 @@ TEST_F(CudaStandin, RefusedConfigurationsDoNotRunAndLeaveTheError)
     const dim3 refused[][2] = {{dim3(0), dim3(32)}, {dim3(1), dim3(0)}, {dim3(1), dim3(1025)},
                                {dim3(2147483648u), dim3(1)}, {dim3(1), dim3(32, 32, 2)}};
     for (const auto& config : refused) {
-        cudaStandinLaunch("countThreads", countThreads, config[0], config[1], &counter, indices.data());
+        hostLaunch("countThreads", countThreads, config[0], config[1], &counter, indices.data());
         EXPECT_EQ(cudaGetLastError(), cudaErrorInvalidConfiguration);
         EXPECT_EQ(cudaGetLastError(), cudaSuccess) << "reading the error clears it";
     }
     EXPECT_EQ(counter, 0u);
     EXPECT_STREQ(cudaGetErrorString(cudaErrorInvalidConfiguration), "invalid configuration argument");
-    cudaStandinLaunch("countThreads", countThreads, dim3(2), dim3(1024), &counter, indices.data());
+    hostLaunch("countThreads", countThreads, dim3(2), dim3(1024), &counter, indices.data());
     EXPECT_EQ(cudaGetLastError(), cudaSuccess);
     EXPECT_EQ(counter, 2048u);
 }
@@ -62,7 +63,7 @@ TEST_F(CudaStandin, RefusedConfigurationsDoNotRunAndLeaveTheError)
 cudaError_t launchAsDetectCells(unsigned int& counter)
 {
     std::vector<unsigned int> indices(1, 0);
-    cudaStandinLaunch("detectCells", countThreads, dim3(1), dim3(1), &counter, indices.data());
+    hostLaunch("detectCells", countThreads, dim3(1), dim3(1), &counter, indices.data());
     return cudaGetLastError();
 }
 
@@ -130,10 +131,10 @@ TEST_F(CudaStandin, LastErrorIsPerHostThread)
         while (step < 1)
             std::this_thread::yield();
         seenByOther = cudaGetLastError();  // after this thread's launch failed
-        cudaStandinLaunch("countThreads", countThreads, dim3(0), dim3(1), &counter, indices.data());
+        hostLaunch("countThreads", countThreads, dim3(0), dim3(1), &counter, indices.data());
         step = 2;
     });
-    cudaStandinLaunch("countThreads", countThreads, dim3(1), dim3(2048), &counter, indices.data());
+    hostLaunch("countThreads", countThreads, dim3(1), dim3(2048), &counter, indices.data());
     step = 1;
     while (step < 2)
         std::this_thread::yield();

@@ -1,26 +1,25 @@
-// CPU stand-in for the parts of the CUDA runtime and device environment the plug-in uses.
-// Every .cu file of the CPU build is compiled through a generated wrapper that includes this header first,
-// so the product sources stay identical to the ones nvcc compiles.
+// The CUDA runtime and device environment of the CPU road, on the host. Every .cu source of the CPU road is compiled
+// through a generated wrapper that includes this header first, so the stage and kernel sources stay identical to the
+// ones nvcc compiles. Kernels run as loops over their grid on a shared pool of host threads; device memory is host
+// memory; Thrust runs its device algorithms sequentially on the calling thread.
 #pragma once
 
 #include <cuda_runtime.h>  // the toolkit's own types, error codes and runtime declarations
 #include <curand.h>
 
-#include <omp.h>
-
-#include "cudaStandinControls.h"
-
 #include <cstddef>
 #include <cstdlib>
 #include <new>
-#include <string>
+#include <tuple>
 
 #include <thrust/mr/fancy_pointer_resource.h>
 #include <thrust/mr/new.h>
 #include <thrust/pair.h>
+#include <thrust/system/cpp/detail/execution_policy.h>
+#include <thrust/system/cpp/pointer.h>
 #include <thrust/system/detail/bad_alloc.h>
-#include <thrust/system/omp/detail/execution_policy.h>
-#include <thrust/system/omp/pointer.h>
+
+#include "blockPool.h"
 
 // ---------------------------------------------------------------------------------------------------------------
 // Built-in variables of the running GPU thread. Each host thread that runs a block has its own copy.
@@ -29,7 +28,7 @@ inline thread_local uint3 blockIdx;
 inline thread_local dim3 blockDim;
 inline thread_local dim3 gridDim;
 
-// 32-bit atomics on global memory: real read-modify-writes, since blocks run on several OpenMP threads.
+// 32-bit atomics on global memory: real read-modify-writes, since blocks run on several threads.
 inline unsigned int atomicAdd(unsigned int* address, unsigned int value)
 {
     return __atomic_fetch_add(address, value, __ATOMIC_RELAXED);
@@ -45,28 +44,38 @@ inline unsigned int atomicSub(unsigned int* address, unsigned int value)
     return __atomic_fetch_sub(address, value, __ATOMIC_RELAXED);
 }
 
-namespace cudaStandin {
+inline unsigned int atomicMin(unsigned int* address, unsigned int value)
+{
+    unsigned int old = __atomic_load_n(address, __ATOMIC_RELAXED);
+    while (value < old && !__atomic_compare_exchange_n(address, &old, value, true, __ATOMIC_RELAXED, __ATOMIC_RELAXED)) {
+    }
+    return old;
+}
 
-// ---------------------------------------------------------------------------------------------------------------
-// Internals used by the inline code below.
-bool reserveDeviceBytes(std::size_t bytes);  // false when the device is full or a fault is armed
-void chargeDeviceBytes(std::size_t bytes);   // an allocation that cannot fail, counted all the same
+namespace hostRuntime {
+
+bool reserveDeviceBytes(std::size_t bytes);  // false when the memory is not there
 void releaseDeviceBytes(std::size_t bytes);
 cudaError_t beginLaunch(const char* kernelName, dim3 grid, dim3 block);  // checks the configuration, records the error
-int takeCurandFault(const char* callName);  // counts the call; the armed status, or 0 when the call goes ahead
+bool errorNamed(const char* name, int& code);  // the runtime error of that CUDA name, if the runtime has it
 
-}  // namespace cudaStandin
+// One launch's kernel and arguments, run block by block.
+template <typename Kernel, typename... Args>
+struct Launch {
+    Kernel kernel;
+    dim3 grid;
+    dim3 block;
+    std::tuple<Args...> args;
 
-// Runs a kernel as a loop over its grid: blocks are spread over OpenMP threads, the threads of a block run in turn.
-// A configuration CUDA would refuse does not run and leaves its error for cudaGetLastError, as CUDA does.
-template <typename... Params, typename... Args>
-void cudaStandinLaunch(const char* kernelName, void (*kernel)(Params...), dim3 grid, dim3 block, Args... args)
-{
-    if (cudaStandin::beginLaunch(kernelName, grid, block) != cudaSuccess)
-        return;
-    const long long blockCount = static_cast<long long>(grid.x) * grid.y * grid.z;
-#pragma omp parallel for schedule(static)
-    for (long long b = 0; b < blockCount; ++b) {
+    static void runBlocks(const void* self, long long begin, long long end)
+    {
+        const Launch& launch = *static_cast<const Launch*>(self);
+        for (long long b = begin; b < end; ++b)
+            launch.runBlock(b);
+    }
+
+    void runBlock(long long b) const
+    {
         gridDim = grid;
         blockDim = block;
         blockIdx.x = static_cast<unsigned int>(b % grid.x);
@@ -78,30 +87,44 @@ void cudaStandinLaunch(const char* kernelName, void (*kernel)(Params...), dim3 g
                     threadIdx.x = tx;
                     threadIdx.y = ty;
                     threadIdx.z = tz;
-                    kernel(args...);
+                    std::apply(kernel, args);
                 }
     }
+};
+
+}  // namespace hostRuntime
+
+// Runs a kernel as a loop over its grid, blocks spread over the pool's threads, the threads of a block in turn. A
+// configuration CUDA would refuse does not run and leaves its error for cudaGetLastError, as CUDA does.
+template <typename... Params, typename... Args>
+void hostLaunch(const char* kernelName, void (*kernel)(Params...), dim3 grid, dim3 block, Args... args)
+{
+    if (hostRuntime::beginLaunch(kernelName, grid, block) != cudaSuccess)
+        return;
+    const hostRuntime::Launch<void (*)(Params...), Args...> launch{kernel, grid, block, std::make_tuple(args...)};
+    const long long blockCount = static_cast<long long>(grid.x) * grid.y * grid.z;
+    hostRuntime::runBlocks(blockCount, &decltype(launch)::runBlocks, &launch);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
-// Thrust's device vectors on the OpenMP system allocate through this resource: it charges the simulated device,
-// so cudaMemGetInfo sees them, and fails as a real device allocation does when the device is full.
+// Thrust's device vectors allocate through this resource: it counts what a compute holds, so cudaMemGetInfo sees
+// it, and fails as a real device allocation does when the memory is not there.
 THRUST_NAMESPACE_BEGIN
 namespace mr {
 template <>
-class fancy_pointer_resource<new_delete_resource, thrust::omp::pointer<void>> final
-    : public memory_resource<thrust::omp::pointer<void>> {
+class fancy_pointer_resource<new_delete_resource, thrust::cpp::pointer<void>> final
+    : public memory_resource<thrust::cpp::pointer<void>> {
 public:
-    using pointer_type = thrust::omp::pointer<void>;
+    using pointer_type = thrust::cpp::pointer<void>;
 
     pointer_type do_allocate(std::size_t bytes, std::size_t alignment = THRUST_MR_DEFAULT_ALIGNMENT) override
     {
-        if (!cudaStandin::reserveDeviceBytes(bytes))
+        if (!hostRuntime::reserveDeviceBytes(bytes))
             throw thrust::system::detail::bad_alloc("cudaErrorMemoryAllocation: out of memory");
         try {
             return pointer_type(::operator new(bytes, std::align_val_t(alignment)));
         } catch (...) {
-            cudaStandin::releaseDeviceBytes(bytes);
+            hostRuntime::releaseDeviceBytes(bytes);
             throw;
         }
     }
@@ -109,19 +132,17 @@ public:
     void do_deallocate(pointer_type p, std::size_t bytes, std::size_t alignment = THRUST_MR_DEFAULT_ALIGNMENT) override
     {
         ::operator delete(p.get(), std::align_val_t(alignment));
-        cudaStandin::releaseDeviceBytes(bytes);
+        hostRuntime::releaseDeviceBytes(bytes);
     }
 };
 }  // namespace mr
 THRUST_NAMESPACE_END
 
-// The primitives' own temporary storage is device memory on a GPU: it is charged to the simulated device as well, and
-// a failure to get it ends in Thrust's bad_alloc, as there. Found by Thrust through ADL.
-// A GPU primitive gets its storage on the calling thread before the work starts. The OpenMP sorts take theirs inside
-// their parallel regions, where an exception would end the process, so there it is charged but never fails.
+// The primitives' own temporary storage is device memory on a GPU: it is counted as well, and a failure to get it
+// ends in Thrust's bad_alloc, as there. Found by Thrust through ADL.
 THRUST_NAMESPACE_BEGIN
 namespace system {
-namespace omp {
+namespace cpp {
 namespace detail {
 
 template <typename T, typename DerivedPolicy>
@@ -129,13 +150,11 @@ thrust::pair<thrust::pointer<T, DerivedPolicy>, std::ptrdiff_t>
 get_temporary_buffer(execution_policy<DerivedPolicy>&, std::ptrdiff_t n)
 {
     const std::size_t bytes = sizeof(T) * static_cast<std::size_t>(n);
-    if (omp_in_parallel())
-        cudaStandin::chargeDeviceBytes(bytes);
-    else if (!cudaStandin::reserveDeviceBytes(bytes))
+    if (!hostRuntime::reserveDeviceBytes(bytes))
         return thrust::make_pair(thrust::pointer<T, DerivedPolicy>(), std::ptrdiff_t(0));
     void* p = std::malloc(bytes == 0 ? 1 : bytes);
     if (p == nullptr) {
-        cudaStandin::releaseDeviceBytes(bytes);
+        hostRuntime::releaseDeviceBytes(bytes);
         return thrust::make_pair(thrust::pointer<T, DerivedPolicy>(), std::ptrdiff_t(0));
     }
     return thrust::make_pair(thrust::pointer<T, DerivedPolicy>(static_cast<T*>(p)), n);
@@ -148,10 +167,10 @@ void return_temporary_buffer(execution_policy<DerivedPolicy>&, Pointer p, std::p
     if (thrust::raw_pointer_cast(p) == nullptr)
         return;  // a failed request, handed back with its size by Thrust
     std::free(thrust::raw_pointer_cast(p));
-    cudaStandin::releaseDeviceBytes(sizeof(Element) * static_cast<std::size_t>(n));
+    hostRuntime::releaseDeviceBytes(sizeof(Element) * static_cast<std::size_t>(n));
 }
 
 }  // namespace detail
-}  // namespace omp
+}  // namespace cpp
 }  // namespace system
 THRUST_NAMESPACE_END
