@@ -33,7 +33,7 @@ struct SurfaceData {
     std::vector<unsigned int> ids;    // the point's candidate number: the same for the same inputs
     std::vector<int> faceIds;         // the polygon the point lies on
     std::vector<double> barycentric;  // the point's weights of its triangle's corners A, B, C
-    std::vector<int> triangleVertices;  // the vertices of its triangle's corners A, B, C, which a deformation keeps
+    std::vector<int> triangleVertices;  // the vertex numbers of those corners, which a deformation keeps
 };
 
 struct ScatterResult {
