@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "../attach/kyAttachPoints.h"
 #include "../display/kyDisplayPoints.h"
 #include "../display/kyDisplayPointsDrawOverride.h"
 #include "../scatter/kyScatterPoints.h"
@@ -60,6 +61,33 @@ MStatus deregisterDisplay(MFnPlugin& plugin)
     return result;
 }
 
+MStatus registerAttach(MFnPlugin& plugin)
+{
+    MStatus result = plugin.registerNode("kyAttachPoints", kyAttachPoints::id, kyAttachPoints::creator,
+                                         kyAttachPoints::initialize, MPxNode::kDependNode, nullptr);
+    if (!result)
+        result.perror("registerNode kyAttachPoints");
+    return result;
+}
+
+// Registered before the attach node, which reads what it makes; undone together if the attach node fails.
+MStatus registerScatterAndAttach(MFnPlugin& plugin)
+{
+    MStatus result = plugin.registerNode("kyScatterPoints", kyScatterPoints::id, kyScatterPoints::creator,
+                                         kyScatterPoints::initialize, MPxNode::kDependNode, nullptr);
+    if (!result) {
+        result.perror("registerNode kyScatterPoints");
+        return result;
+    }
+    result = registerAttach(plugin);
+    if (!result) {
+        MStatus undone = plugin.deregisterNode(kyScatterPoints::id);
+        if (!undone)
+            undone.perror("deregisterNode kyScatterPoints");
+    }
+    return result;
+}
+
 }  // namespace
 
 KY_PLUGIN_ENTRY MStatus initializePlugin(MObject obj)
@@ -70,11 +98,9 @@ KY_PLUGIN_ENTRY MStatus initializePlugin(MObject obj)
     result = registerDisplay(plugin);
     if (!result)
         return result;
-    result = plugin.registerNode("kyScatterPoints", kyScatterPoints::id, kyScatterPoints::creator,
-                                 kyScatterPoints::initialize, MPxNode::kDependNode, nullptr);
+    result = registerScatterAndAttach(plugin);
     if (!result) {
         // A load that failed leaves nothing registered and claims nothing on stdout.
-        result.perror("registerNode kyScatterPoints");
         deregisterDisplay(plugin);
         return result;
     }
@@ -87,13 +113,23 @@ KY_PLUGIN_ENTRY MStatus uninitializePlugin(MObject obj)
     MStatus result = MS::kSuccess;
     MFnPlugin plugin(obj);
 
-    result = deregisterDisplay(plugin);
-    if (!result)
+    // In the reverse order of registration; a failure registers again what went before it, all or nothing, so
+    // unloading can be tried again.
+    result = plugin.deregisterNode(kyAttachPoints::id);
+    if (!result) {
+        result.perror("deregisterNode kyAttachPoints");
         return result;
+    }
+    result = deregisterDisplay(plugin);
+    if (!result) {
+        registerAttach(plugin);
+        return result;
+    }
     result = plugin.deregisterNode(kyScatterPoints::id);
     if (!result) {
         result.perror("deregisterNode kyScatterPoints");
-        registerDisplay(plugin);  // all or nothing, so unloading can be tried again
+        registerDisplay(plugin);
+        registerAttach(plugin);
     }
     return result;
 }

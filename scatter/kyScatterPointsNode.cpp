@@ -132,7 +132,8 @@ MStatus reportChannel(const char* name, const MStatus& status)
     return reportMayaCall(message.c_str(), status);
 }
 
-MStatus writeVectors(MFnArrayAttrsData& outputFn, const char* name, const std::vector<double>& xyz)
+template <typename T>
+MStatus writeVectors(MFnArrayAttrsData& outputFn, const char* name, const std::vector<T>& xyz)
 {
     MStatus status;
     MVectorArray channel = outputFn.vectorArray(name, &status);
@@ -141,7 +142,8 @@ MStatus writeVectors(MFnArrayAttrsData& outputFn, const char* name, const std::v
     const unsigned int count = static_cast<unsigned int>(xyz.size() / 3);
     channel.setLength(count);
     for (unsigned int i = 0; i < count; ++i)
-        channel[i] = MVector(xyz[3 * i], xyz[3 * i + 1], xyz[3 * i + 2]);
+        channel[i] = MVector(static_cast<double>(xyz[3 * i]), static_cast<double>(xyz[3 * i + 1]),
+                             static_cast<double>(xyz[3 * i + 2]));
     return status;
 }
 
@@ -158,7 +160,8 @@ MStatus writeDoubles(MFnArrayAttrsData& outputFn, const char* name, const std::v
     return status;
 }
 
-// The channels Maya's instancer reads (rotation, aimDirection, id) and what the points lie on.
+// The channels Maya's instancer reads (rotation, aimDirection, id) and what the points lie on. The triangle's vertices
+// are one vector channel, exact in double, so that they cannot come apart from each other or from the weights.
 MStatus writeSurfaceData(MFnArrayAttrsData& outputFn, const SurfaceData& surface)
 {
     MStatus status = writeVectors(outputFn, "normal", surface.normals);
@@ -172,6 +175,8 @@ MStatus writeSurfaceData(MFnArrayAttrsData& outputFn, const SurfaceData& surface
         status = writeDoubles(outputFn, "faceId", surface.faceIds);
     if (status == MS::kSuccess)
         status = writeVectors(outputFn, "barycentric", surface.barycentric);
+    if (status == MS::kSuccess)
+        status = writeVectors(outputFn, "triangleVertices", surface.triangleVertices);
     return status;
 }
 

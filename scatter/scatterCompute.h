@@ -33,6 +33,7 @@ struct SurfaceData {
     std::vector<unsigned int> ids;    // the point's candidate number: the same for the same inputs
     std::vector<int> faceIds;         // the polygon the point lies on
     std::vector<double> barycentric;  // the point's weights of its triangle's corners A, B, C
+    std::vector<int> triangleVertices;  // the vertex numbers of those corners, which a deformation keeps
 };
 
 struct ScatterResult {
@@ -104,10 +105,6 @@ public:
     virtual void selectionDone() {}
     virtual void samplesReady(const ScatterResult&) {}
 };
-
-// The rotation, in degrees with rotation order XYZ, that turns +Y onto the unit vector n: about X, then about Z, none
-// about Y, so the same normal always gives the same rotation.
-void rotationOntoNormal(const double n[3], double degrees[3]);
 
 // The grid a compute files its candidates in: the box widened to cover the mesh, cells of edge radius / sqrt(3).
 // Refuses, with a report, a radius or box that is not finite and a grid whose keys would not fit 32 bits.

@@ -1,4 +1,4 @@
-// Loading and unloading the plug-in the way Maya does, and the attribute sets of both node types.
+// Loading and unloading the plug-in the way Maya does, and the attribute sets of its node types.
 #include <gtest/gtest.h>
 
 #include <maya/MFnCompoundAttribute.h>
@@ -36,6 +36,8 @@ std::vector<std::string> logSince(size_t start)
 const std::string kDisplayClassification = "drawdb/geometry/kyDisplayPoints";
 const std::string kRegisterDisplay = "register kyDisplayPoints 524295 " + kDisplayClassification;
 const std::string kDisplayOverride = kDisplayClassification + " kyDisplayPointsNodePlugin";
+const std::string kRegisterScatter = "register kyScatterPoints 178";
+const std::string kRegisterAttach = "register kyAttachPoints 524296";
 
 bool overrideRegistered()
 {
@@ -46,10 +48,16 @@ bool overrideRegistered()
 bool anythingRegistered()
 {
     return overrideRegistered() || mayaStandin::isNodeTypeRegistered("kyDisplayPoints") ||
-           mayaStandin::isNodeTypeRegistered("kyScatterPoints");
+           mayaStandin::isNodeTypeRegistered("kyScatterPoints") || mayaStandin::isNodeTypeRegistered("kyAttachPoints");
 }
 
-TEST(PluginLoad, RegistersDisplayThenScatterAndUnloadsInTheSameOrder)
+bool everythingRegistered()
+{
+    return overrideRegistered() && mayaStandin::isNodeTypeRegistered("kyDisplayPoints") &&
+           mayaStandin::isNodeTypeRegistered("kyScatterPoints") && mayaStandin::isNodeTypeRegistered("kyAttachPoints");
+}
+
+TEST(PluginLoad, RegistersDisplayScatterAttachAndUnloadsInReverse)
 {
     mayaStandin::Viewport viewport(16, 16);
     for (int round = 0; round < 2; ++round) {
@@ -61,9 +69,10 @@ TEST(PluginLoad, RegistersDisplayThenScatterAndUnloadsInTheSameOrder)
         EXPECT_EQ(output.out(), "kyScatterPoints initialized\n");
         EXPECT_EQ(output.err(), "");
         EXPECT_EQ(logSince(start), (std::vector<std::string>{kRegisterDisplay, "registerDrawOverride " + kDisplayOverride,
-                                                              "register kyScatterPoints 178"}));
+                                                              kRegisterScatter, kRegisterAttach}));
         EXPECT_TRUE(mayaStandin::isNodeTypeRegistered(178u));
         EXPECT_TRUE(mayaStandin::isNodeTypeRegistered(524295u));
+        EXPECT_TRUE(mayaStandin::isNodeTypeRegistered(524296u));
         EXPECT_TRUE(overrideRegistered());
 
         MStatus status;
@@ -72,12 +81,15 @@ TEST(PluginLoad, RegistersDisplayThenScatterAndUnloadsInTheSameOrder)
         MObject display = mayaStandin::createNode("kyDisplayPoints", &status);
         EXPECT_EQ(status, MS::kSuccess);
         mayaStandin::deleteNode(scatter);
-        // Unloading deletes the display node, and with it the override Viewport 2.0 made for it.
+        EXPECT_FALSE(mayaStandin::createNode("kyAttachPoints", &status).isNull());
+        EXPECT_EQ(status, MS::kSuccess);
+        // Unloading deletes the display and attach nodes, and with it the override Viewport 2.0 made for it.
         EXPECT_EQ(mayaStandin::drawViewport2(display, viewport), MS::kSuccess);
 
         const size_t beforeUnload = mayaStandin::registryLog().size();
         ASSERT_EQ(mayaStandin::unloadPlugin(harness::pluginPath()), MS::kSuccess);
-        EXPECT_EQ(logSince(beforeUnload), (std::vector<std::string>{"deregisterDrawOverride " + kDisplayOverride,
+        EXPECT_EQ(logSince(beforeUnload), (std::vector<std::string>{"deregister 524296",
+                                                                     "deregisterDrawOverride " + kDisplayOverride,
                                                                      "deregister 524295", "deregister 178"}));
         EXPECT_FALSE(anythingRegistered());
     }
@@ -95,11 +107,14 @@ TEST(PluginLoad, ALoadThatFailsPartWayLeavesNothingRegisteredAndSaysNothingOnStd
         {"MDrawRegistry::registerDrawOverrideCreator", 0, "registerDrawOverrideCreator: ",
          {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride + " failed", "deregister 524295"}},
         {"MFnPlugin::registerNode", 1, "registerNode kyScatterPoints: ",
-         {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride, "register kyScatterPoints 178 failed",
+         {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride, kRegisterScatter + " failed",
           "deregisterDrawOverride " + kDisplayOverride, "deregister 524295"}},
+        {"MFnPlugin::registerNode", 2, "registerNode kyAttachPoints: ",
+         {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride, kRegisterScatter, kRegisterAttach + " failed",
+          "deregister 178", "deregisterDrawOverride " + kDisplayOverride, "deregister 524295"}},
         // The scatter node's initializer fails, and with it the node's registration.
         {"MFnEnumAttribute::create", 0, "ERROR in computeDevice = enumFn.create.\n",
-         {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride, "register kyScatterPoints 178 failed",
+         {kRegisterDisplay, "registerDrawOverride " + kDisplayOverride, kRegisterScatter + " failed",
           "deregisterDrawOverride " + kDisplayOverride, "deregister 524295"}},
     };
     for (const Case& c : cases) {
@@ -128,9 +143,10 @@ TEST(PluginLoad, AnUnloadThatFailsPartWayLeavesEverythingRegistered)
         int skip;
         const char* err;
     };
-    const Case cases[] = {{"MDrawRegistry::deregisterDrawOverrideCreator", 0, "deregisterDrawOverrideCreator: "},
-                          {"MFnPlugin::deregisterNode", 0, "deregisterNode kyDisplayPoints: "},
-                          {"MFnPlugin::deregisterNode", 1, "deregisterNode kyScatterPoints: "}};
+    const Case cases[] = {{"MFnPlugin::deregisterNode", 0, "deregisterNode kyAttachPoints: "},
+                          {"MDrawRegistry::deregisterDrawOverrideCreator", 0, "deregisterDrawOverrideCreator: "},
+                          {"MFnPlugin::deregisterNode", 1, "deregisterNode kyDisplayPoints: "},
+                          {"MFnPlugin::deregisterNode", 2, "deregisterNode kyScatterPoints: "}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.err);
         {
@@ -142,9 +158,7 @@ TEST(PluginLoad, AnUnloadThatFailsPartWayLeavesEverythingRegistered)
         EXPECT_EQ(mayaStandin::unloadPlugin(harness::pluginPath()), MS::kFailure);
         output.finish();
         EXPECT_EQ(output.err().rfind(c.err, 0), 0u) << output.err();
-        EXPECT_TRUE(overrideRegistered());
-        EXPECT_TRUE(mayaStandin::isNodeTypeRegistered("kyDisplayPoints"));
-        EXPECT_TRUE(mayaStandin::isNodeTypeRegistered("kyScatterPoints"));
+        EXPECT_TRUE(everythingRegistered());
         EXPECT_EQ(mayaStandin::unloadPlugin(harness::pluginPath()), MS::kSuccess);
         EXPECT_FALSE(anythingRegistered());
     }
@@ -462,6 +476,44 @@ TEST_F(Attributes, OnlyTheInputsDirtyOutPoints)
     node.plug("outPoints").getValue(record);
     EXPECT_NE(node.plug("outPoints").setValue(record), MS::kSuccess) << "outPoints cannot be set";
     EXPECT_FALSE(node.outPointsDirty());
+}
+
+TEST_F(Attributes, AttachNodeAttributesAndWhatDirtiesThem)
+{
+    harness::HostNode node("kyAttachPoints");
+    const Flags in = flagsOf(attributeOf(node.node(), "ip"));
+    EXPECT_TRUE(in.readable && in.writable && !in.storable && !in.keyable);
+    const Flags out = flagsOf(attributeOf(node.node(), "op"));
+    EXPECT_TRUE(out.readable && !out.writable && !out.storable);
+    const Flags mesh = flagsOf(attributeOf(node.node(), "im"));
+    EXPECT_TRUE(mesh.readable && mesh.writable);
+    EXPECT_EQ(MFnTypedAttribute(attributeOf(node.node(), "inMesh")).attrType(), MFnData::kMesh);
+    MObject record;
+    node.plug("inPoints").getValue(record);
+    EXPECT_EQ(MFnArrayAttrsData(record).list().length(), 1u) << "an empty position channel by default";
+
+    // A fresh node has no surface data to carry: its compute fails, and inMesh and inPoints each dirty outPoints.
+    MPlug outPoints = node.plug("outPoints");
+    {
+        CapturedOutput quiet;
+        EXPECT_NE(outPoints.getValue(record), MS::kSuccess);
+    }
+    EXPECT_TRUE(mayaStandin::isDirty(outPoints));
+    harness::ScatterNode scatter;
+    scatter.setMesh(harness::singleTriangle({0, 0, 0}, {1, 0, 0}, {0, 0, 1}));
+    ScatterSettings settings;
+    settings.surfaceData = true;
+    scatter.setControls(settings);
+    ASSERT_EQ(mayaStandin::connect(scatter.plug("outPoints"), node.plug("inPoints")), MS::kSuccess);
+    node.setMesh(harness::singleTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
+    ASSERT_EQ(outPoints.getValue(record), MS::kSuccess);
+    EXPECT_FALSE(mayaStandin::isDirty(outPoints));
+    node.setMesh(harness::singleTriangle({0, 0, 0}, {2, 0, 0}, {0, 2, 0}));
+    EXPECT_TRUE(mayaStandin::isDirty(outPoints)) << "inMesh";
+    ASSERT_EQ(outPoints.getValue(record), MS::kSuccess);
+    scatter.setRadius(0.5f);
+    EXPECT_TRUE(mayaStandin::isDirty(outPoints)) << "inPoints";
+    EXPECT_NE(outPoints.setValue(record), MS::kSuccess) << "outPoints cannot be set";
 }
 
 TEST_F(Attributes, DisplayNodeAttributesAndBounds)

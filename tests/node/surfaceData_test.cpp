@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/surfaceGeometry.h"
 #include "scatter/surfaceData.h"
 #include "support/pluginTest.h"
 
@@ -28,7 +29,7 @@ class SurfaceData : public harness::PluginTest {};
 
 struct Record {
     std::vector<std::string> channels;
-    MVectorArray position, normal, rotation, aimDirection, barycentric;
+    MVectorArray position, normal, rotation, aimDirection, barycentric, triangleVertices;
     MDoubleArray id, faceId;
 };
 
@@ -54,6 +55,7 @@ Record pull(const Mesh& mesh, float radius, bool surfaceData, int seed = kDefaul
         record.rotation = fn.getVectorData("rotation");
         record.aimDirection = fn.getVectorData("aimDirection");
         record.barycentric = fn.getVectorData("barycentric");
+        record.triangleVertices = fn.getVectorData("triangleVertices");
         record.id = fn.getDoubleData("id");
         record.faceId = fn.getDoubleData("faceId");
     }
@@ -140,10 +142,14 @@ TEST_F(SurfaceData, EveryPointKnowsWhatItLiesOn)
 {
     const Mesh& mesh = ball();  // quads between triangle fans at the poles
     const Record r = pull(mesh, 0.2f, true);
+    const std::set<std::string> channels(r.channels.begin(), r.channels.end());
+    EXPECT_EQ(channels, (std::set<std::string>{"position", "normal", "rotation", "aimDirection", "id", "faceId",
+                                               "barycentric", "triangleVertices"}));
     const unsigned int n = r.position.length();
     ASSERT_GT(n, 100u);
     for (const unsigned int length : {r.normal.length(), r.rotation.length(), r.aimDirection.length(),
-                                      r.barycentric.length(), r.id.length(), r.faceId.length()})
+                                      r.barycentric.length(), r.triangleVertices.length(), r.id.length(),
+                                      r.faceId.length()})
         ASSERT_EQ(length, n);
     std::set<double> ids;
     std::set<int> faces;
@@ -165,6 +171,9 @@ TEST_F(SurfaceData, EveryPointKnowsWhatItLiesOn)
         const int k = fanTriangleHolding(mesh, face, p, w);
         ASSERT_GE(k, 1) << "the point is its weights of a triangle of its polygon";
         const int start = polygonStart(mesh, face);
+        const Vec vertices = {static_cast<double>(mesh.connects[start]), static_cast<double>(mesh.connects[start + k]),
+                              static_cast<double>(mesh.connects[start + k + 1])};
+        ASSERT_EQ(vec(r.triangleVertices[i]), vertices) << "the corners' vertices, in the triangle's order";
         const Vec a = corner(mesh, start, 0), b = corner(mesh, start, k), c = corner(mesh, start, k + 1);
         ASSERT_NEAR(dot(normal, b - a) / length(b - a), 0.0, 1e-6);
         ASSERT_NEAR(dot(normal, c - a) / length(c - a), 0.0, 1e-6);
@@ -226,6 +235,7 @@ TEST(SurfaceOfSamples, FlatTrianglesStandTheirPointsUpright)
             EXPECT_EQ(surface.rotations[3 * i + axis], 0.0) << "sample " << i;
         }
     }
+    EXPECT_EQ(surface.triangleVertices, mesh.triangleVertices) << "each sample's corners, in its triangle's order";
 }
 
 // The compute's own callers may hand it any arrays; a polygon table that does not fit the triangles is refused.

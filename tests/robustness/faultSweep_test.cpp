@@ -7,6 +7,7 @@
 #include <functional>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/pluginTest.h"
@@ -302,8 +303,8 @@ TEST_F(FaultSweep, SurfaceDataFailuresAreReportedAndLoseNothing)
                          cudaStandin::errorString("cudaErrorLaunchFailure") + "\n",
                      ""});
     // The position channel's own status is not tested; every later one is.
-    const char* vectorChannels[] = {"normal", "rotation", "aimDirection", "barycentric"};
-    for (int k = 0; k < 4; ++k)
+    const char* vectorChannels[] = {"normal", "rotation", "aimDirection", "barycentric", "triangleVertices"};
+    for (int k = 0; k < 5; ++k)
         cases.push_back({vectorChannels[k],
                          [=] { mayaStandin::failCall("MFnArrayAttrsData::vectorArray", MS::kFailure, k + 1); },
                          MS::kFailure, "",
@@ -319,3 +320,64 @@ TEST_F(FaultSweep, SurfaceDataFailuresAreReportedAndLoseNothing)
 }
 
 }  // namespace
+
+// The attach node's every Maya call, failed once each on a frame of an animation: the compute fails with the call's
+// line, outPoints keeps the frame before, and the next frame is as if nothing had failed.
+TEST_F(FaultSweep, EveryAttachCallCanFailAndLosesNothing)
+{
+    ScatterNode scatter;
+    apply(scatter, kBallsWithSurfaceData[0]);
+    harness::AttachNode attach(scatter);
+    Mesh frames[2] = {ball(), ball()};
+    for (Point& p : frames[1].points)
+        p = {1.1f * p[0], 0.9f * p[1], p[2]};
+    std::vector<Point> clean[2];
+    for (int k = 0; k < 2; ++k) {
+        attach.setMesh(frames[k]);
+        MObject record;
+        ASSERT_EQ(attach.pull(&record), MS::kSuccess);
+        clean[k] = harness::positionsOf(record);
+    }
+    ASSERT_NE(clean[0], clean[1]) << "the frames must differ, or a lost frame goes unseen";
+    const std::string failure = errorText(MS::kFailure);
+    const std::vector<std::tuple<const char*, int, std::string>> calls = {
+        {"MDataBlock::inputValue", 0, "cannot read inPoints"},
+        {"MFnArrayAttrsData::MFnArrayAttrsData", 0, "inPoints holds no point record"},
+        {"MFnArrayAttrsData::list", 0, "cannot list the channels of inPoints"},
+        {"MFnArrayAttrsData::checkArrayExist", 0, "cannot read the channel position of inPoints"},
+        {"MFnArrayAttrsData::getVectorData", 5, "cannot read the channel triangleVertices of inPoints"},
+        {"MFnArrayAttrsData::getDoubleData", 1, "cannot read the channel faceId of inPoints"},
+        {"MDataBlock::inputValue", 1, "cannot read inMesh"},
+        {"MFnMesh::MFnMesh", 0, "inMesh holds no mesh (connect the deformed mesh)"},
+        {"MFnMesh::getPoints", 0, "cannot read the vertices of inMesh"},
+        {"MDataBlock::outputValue", 0, "cannot write outPoints"},
+        {"MFnArrayAttrsData::create", 0, "cannot make the record of outPoints"},
+        {"MFnArrayAttrsData::getVectorData", 7, "cannot read the surface channels of inPoints"},
+        {"MFnArrayAttrsData::vectorArray", 0, "cannot make the channel position of outPoints"},
+        {"MFnArrayAttrsData::vectorArray", 3, "cannot make the channel aimDirection of outPoints"},
+        {"MFnArrayAttrsData::getVectorData", 9, "cannot read the channel triangleVertices of inPoints"},
+        {"MFnArrayAttrsData::vectorArray", 4, "cannot make the channel barycentric of outPoints"},
+        {"MFnArrayAttrsData::getDoubleData", 2, "cannot read the channel id of inPoints"},
+        {"MFnArrayAttrsData::doubleArray", 1, "cannot make the channel faceId of outPoints"},
+        {"MDataHandle::set", 0, "cannot set outPoints"},
+    };
+    for (size_t i = 0; i < calls.size(); ++i) {
+        const auto& [call, skip, line] = calls[i];
+        SCOPED_TRACE(std::string(call) + " " + std::to_string(skip));
+        const int k = static_cast<int>(i % 2);
+        attach.setMesh(frames[k]);
+        mayaStandin::failCall(call, MS::kFailure, skip);
+        MObject record;
+        CapturedOutput output;
+        const MStatus status = attach.pull(&record);
+        output.finish();
+        EXPECT_EQ(status, MS::kFailure);
+        EXPECT_EQ(output.err(), "kyAttachPoints: " + line + ": " + failure + "\n");
+        EXPECT_EQ(harness::positionsOf(record), clean[1 - k]) << "outPoints kept";
+        EXPECT_TRUE(mayaStandin::isDirty(attach.plug("outPoints")));
+        mayaStandin::clearFaults();
+        ASSERT_EQ(attach.pull(&record), MS::kSuccess);
+        EXPECT_EQ(harness::positionsOf(record), clean[k]);
+    }
+    EXPECT_EQ(mayaStandin::computeCount(scatter.node()), 1) << "the scatter node was never pulled again";
+}

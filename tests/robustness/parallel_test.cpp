@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -170,6 +171,54 @@ TEST_F(Parallel, AFailedLaunchOnOneThreadLeavesTheOtherComputeIntact)
         EXPECT_EQ(nodes[1 - good].pull(&again), MS::kSuccess);
         EXPECT_EQ(harness::sorted(again), alone);
     }
+}
+
+// Attach nodes fed by one scatter node, each carrying the same long record onto a mesh of its own from a thread of its
+// own, while each places its points in runs on threads of its own: each gets what it gets alone.
+TEST_F(Parallel, AttachNodesComputeTogether)
+{
+    ScatterNode scatter;
+    scatter.setMesh(harness::ball());
+    scatter.setRadius(0.02f);
+    ScatterSettings settings = harness::settingsOf(0.02f);
+    settings.surfaceData = true;
+    scatter.setControls(settings);
+    std::vector<Point> rest;
+    ASSERT_EQ(scatter.pull(&rest), MS::kSuccess);
+    ASSERT_GT(rest.size(), 50000u) << "long enough to be placed in runs of 16,384 points or more";
+    Mesh meshes[2] = {harness::ball(), harness::ball()};
+    for (Point& p : meshes[0].points)
+        p = {1.1f * p[0], p[1], p[2]};
+    for (Point& p : meshes[1].points)
+        p = {p[0], 0.8f * p[1], p[2] + 0.1f * p[1]};
+
+    std::vector<Point> alone[2], together[2];
+    MStatus statuses[2];
+    std::unique_ptr<harness::AttachNode> nodes[2];
+    for (int i = 0; i < 2; ++i) {
+        nodes[i] = std::make_unique<harness::AttachNode>(scatter);
+        nodes[i]->setMesh(meshes[i]);
+        MObject record;
+        ASSERT_EQ(nodes[i]->pull(&record), MS::kSuccess);
+        alone[i] = harness::positionsOf(record);
+        nodes[i]->setMesh(meshes[1 - i]);  // dirty again, the same mesh in the end
+        nodes[i]->setMesh(meshes[i]);
+    }
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i)
+        threads.emplace_back([&, i] {
+            MObject record;
+            statuses[i] = nodes[i]->pull(&record);
+            together[i] = harness::positionsOf(record);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(statuses[i], MS::kSuccess) << "node " << i;
+        EXPECT_EQ(together[i], alone[i]) << "node " << i << ": the same points in the same order";
+    }
+    EXPECT_NE(alone[0], alone[1]);
+    EXPECT_EQ(mayaStandin::computeCount(scatter.node()), 1);
 }
 
 }  // namespace

@@ -102,6 +102,44 @@ TEST(ArrayAttrsDataTest, VectorArrayAliasesTheChannelAndCopiesAreDeep) {
     EXPECT_EQ(status, MS::kInvalidParameter);
 }
 
+// Channels of every type, found by name with their type; one name holds one channel.
+TEST(ArrayAttrsDataTest, ChannelsOfEveryTypeAreListedWithTheirTypes) {
+    MFnArrayAttrsData fn;
+    MObject data = fn.create();
+    fn.vectorArray("position").append(MVector(1.0, 2.0, 3.0));
+    fn.doubleArray("id").append(7.0);
+    fn.intArray("flags").append(-4);
+    fn.stringArray("label").append(MString("a"));
+
+    MStatus status;
+    MFnArrayAttrsData reader(data);
+    const MStringArray names = reader.list(&status);
+    ASSERT_TRUE(status);
+    ASSERT_EQ(names.length(), 4u);
+    const std::pair<const char*, MFnArrayAttrsData::Type> expected[] = {
+        {"position", MFnArrayAttrsData::kVectorArray}, {"id", MFnArrayAttrsData::kDoubleArray},
+        {"flags", MFnArrayAttrsData::kIntArray}, {"label", MFnArrayAttrsData::kStringArray}};
+    for (const auto& [name, type] : expected) {
+        MFnArrayAttrsData::Type found = MFnArrayAttrsData::kLast;
+        EXPECT_TRUE(reader.checkArrayExist(name, found, &status)) << name;
+        EXPECT_TRUE(status);
+        EXPECT_EQ(found, type) << name;
+    }
+    EXPECT_EQ(reader.getIntData("flags")[0], -4);
+    EXPECT_EQ(reader.getStringData("label")[0], MString("a"));
+
+    MFnArrayAttrsData::Type found = MFnArrayAttrsData::kVectorArray;
+    EXPECT_FALSE(reader.checkArrayExist("velocity", found, &status));
+    EXPECT_TRUE(status) << "a missing channel is an answer, not a failure";
+    EXPECT_EQ(found, MFnArrayAttrsData::kInvalid);
+    // A name held by another type is neither read as nor made into a second channel.
+    reader.getIntData("id", &status);
+    EXPECT_EQ(status, MS::kInvalidParameter);
+    reader.vectorArray("flags", &status);
+    EXPECT_EQ(status, MS::kInvalidParameter);
+    EXPECT_EQ(reader.list().length(), 4u);
+}
+
 TEST(MeshTest, CreateReadsBackPointsAndFanTriangles) {
     // A quad and a pentagon sharing the edge 1-2.
     MFloatPointArray points;

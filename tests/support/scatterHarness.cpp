@@ -109,6 +109,42 @@ Mesh singleTriangle(Point a, Point b, Point c)
     return mesh;
 }
 
+Mesh tube(int rings, int segments, float radius, float length)
+{
+    Mesh mesh;
+    const double pi = 3.14159265358979323846;
+    for (int j = 0; j <= rings; ++j)
+        for (int i = 0; i < segments; ++i) {
+            const double angle = 2 * pi * i / segments;
+            mesh.points.push_back({radius * static_cast<float>(std::cos(angle)), length * j / rings,
+                                   radius * static_cast<float>(std::sin(angle))});
+        }
+    auto vertex = [&](int j, int i) { return j * segments + (i % segments); };
+    for (int j = 0; j < rings; ++j)
+        for (int i = 0; i < segments; ++i) {
+            mesh.counts.push_back(4);
+            mesh.connects.insert(mesh.connects.end(),
+                                 {vertex(j, i), vertex(j + 1, i), vertex(j + 1, i + 1), vertex(j, i + 1)});
+        }
+    return mesh;
+}
+
+Mesh bentAndTwisted(const Mesh& tube, float length, float bend, float twist)
+{
+    Mesh moved = tube;
+    const double arcRadius = length / bend;
+    for (Point& p : moved.points) {
+        const double along = p[1] / length;
+        const double turn = twist * along;
+        const double x = p[0] * std::cos(turn) - p[2] * std::sin(turn);
+        const double z = p[0] * std::sin(turn) + p[2] * std::cos(turn);
+        const double angle = bend * along;
+        p = {static_cast<float>(arcRadius - (arcRadius - x) * std::cos(angle)),
+             static_cast<float>((arcRadius - x) * std::sin(angle)), static_cast<float>(z)};
+    }
+    return moved;
+}
+
 const Mesh& ball()
 {
     static const Mesh mesh = sphere(40, 80, 2.0f);
@@ -138,24 +174,24 @@ void check(const MStatus& status, const std::string& what)
 
 }  // namespace
 
-ScatterNode::ScatterNode()
+HostNode::HostNode(const std::string& type)
 {
     MStatus status;
-    node_ = mayaStandin::createNode("kyScatterPoints", &status);
-    check(status, "creating a kyScatterPoints node");
+    node_ = mayaStandin::createNode(type, &status);
+    check(status, "creating a " + type + " node");
 }
 
-ScatterNode::~ScatterNode()
+HostNode::~HostNode()
 {
     mayaStandin::deleteNode(node_);
 }
 
-MPlug ScatterNode::plug(const std::string& name) const
+MPlug HostNode::plug(const std::string& name) const
 {
     return mayaStandin::findPlug(node_, name);
 }
 
-void ScatterNode::setMesh(const Mesh& mesh)
+void HostNode::setMesh(const Mesh& mesh)
 {
     MObject data = meshData(mesh);
     check(plug("inMesh").setValue(data), "setting inMesh");
@@ -206,6 +242,20 @@ std::string ScatterNode::pullBytes(MStatus* status)
 bool ScatterNode::outPointsDirty() const
 {
     return mayaStandin::isDirty(plug("outPoints"));
+}
+
+AttachNode::AttachNode(const ScatterNode& scatter) : HostNode("kyAttachPoints")
+{
+    check(mayaStandin::connect(scatter.plug("outPoints"), plug("inPoints")), "connecting outPoints to inPoints");
+}
+
+MStatus AttachNode::pull(MObject* record)
+{
+    MObject data;
+    const MStatus status = plug("outPoints").getValue(data);
+    if (record != nullptr)
+        *record = data;
+    return status;
 }
 
 std::vector<Point> positionsOf(const MObject& record)

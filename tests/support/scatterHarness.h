@@ -52,6 +52,12 @@ std::string pluginPath();
 Mesh sphere(int rings, int segments, float radius, Point centre = {0, 0, 0});
 Mesh grid(int cellsX, int cellsZ, float size, float height = 0.0f);  // a wavy quad grid in XZ
 Mesh singleTriangle(Point a, Point b, Point c);
+// A tube along +Y from 0 to `length`, `segments` quads round and `rings` along, open at both ends and wound so that
+// its normals face out.
+Mesh tube(int rings, int segments, float radius, float length);
+// The same polygons with every vertex moved: the tube twisted by `twist` radians about its axis over its length, then
+// bent by `bend` radians into an arc in the XY plane.
+Mesh bentAndTwisted(const Mesh& tube, float length, float bend, float twist);
 // Made once and shared by the suites: a sphere of radius 2, and a triangle far smaller than a cell, so that every
 // candidate falls in one cell.
 const Mesh& ball();
@@ -64,14 +70,25 @@ struct Box {
     float max[3];
 };
 
-// One scatter node with its inputs.
-class ScatterNode {
+// A node of the plug-in in the host, deleted with this object.
+class HostNode {
 public:
-    ScatterNode();
-    ~ScatterNode();
+    explicit HostNode(const std::string& type);
+    ~HostNode();
+    HostNode(const HostNode&) = delete;
+    HostNode& operator=(const HostNode&) = delete;
     MObject node() const { return node_; }
     MPlug plug(const std::string& name) const;
-    void setMesh(const Mesh& mesh);
+    void setMesh(const Mesh& mesh);  // inMesh
+
+private:
+    MObject node_;
+};
+
+// One scatter node with its inputs.
+class ScatterNode : public HostNode {
+public:
+    ScatterNode() : HostNode("kyScatterPoints") {}
     void setRadius(float radius);
     void setBox(const Box& box);
     // The seed, passes, candidate count, strict radius and surface data of `settings`.
@@ -82,9 +99,14 @@ public:
 // compute, its previous value.
     std::string pullBytes(MStatus* status = nullptr);
     bool outPointsDirty() const;
+};
 
-private:
-    MObject node_;
+// One attach node, its inPoints connected to a scatter node's outPoints.
+class AttachNode : public HostNode {
+public:
+    explicit AttachNode(const ScatterNode& scatter);
+    // Pulls outPoints; returns the status of the pull and the record it holds.
+    MStatus pull(MObject* record = nullptr);
 };
 
 // The positions of an output point record; empty when the record has no position channel.

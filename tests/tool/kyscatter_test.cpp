@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -75,6 +76,17 @@ std::string slurp(const std::string& path)
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+// plane.obj's nine vertices, moved up by one, with other faces; written to the scratch folder.
+std::string planeAs(const std::string& name, const std::string& faces)
+{
+    std::ofstream file(scratch(name));
+    for (int y = -1; y <= 1; ++y)
+        for (int x = -1; x <= 1; ++x)
+            file << "v " << x << " " << y << " 1\n";
+    file << faces;
+    return scratch(name);
 }
 
 ToolRun runTool(const std::vector<std::string>& args)
@@ -447,6 +459,108 @@ TEST(ToolGlyphs, GlyphsStandAlongTheNormals)
     }
 }
 
+namespace {
+
+// Barycentric weights of p in the triangle a, b, c that holds it.
+Point weightsIn(const Point& p, const Point& a, const Point& b, const Point& c)
+{
+    const Point e1{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, e2{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    const Point d{p[0] - a[0], p[1] - a[1], p[2] - a[2]};
+    auto dot = [](const Point& u, const Point& v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
+    const double d11 = dot(e1, e1), d12 = dot(e1, e2), d22 = dot(e2, e2), d1 = dot(d, e1), d2 = dot(d, e2);
+    const double det = d11 * d22 - d12 * d12;
+    const double v = (d22 * d1 - d12 * d2) / det, w = (d11 * d2 - d12 * d1) / det;
+    return {1.0 - v - w, v, w};
+}
+
+// The fan triangle of `mesh` that holds p (within `tolerance`), as the index of its first corner; -1 for none.
+long triangleHolding(const Mesh& mesh, const std::vector<int>& triangles, const Point& p, double tolerance)
+{
+    for (std::size_t t = 0; t < triangles.size(); t += 3) {
+        const Point a = mesh.vertex(triangles[t]), b = mesh.vertex(triangles[t + 1]), c = mesh.vertex(triangles[t + 2]);
+        const Point w = weightsIn(p, a, b, c);
+        if (std::min({w[0], w[1], w[2]}) < -tolerance)
+            continue;
+        Point back;
+        for (int k = 0; k < 3; ++k)
+            back[k] = w[0] * a[k] + w[1] * b[k] + w[2] * c[k];
+        if (std::hypot(back[0] - p[0], back[1] - p[1], back[2] - p[2]) < tolerance)
+            return static_cast<long>(t);
+    }
+    return -1;
+}
+
+}  // namespace
+
+// --attach: every point of the rest tube goes to the same weights of the same triangle of the bent tube, in the same
+// order, standing on it; the picture draws the bent tube and the carried points.
+TEST(ToolAttach, PointsFollowTheTubeAsItBends)
+{
+    const std::vector<std::string> tube{asset("tube.obj"), "--radius", "0.15"};
+    auto run = [&](std::vector<std::string> more, const std::string& out) {
+        more.insert(more.begin(), tube.begin(), tube.end());
+        more.insert(more.end(), {"--out", scratch(out), "--normals"});
+        const ToolRun result = runTool(more);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return std::make_pair(result, readPointsAndNormals(scratch(out)));
+    };
+    const auto [restRun, rest] = run({"--quiet"}, "rest.xyz");
+    const auto [bentRun, bent] = run({"--attach", asset("tubeBent.obj"), "--view", "front", "--size", "400x400",
+                                      "--image", scratch("bent.png")},
+                                     "bent.xyz");
+    EXPECT_NE(bentRun.out.find("\nattach: " + asset("tubeBent.obj") + ", area 12.5"), std::string::npos)
+        << bentRun.out;
+    ASSERT_GT(rest.points.size(), 300u);
+    ASSERT_EQ(bent.points.size(), rest.points.size());
+    ASSERT_EQ(bent.normals.size(), bent.points.size());
+
+    const Mesh restMesh = readMesh(asset("tube.obj")), bentMesh = readMesh(asset("tubeBent.obj"));
+    const std::vector<int> triangles = fanTriangles(restMesh);
+    for (std::size_t i = 0; i < rest.points.size(); ++i) {
+        const long t = triangleHolding(restMesh, triangles, rest.points[i], 1e-5);
+        ASSERT_GE(t, 0) << "rest point " << i;
+        const Point a = bentMesh.vertex(triangles[t]), b = bentMesh.vertex(triangles[t + 1]),
+                    c = bentMesh.vertex(triangles[t + 2]);
+        const Point w = weightsIn(rest.points[i], restMesh.vertex(triangles[t]), restMesh.vertex(triangles[t + 1]),
+                                  restMesh.vertex(triangles[t + 2]));
+        for (int k = 0; k < 3; ++k)
+            ASSERT_NEAR(bent.points[i][k], w[0] * a[k] + w[1] * b[k] + w[2] * c[k], 1e-5) << "point " << i;
+        const Point& n = bent.normals[i];
+        ASSERT_NEAR(std::hypot(n[0], n[1], n[2]), 1.0, 1e-6);
+        for (const Point& corner : {b, c})
+            ASSERT_NEAR(n[0] * (corner[0] - a[0]) + n[1] * (corner[1] - a[1]) + n[2] * (corner[2] - a[2]), 0.0, 1e-6);
+    }
+
+    // Blue pixels only where carried points project, and many where no rest point does.
+    const Image picture = readPng(scratch("bent.png"));
+    const Camera camera = frameCamera(View::Front, bentMesh, 400, 400);
+    auto near = [&](const std::vector<Point>& points, int column, int row) {
+        for (const Point& p : points) {
+            const Point q = camera.project(p);
+            if (std::hypot(q[0] - (column + 0.5), q[1] - (400 - row - 0.5)) <= 2.0)
+                return true;
+        }
+        return false;
+    };
+    int blue = 0, awayFromRest = 0;
+    for (int row = 1; row < 399; ++row)
+        for (int column = 1; column < 399; ++column)
+            if (isBlue(&picture.rgba[(static_cast<std::size_t>(row) * 400 + column) * 4])) {
+                ++blue;
+                ASSERT_TRUE(near(bent.points, column, row)) << "stray blue pixel at " << column << "," << row;
+                awayFromRest += !near(rest.points, column, row);
+            }
+    EXPECT_GT(blue, 100);
+    EXPECT_GT(awayFromRest, blue / 2);
+
+    // Carried onto the rest tube itself, the points stay where they were.
+    const auto [sameRun, same] = run({"--attach", asset("tube.obj"), "--quiet"}, "same.xyz");
+    ASSERT_EQ(same.points.size(), rest.points.size());
+    for (std::size_t i = 0; i < same.points.size(); ++i)
+        for (int k = 0; k < 3; ++k)
+            ASSERT_NEAR(same.points[i][k], rest.points[i][k], 1e-6);
+}
+
 TEST(ToolDefaults, BuiltinSurfaceGivesTensOfThousandsOfPoints)
 {
     const ToolRun run = runTool({"--quiet", "--out", scratch("knot.ply")});
@@ -520,6 +634,19 @@ TEST(ToolErrors, OneLineNamingTheProblemAndTheRightStatus)
          "kyscatter: cannot write '/nonexistent/dir/p.ply': No such file or directory"},
         {{plane, "--image", asset("plane.obj") + "/p.png"}, 1,
          "kyscatter: cannot write '" + asset("plane.obj") + "/p.png': Not a directory"},
+        {{plane, "--attach", "nowhere.obj"}, 1, "kyscatter: cannot read 'nowhere.obj': no such file"},
+        {{plane, "--attach", asset("cube.obj")}, 1,
+         "kyscatter: '" + asset("cube.obj") + "' is not '" + plane + "' with its vertices moved: it has 8 vertices, "
+         "not 9"},
+        {{plane, "--attach", planeAs("split.obj", "f 1 2 5\nf 1 5 4\nf 2 3 6 5\nf 4 5 8 7\nf 5 6 9 8\n")}, 1,
+         "kyscatter: '" + scratch("split.obj") + "' is not '" + plane + "' with its vertices moved: it has 5 "
+         "polygons, not 4"},
+        {{plane, "--attach", planeAs("turned.obj", "f 1 2 5 4\nf 3 6 5 2\nf 4 5 8 7\nf 5 6 9 8\n")}, 1,
+         "kyscatter: '" + scratch("turned.obj") + "' is not '" + plane + "' with its vertices moved: its polygon 1 "
+         "has other vertices"},
+        {{"--attach", plane}, 1,
+         "kyscatter: '" + plane + "' is not the built-in torus knot with its vertices moved: it has 9 vertices, not "
+         "49152"},
     };
     for (const Case& c : cases) {
         const ToolRun run = runTool(c.args);

@@ -1,6 +1,7 @@
 // kyscatter: the scatter plug-in's whole job from a shell.
 #include <exception>
 #include <iostream>
+#include <optional>
 
 #include "builtinSurface.h"
 #include "errors.h"
@@ -11,6 +12,22 @@
 #include "summary.h"
 
 using namespace kyscatter;
+
+namespace {
+
+// The mesh of --attach: the scattered mesh's vertices moved, or a Failure that says how it differs.
+Mesh readDeformed(const Options& options, const Mesh& rest, const Notice& notice)
+{
+    Mesh deformed = readMesh(options.attachPath, notice);
+    const std::string difference = topologyDifference(rest, deformed);
+    if (!difference.empty())
+        throw Failure("'" + options.attachPath + "' is not " +
+                      (options.meshPath.empty() ? "the built-in torus knot" : "'" + options.meshPath + "'") +
+                      " with its vertices moved: " + difference);
+    return deformed;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -29,17 +46,20 @@ int main(int argc, char** argv)
                 checkWritable(path);
 
         const Mesh mesh = options.meshPath.empty() ? builtinSurface() : readMesh(options.meshPath, notice);
+        std::optional<Mesh> deformed;
+        if (!options.attachPath.empty())
+            deformed = readDeformed(options, mesh, notice);
         const double area = surfaceArea(mesh);
         const ScatterSettings settings = settingsFor(options, area);
 
-        const ScatterResult result = runScatter(mesh, settings);
+        const ScatterResult result = runScatter(mesh, settings, deformed ? &*deformed : nullptr);
         if (!options.outPath.empty())
             writePoints(options.outPath, result.points, pointFormatFor(options.outPath),
                         options.normals ? &result.normals : nullptr);
         if (result.picture)
             writePng(options.imagePath, *result.picture);
 
-        reportRun(std::cout, options, mesh, area, settings, result);
+        reportRun(std::cout, options, mesh, area, settings, result, deformed ? &*deformed : nullptr);
         return 0;
     } catch (const UsageError& error) {
         std::cerr << "kyscatter: " << error.what() << " (see kyscatter --help)\n";

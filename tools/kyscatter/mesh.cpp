@@ -55,6 +55,26 @@ double triangleArea(const Point& a, const Point& b, const Point& c)
     return 0.5 * std::sqrt(x * x + y * y + z * z);
 }
 
+std::string topologyDifference(const Mesh& rest, const Mesh& moved)
+{
+    if (moved.vertexCount() != rest.vertexCount())
+        return "it has " + std::to_string(moved.vertexCount()) + " vertices, not " +
+               std::to_string(rest.vertexCount());
+    if (moved.polygonCount() != rest.polygonCount())
+        return "it has " + std::to_string(moved.polygonCount()) + " polygons, not " +
+               std::to_string(rest.polygonCount());
+    std::size_t start = 0;
+    for (std::size_t p = 0; p < rest.polygonCount(); ++p) {
+        const auto corners = static_cast<std::size_t>(rest.counts[p]);
+        if (moved.counts[p] != rest.counts[p] ||
+            !std::equal(rest.connects.begin() + start, rest.connects.begin() + start + corners,
+                        moved.connects.begin() + start))
+            return "its polygon " + std::to_string(p) + " has other vertices";
+        start += corners;
+    }
+    return "";
+}
+
 double surfaceArea(const Mesh& mesh)
 {
     const std::vector<int> tris = fanTriangles(mesh);

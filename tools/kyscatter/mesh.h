@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace kyscatter {
@@ -31,6 +32,9 @@ Bounds meshBounds(const Mesh& mesh);
 std::vector<int> fanTriangles(const Mesh& mesh);
 
 double triangleArea(const Point& a, const Point& b, const Point& c);
+
+// Why `moved` is not `rest` with its vertices moved: another vertex count, or other polygons. Empty when it is.
+std::string topologyDifference(const Mesh& rest, const Mesh& moved);
 double surfaceArea(const Mesh& mesh);
 
 }  // namespace kyscatter

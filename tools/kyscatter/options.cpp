@@ -36,6 +36,7 @@ Examples:
   kyscatter scan.ply --out points.xyz --quiet        batch use: no summary
   kyscatter rock.obj --out rock.ply --normals        each point with its surface normal
   kyscatter --image cones.png --glyphs cones --radius 0.14 --strict   a cone on each point, along its normal
+  kyscatter rest.obj --attach bent.obj --image bent.png   scatter on rest.obj, carry the points onto bent.obj
 )";
 
 std::string number(double value)
@@ -138,6 +139,10 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
                    "The scatter node's computeDevice: auto (the GPU where a usable one is there, the CPU otherwise; "
                    "the default), gpu or cpu")
         ->check(CLI::IsMember({"auto", "gpu", "cpu"}));
+    app.add_option("--attach", options.attachPath,
+                   "Carry the points onto this mesh file, MESH's vertices moved (the same vertices in the same "
+                   "order), through a kyAttachPoints node: the points written, drawn and measured are the carried "
+                   "ones (turns surfaceData on)");
 }
 
 void addOutputOptions(CLI::App& app, Options& options, Given& given)

@@ -194,13 +194,48 @@ Image drawPicture(const Mesh& mesh, const MObject& display, const PictureSetting
     return imageFromGLRows(picture.width, picture.height, viewport.readPixels());
 }
 
-// The two nodes as Maya would hold them, alive while the plug-in is loaded; every compute reuses them.
+void connectPlugs(const MObject& source, const MObject& destination, const char* attribute)
+{
+    const MStatus connected = mayaStandin::connect(plugOf(source, "outPoints"), plugOf(destination, attribute));
+    if (connected != MS::kSuccess)
+        throw Failure(std::string("cannot connect outPoints to ") + attribute + ": " + describe(connected));
+}
+
+// The plug-in says on standard output which road it computes on; batch runs want silence there.
+MStatus pullRecord(const MObject& node, MObject& record, bool quiet)
+{
+    if (!quiet)
+        return plugOf(node, "outPoints").getValue(record);
+    SilencedStdout silence;
+    return plugOf(node, "outPoints").getValue(record);
+}
+
+// Pulls a node's outPoints and reads its record: the positions, and the normals and rotations when asked for.
+Computed pullPoints(const MObject& node, const std::string& what, bool surfaceData, bool quiet)
+{
+    Computed computed;
+    MObject record;
+    const Clock::time_point started = Clock::now();
+    const MStatus pulled = pullRecord(node, record, quiet);
+    computed.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    if (pulled != MS::kSuccess)
+        throw Failure("the " + what + " compute failed: " + describe(pulled));
+    computed.points = positionsOf(record);
+    if (surfaceData) {
+        computed.normals = channelOf(record, "normal", computed.points.size());
+        computed.rotations = channelOf(record, "rotation", computed.points.size());
+    }
+    return computed;
+}
+
+// The nodes as Maya would hold them, alive while the plug-in is loaded; every compute reuses them.
 class ScatterGraph {
 public:
-    ScatterGraph(const Mesh& mesh, const ScatterSettings& settings)
+    ScatterGraph(const Mesh& mesh, const ScatterSettings& settings, const Mesh* deformed)
         : session_(settings.pluginPath, settings.quiet),
           scatter_(makeNode("kyScatterPoints")),
           display_(makeNode("kyDisplayPoints")),
+          attach_(deformed != nullptr ? makeNode("kyAttachPoints") : MObject()),
           surfaceData_(settings.surfaceData),
           quiet_(settings.quiet)
     {
@@ -216,29 +251,24 @@ public:
         if (settings.surfaceData)
             setPlug(scatter_, "surfaceData", 1);
         setPlug(display_, "pointSize", settings.pointSize);
-        const MStatus connected = mayaStandin::connect(plugOf(scatter_, "outPoints"), plugOf(display_, "inPoints"));
-        if (connected != MS::kSuccess)
-            throw Failure("cannot connect outPoints to inPoints: " + describe(connected));
+        if (deformed != nullptr) {
+            setPlug(attach_, "inMesh", meshData(*deformed));
+            connectPlugs(scatter_, attach_, "inPoints");
+            connectPlugs(attach_, display_, "inPoints");
+        } else {
+            connectPlugs(scatter_, display_, "inPoints");
+        }
     }
 
-    // Sets the radius and pulls outPoints, as the display node would.
+    // Sets the radius and pulls outPoints, as the display node would; its surface data only where it is the result.
     Computed compute(double radius)
     {
         setPlug(scatter_, "radius", static_cast<float>(radius));
-        Computed computed;
-        MObject record;
-        const Clock::time_point started = Clock::now();
-        const MStatus pulled = pull(record);
-        computed.seconds = std::chrono::duration<double>(Clock::now() - started).count();
-        if (pulled != MS::kSuccess)
-            throw Failure("the scatter compute failed: " + describe(pulled));
-        computed.points = positionsOf(record);
-        if (surfaceData_) {
-            computed.normals = channelOf(record, "normal", computed.points.size());
-            computed.rotations = channelOf(record, "rotation", computed.points.size());
-        }
-        return computed;
+        return pullPoints(scatter_, "scatter", surfaceData_ && attach_.isNull(), quiet_);
     }
+
+    // The points carried onto the deformed mesh, with their surface data there.
+    Computed attach() { return pullPoints(attach_, "attach", true, quiet_); }
 
     int intValue(const std::string& attribute) const
     {
@@ -253,15 +283,6 @@ public:
     const MObject& display() const { return display_; }
 
 private:
-    // The plug-in says on standard output which road it computes on; batch runs want silence there.
-    MStatus pull(MObject& record)
-    {
-        if (!quiet_)
-            return plugOf(scatter_, "outPoints").getValue(record);
-        SilencedStdout silence;
-        return plugOf(scatter_, "outPoints").getValue(record);
-    }
-
     void setControls(const NodeControls& controls)
     {
         if (controls.seed)
@@ -279,6 +300,7 @@ private:
     PluginSession session_;
     MObject scatter_;
     MObject display_;
+    MObject attach_;  // null without a deformed mesh
     bool surfaceData_;
     bool quiet_;
 };
@@ -309,22 +331,26 @@ Computed computeForCount(ScatterGraph& graph, const ScatterSettings& settings, S
 
 }  // namespace
 
-ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings)
+ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings, const Mesh* deformed)
 {
-    ScatterGraph graph(mesh, settings);
+    ScatterGraph graph(mesh, settings, deformed);
     ScatterResult result;
     result.radius = settings.radius;
     Computed computed =
         settings.targetCount ? computeForCount(graph, settings, result) : graph.compute(settings.radius);
+    result.computeSeconds = computed.seconds;
+    if (deformed != nullptr) {
+        computed = graph.attach();
+        result.attachSeconds = computed.seconds;
+    }
     result.points = std::move(computed.points);
     result.normals = std::move(computed.normals);
     result.rotations = std::move(computed.rotations);
-    result.computeSeconds = computed.seconds;
     if (settings.picture) {
         const PictureSettings& picture = *settings.picture;
         // Sized from the radius the points were computed with, so that they show at any scale without meeting.
         const GlyphGeometry glyphs = glyphGeometry(picture.glyphs, result.points, result.rotations, result.radius);
-        result.picture = drawPicture(mesh, graph.display(), picture, glyphs);
+        result.picture = drawPicture(deformed != nullptr ? *deformed : mesh, graph.display(), picture, glyphs);
     }
     return result;
 }

@@ -25,6 +25,7 @@ struct ScatterResult {
     std::vector<Point> rotations;
     double radius = 0;  // the one the points were computed with
     double computeSeconds = 0;
+    std::optional<double> attachSeconds;  // set when the points were carried onto a deformed mesh
     std::optional<CountSearchReport> search;
     std::optional<Image> picture;
 };
@@ -33,7 +34,9 @@ struct ScatterResult {
 // node, connects its outPoints to a kyDisplayPoints node, pulls the points (and their surface data
 // if asked), lets the display node draw them over the mesh through Viewport 2.0 or the legacy
 // viewport if a picture is asked for, and unloads. With a target count the radius is
-// searched on the same two nodes. Throws Failure.
-ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings);
+// searched on the same two nodes. With a deformed mesh (the mesh's vertices moved), a
+// kyAttachPoints node between the two carries the points onto it, and what comes back and is
+// drawn, over the deformed mesh, is the carried points. Throws Failure.
+ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings, const Mesh* deformed = nullptr);
 
 }  // namespace kyscatter

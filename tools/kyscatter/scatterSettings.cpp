@@ -26,7 +26,7 @@ ScatterSettings settingsFor(const Options& options, double area)
     ScatterSettings settings;
     settings.pluginPath = options.pluginPath;
     settings.controls = options.controls;
-    settings.surfaceData = options.normals || options.glyphs != Glyphs::None;
+    settings.surfaceData = options.normals || options.glyphs != Glyphs::None || !options.attachPath.empty();
     settings.targetCount = options.count;
     if (options.radius)
         settings.radius = *options.radius;

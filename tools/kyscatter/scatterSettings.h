@@ -24,7 +24,8 @@ struct ScatterSettings {
     double radius = 1.0;
     std::optional<Bounds> box;  // unset: the node's box is left as on a fresh node
     NodeControls controls;
-    bool surfaceData = false;  // the node's surfaceData: normals and rotations come back with the points
+    bool surfaceData = false;  // the node's surfaceData: normals and rotations come back with the points; the attach
+                               // needs it
     std::optional<std::int64_t> targetCount;  // set: `radius` is only the search's first guess
     int pointSize = 2;
     std::optional<PictureSettings> picture;

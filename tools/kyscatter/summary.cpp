@@ -59,8 +59,10 @@ void reportSearch(std::ostream& out, const CountSearchReport& search, std::size_
 }  // namespace
 
 void reportRun(std::ostream& out, const Options& options, const Mesh& mesh, double area,
-               const ScatterSettings& settings, const ScatterResult& result)
+               const ScatterSettings& settings, const ScatterResult& result, const Mesh* deformed)
 {
+    const Mesh& pointsMesh = deformed != nullptr ? *deformed : mesh;
+    const double pointsArea = deformed != nullptr ? surfaceArea(*deformed) : area;
     if (!options.quiet) {
         out << "mesh: " << (options.meshPath.empty() ? "built-in torus knot" : options.meshPath) << ", "
             << mesh.vertexCount() << " vertices, " << mesh.polygonCount() << " polygons, " << mesh.triangleCount()
@@ -74,11 +76,14 @@ void reportRun(std::ostream& out, const Options& options, const Mesh& mesh, doub
         if (result.search)
             reportSearch(out, *result.search, result.points.size());
         out << "compute: " << format("%.3f", result.computeSeconds) << " s\n";
+        if (result.attachSeconds)
+            out << "attach: " << options.attachPath << ", area " << format("%.6g", pointsArea) << ", "
+                << format("%.1f", 1000.0 * *result.attachSeconds) << " ms\n";
     }
     if (options.stats) {
-        PointStats stats = pointStats(result.points, result.radius, area);
+        PointStats stats = pointStats(result.points, result.radius, pointsArea);
         const std::size_t samples = gapSampleCount(result.points.size());
-        stats.largestGap = largestGap(result.points, mesh, samples);
+        stats.largestGap = largestGap(result.points, pointsMesh, samples);
         printStats(out, stats, result.radius, samples);
     }
 }

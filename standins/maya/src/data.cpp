@@ -181,10 +181,19 @@ ArrayAttrsData* attachedRecord(const MObject& object, MStatus* ReturnStatus) {
 }
 
 template <typename T>
-std::shared_ptr<std::vector<T>> findChannel(ArrayAttrsData::Channels<T>& channels, const MString& name) {
+std::shared_ptr<std::vector<T>> findChannel(const ArrayAttrsData::Channels<T>& channels, const MString& name) {
     for (auto& channel : channels)
         if (channel.first == name.asChar()) return channel.second;
     return nullptr;
+}
+
+// Names are unique across the types: one name, one channel.
+MFnArrayAttrsData::Type channelType(const ArrayAttrsData& record, const MString& name) {
+    if (findChannel(record.vectors, name)) return MFnArrayAttrsData::kVectorArray;
+    if (findChannel(record.doubles, name)) return MFnArrayAttrsData::kDoubleArray;
+    if (findChannel(record.ints, name)) return MFnArrayAttrsData::kIntArray;
+    if (findChannel(record.strings, name)) return MFnArrayAttrsData::kStringArray;
+    return MFnArrayAttrsData::kInvalid;
 }
 
 // The channel of that name, made when `create` is set and it is missing; null, with the status, when it cannot be.
@@ -204,7 +213,7 @@ std::shared_ptr<std::vector<T>> channelOf(const MObject& object, ArrayAttrsData:
         return nullptr;
     }
     auto channel = findChannel(record->*list, name);
-    if (!channel && create) {
+    if (!channel && create && channelType(*record, name) == MFnArrayAttrsData::kInvalid) {
         channel = std::make_shared<std::vector<T>>();
         (record->*list).emplace_back(name.asChar(), channel);
     }
@@ -244,12 +253,32 @@ unsigned int MFnArrayAttrsData::count() const {
 
 MStringArray MFnArrayAttrsData::list(MStatus* ReturnStatus) const {
     MStringArray names;
+    MStatus status;
+    if (injectedFault("MFnArrayAttrsData::list", status)) {
+        setStatus(ReturnStatus, status);
+        return names;
+    }
     ArrayAttrsData* record = attachedRecord(object_, ReturnStatus);
     if (record) {
         for (auto& channel : record->vectors) names.append(MString(channel.first.c_str()));
         for (auto& channel : record->doubles) names.append(MString(channel.first.c_str()));
+        for (auto& channel : record->ints) names.append(MString(channel.first.c_str()));
+        for (auto& channel : record->strings) names.append(MString(channel.first.c_str()));
     }
     return names;
+}
+
+bool MFnArrayAttrsData::checkArrayExist(const MString attrName, MFnArrayAttrsData::Type& arrayType,
+                                        MStatus* ReturnStatus) {
+    arrayType = kInvalid;
+    MStatus status;
+    if (injectedFault("MFnArrayAttrsData::checkArrayExist", status)) {
+        setStatus(ReturnStatus, status);
+        return false;
+    }
+    ArrayAttrsData* record = attachedRecord(object_, ReturnStatus);
+    if (record) arrayType = channelType(*record, attrName);
+    return arrayType != kInvalid;
 }
 
 MVectorArray MFnArrayAttrsData::vectorArray(const MString& name, MStatus* ReturnStatus) {
@@ -274,4 +303,28 @@ MDoubleArray MFnArrayAttrsData::getDoubleData(const MString& name, MStatus* Retu
     auto channel = channelOf(object_, &ArrayAttrsData::doubles, "MFnArrayAttrsData::getDoubleData", name, false,
                              ReturnStatus);
     return channel ? MDoubleArray(channel) : MDoubleArray();
+}
+
+MIntArray MFnArrayAttrsData::intArray(const MString attrName, MStatus* ReturnStatus) {
+    auto channel = channelOf(object_, &ArrayAttrsData::ints, "MFnArrayAttrsData::intArray", attrName, true,
+                             ReturnStatus);
+    return channel ? MIntArray(channel) : MIntArray();
+}
+
+MIntArray MFnArrayAttrsData::getIntData(const MString attrName, MStatus* ReturnStatus) {
+    auto channel = channelOf(object_, &ArrayAttrsData::ints, "MFnArrayAttrsData::getIntData", attrName, false,
+                             ReturnStatus);
+    return channel ? MIntArray(channel) : MIntArray();
+}
+
+MStringArray MFnArrayAttrsData::stringArray(const MString attrName, MStatus* ReturnStatus) {
+    auto channel = channelOf(object_, &ArrayAttrsData::strings, "MFnArrayAttrsData::stringArray", attrName, true,
+                             ReturnStatus);
+    return channel ? MStringArray(channel) : MStringArray();
+}
+
+MStringArray MFnArrayAttrsData::getStringData(const MString attrName, MStatus* ReturnStatus) {
+    auto channel = channelOf(object_, &ArrayAttrsData::strings, "MFnArrayAttrsData::getStringData", attrName, false,
+                             ReturnStatus);
+    return channel ? MStringArray(channel) : MStringArray();
 }

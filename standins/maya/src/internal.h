@@ -9,6 +9,7 @@
 #include <maya/MObject.h>
 #include <maya/MPxNode.h>
 #include <maya/MStatus.h>
+#include <maya/MString.h>
 #include <maya/MVector.h>
 
 #include <atomic>
@@ -116,6 +117,8 @@ struct ArrayAttrsData : Object {
     using Channels = std::vector<std::pair<std::string, std::shared_ptr<std::vector<T>>>>;
     Channels<MVector> vectors;
     Channels<double> doubles;
+    Channels<int> ints;
+    Channels<MString> strings;
 };
 
 struct PluginObject : Object {

@@ -3,6 +3,7 @@
 
 #include <maya/MDoubleArray.h>
 #include <maya/MFnData.h>
+#include <maya/MIntArray.h>
 #include <maya/MString.h>
 #include <maya/MStringArray.h>
 #include <maya/MVectorArray.h>
@@ -11,6 +12,8 @@ OPENMAYA_MAJOR_NAMESPACE_OPEN
 
 class MFnArrayAttrsData : public MFnData {
 public:
+    enum Type { kInvalid, kVectorArray, kDoubleArray, kIntArray, kStringArray, kLast };
+
     MFnArrayAttrsData();
     MFnArrayAttrsData(const MObject& object, MStatus* ReturnStatus = NULL);
     virtual ~MFnArrayAttrsData();
@@ -20,6 +23,8 @@ public:
     MObject create(MStatus* ReturnStatus = NULL);
     unsigned int count() const;
     MStringArray list(MStatus* ReturnStatus = NULL) const;
+    // True, with the channel's type, when the record has a channel of that name; false and kInvalid otherwise.
+    bool checkArrayExist(const MString attrName, MFnArrayAttrsData::Type& arrayType, MStatus* ReturnStatus = NULL);
 
     // Creates the channel when missing. The returned array refers to the data
     // object's storage: appending to it changes the data.
@@ -29,6 +34,12 @@ public:
     // The same for channels of doubles.
     MDoubleArray doubleArray(const MString& name, MStatus* ReturnStatus = NULL);
     MDoubleArray getDoubleData(const MString& name, MStatus* ReturnStatus = NULL);
+    // And for channels of ints and of strings. A name that a channel of another type holds is refused with
+    // kInvalidParameter, by the creating calls as well.
+    MIntArray intArray(const MString attrName, MStatus* ReturnStatus = NULL);
+    MIntArray getIntData(const MString attrName, MStatus* ReturnStatus = NULL);
+    MStringArray stringArray(const MString attrName, MStatus* ReturnStatus = NULL);
+    MStringArray getStringData(const MString attrName, MStatus* ReturnStatus = NULL);
 };
 
 OPENMAYA_NAMESPACE_CLOSE

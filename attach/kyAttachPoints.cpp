@@ -1,0 +1,436 @@
+// The attach node's attributes and its compute: every point of the rest record goes to the same weights of the same
+// three vertices of the deformed mesh, through the surface geometry the scatter node's surface data uses, so that on
+// an undeformed mesh the normals and rotations are the scatter's own. Every channel the attach does not place is
+// carried over as it is.
+#include "kyAttachPoints.h"
+
+#include <maya/MDataHandle.h>
+#include <maya/MDoubleArray.h>
+#include <maya/MFloatPointArray.h>
+#include <maya/MFnArrayAttrsData.h>
+#include <maya/MFnMesh.h>
+#include <maya/MFnTypedAttribute.h>
+#include <maya/MIntArray.h>
+#include <maya/MString.h>
+#include <maya/MStringArray.h>
+#include <maya/MVector.h>
+#include <maya/MVectorArray.h>
+
+#include <cmath>
+#include <algorithm>
+#include <exception>
+#include <functional>
+#include <future>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "geometry/surfaceGeometry.h"
+
+MTypeId kyAttachPoints::id(0x80008);
+MObject kyAttachPoints::inPoints;
+MObject kyAttachPoints::inMesh;
+MObject kyAttachPoints::outPoints;
+
+kyAttachPoints::kyAttachPoints() {}
+
+kyAttachPoints::~kyAttachPoints() {}
+
+void* kyAttachPoints::creator()
+{
+    return new kyAttachPoints();
+}
+
+namespace {
+
+const char* const kVertexChannel = "triangleVertices";
+const char* const kWeightChannel = "barycentric";
+// The channels the attach places anew on the deformed mesh; every other one is carried over.
+const char* const kPlacedChannels[] = {"position", "normal", "rotation", "aimDirection"};
+// Fewer points than this are placed on the calling thread alone.
+constexpr unsigned int kPointsPerThread = 16384;
+
+// One line on the standard error stream that names what is wrong; a failed call's status text after it.
+MStatus report(const std::string& message, const MStatus& status)
+{
+    std::cerr << "kyAttachPoints: " << message << ": " << status.errorString().asChar() << std::endl;
+    return status;
+}
+
+MStatus refuse(const std::string& message)
+{
+    std::cerr << "kyAttachPoints: " << message << std::endl;
+    return MS::kInvalidParameter;
+}
+
+struct Channel {
+    MString name;
+    MFnArrayAttrsData::Type type = MFnArrayAttrsData::kInvalid;
+    unsigned int length = 0;
+};
+
+bool isPlaced(const MString& name)
+{
+    for (const char* placed : kPlacedChannels)
+        if (name == placed)
+            return true;
+    return false;
+}
+
+const Channel* findChannel(const std::vector<Channel>& channels, const char* name)
+{
+    for (const Channel& channel : channels)
+        if (channel.name == name)
+            return &channel;
+    return nullptr;
+}
+
+unsigned int channelLength(MFnArrayAttrsData& record, const Channel& channel, MStatus& status)
+{
+    switch (channel.type) {
+    case MFnArrayAttrsData::kVectorArray:
+        return record.getVectorData(channel.name, &status).length();
+    case MFnArrayAttrsData::kDoubleArray:
+        return record.getDoubleData(channel.name, &status).length();
+    case MFnArrayAttrsData::kIntArray:
+        return record.getIntData(channel.name, &status).length();
+    case MFnArrayAttrsData::kStringArray:
+        return record.getStringData(channel.name, &status).length();
+    default:
+        status = MS::kInvalidParameter;
+        return 0;
+    }
+}
+
+// Every channel of the record with its type and length.
+MStatus readChannels(MFnArrayAttrsData& record, std::vector<Channel>& channels)
+{
+    MStatus status;
+    const MStringArray names = record.list(&status);
+    if (status != MS::kSuccess)
+        return report("cannot list the channels of inPoints", status);
+    for (unsigned int i = 0; i < names.length(); ++i) {
+        Channel channel;
+        channel.name = names[i];
+        record.checkArrayExist(channel.name, channel.type, &status);
+        if (status == MS::kSuccess)
+            channel.length = channelLength(record, channel, status);
+        if (status != MS::kSuccess)
+            return report(std::string("cannot read the channel ") + names[i].asChar() + " of inPoints", status);
+        channels.push_back(channel);
+    }
+    return MS::kSuccess;
+}
+
+// A record the attach can carry: the surface channels as vectors, and every channel one value per point.
+MStatus checkChannels(const std::vector<Channel>& channels)
+{
+    for (const char* name : {kVertexChannel, kWeightChannel}) {
+        const Channel* channel = findChannel(channels, name);
+        if (channel == nullptr || channel->type != MFnArrayAttrsData::kVectorArray)
+            return refuse(std::string("inPoints has no ") + name +
+                          " vector channel: turn surfaceData on at the scatter node that makes the points");
+    }
+    const unsigned int count = findChannel(channels, kVertexChannel)->length;
+    for (const Channel& channel : channels)
+        if (channel.length != count) {
+            std::ostringstream message;
+            message << "inPoints is no point record: its channel " << channel.name.asChar() << " holds "
+                    << channel.length << " values, its " << kVertexChannel << " " << count;
+            return refuse(message.str());
+        }
+    return MS::kSuccess;
+}
+
+// The deformed mesh's vertex positions, x, y, z after one another, in object space as the scatter reads its mesh.
+MStatus readMeshPoints(MDataBlock& block, std::vector<float>& points)
+{
+    MStatus status;
+    MDataHandle meshHandle = block.inputValue(kyAttachPoints::inMesh, &status);
+    if (status != MS::kSuccess)
+        return report("cannot read inMesh", status);
+    MObject meshObject = meshHandle.asMesh();
+    MFnMesh meshFn(meshObject, &status);
+    if (status != MS::kSuccess)
+        return report("inMesh holds no mesh (connect the deformed mesh)", status);
+    MFloatPointArray vertices;
+    status = meshFn.getPoints(vertices, MSpace::kObject);
+    if (status != MS::kSuccess)
+        return report("cannot read the vertices of inMesh", status);
+    points.resize(3 * static_cast<size_t>(vertices.length()));
+    for (unsigned int v = 0; v < vertices.length(); ++v) {
+        points[3 * v] = vertices[v].x;
+        points[3 * v + 1] = vertices[v].y;
+        points[3 * v + 2] = vertices[v].z;
+    }
+    return status;
+}
+
+// The three vertices a point names, when each is one the mesh has.
+bool vertexIndices(const MVector& named, double vertexCount, int vertices[3])
+{
+    const double values[3] = {named.x, named.y, named.z};
+    for (int k = 0; k < 3; ++k) {
+        // In range before the conversion, so that it meets only numbers an int holds; NaN fails the comparison.
+        if (!(values[k] >= 0.0 && values[k] < vertexCount))
+            return false;
+        vertices[k] = static_cast<int>(values[k]);
+        if (vertices[k] != values[k])
+            return false;
+    }
+    return true;
+}
+
+bool isWholeNumber(double value)
+{
+    return value >= 0.0 && value == std::floor(value) && std::isfinite(value);
+}
+
+MStatus refuseVertices(unsigned int point, const MVector& named, size_t vertexCount)
+{
+    std::ostringstream message;
+    message << "point " << point << " lies on the triangle of vertices " << named.x << " " << named.y << " "
+            << named.z;
+    if (isWholeNumber(named.x) && isWholeNumber(named.y) && isWholeNumber(named.z))
+        message << ", but inMesh has " << vertexCount
+                << " vertices: connect the mesh the points were scattered on, deformed (the same vertices, moved)";
+    else
+        message << ", which are no vertex numbers";
+    return refuse(message.str());
+}
+
+struct PlacedChannels {
+    MVectorArray position, normal, rotation, aimDirection;
+};
+
+// Sizes the channels that were made, in the order of kPlacedChannels, to one value per point.
+MStatus sizePlacedChannels(PlacedChannels& placed, const MStatus (&made)[4], unsigned int count)
+{
+    MVectorArray* arrays[] = {&placed.position, &placed.normal, &placed.rotation, &placed.aimDirection};
+    for (int k = 0; k < 4; ++k) {
+        if (made[k] != MS::kSuccess)
+            return report(std::string("cannot make the channel ") + kPlacedChannels[k] + " of outPoints", made[k]);
+        arrays[k]->setLength(count);
+    }
+    return MS::kSuccess;
+}
+
+void setVector(MVector& target, const double value[3])
+{
+    target.x = value[0];
+    target.y = value[1];
+    target.z = value[2];
+}
+
+// What placing the points reads and writes; the threads share it and write disjoint points.
+struct Placement {
+    const MVectorArray& vertices;
+    const MVectorArray& weights;
+    const std::vector<float>& points;
+    PlacedChannels& placed;
+};
+
+// Places points [begin, end), each at its weights of its triangle's corners on the deformed mesh, standing on that
+// triangle. Returns the first point whose vertices the mesh lacks, or `end`.
+unsigned int placeRun(const Placement& job, unsigned int begin, unsigned int end)
+{
+    const double vertexCount = static_cast<double>(job.points.size() / 3);
+    for (unsigned int i = begin; i < end; ++i) {
+        int corners[3];
+        if (!vertexIndices(job.vertices[i], vertexCount, corners))
+            return i;
+        const TriangleCorners triangle = triangleCorners(job.points.data(), corners);
+        const MVector& w = job.weights[i];
+        const double weight[3] = {w.x, w.y, w.z};
+        double position[3], normal[3], rotation[3];
+        pointOnTriangle(triangle, weight, position);
+        triangleNormal(triangle, normal);
+        rotationOntoNormal(normal, rotation);
+        setVector(job.placed.position[i], position);
+        setVector(job.placed.normal[i], normal);
+        setVector(job.placed.rotation[i], rotation);
+        setVector(job.placed.aimDirection[i], normal);
+    }
+    return end;
+}
+
+// A million points take tens of milliseconds on one core, most of it in the rotation's trigonometry, so the points are
+// split into one run per core, each run long enough to pay for its thread. The calling thread places the first run.
+MStatus placePoints(const Placement& job)
+{
+    const unsigned int count = job.vertices.length();
+    const unsigned int runs = std::max(1u, std::min(std::thread::hardware_concurrency(), count / kPointsPerThread));
+    const unsigned int length = (count + runs - 1) / std::max(1u, runs);
+    std::vector<std::future<unsigned int>> others;
+    for (unsigned int r = 1; r < runs; ++r)
+        others.push_back(std::async(std::launch::async, placeRun, std::cref(job), r * length,
+                                    std::min(count, (r + 1) * length)));
+    unsigned int refused = placeRun(job, 0, std::min(count, length));
+    if (refused == std::min(count, length))
+        refused = count;
+    for (unsigned int r = 1; r < runs; ++r) {
+        const unsigned int stopped = others[r - 1].get();
+        if (stopped < std::min(count, (r + 1) * length))
+            refused = std::min(refused, stopped);
+    }
+    if (refused < count)
+        return refuseVertices(refused, job.vertices[refused], job.points.size() / 3);
+    return MS::kSuccess;
+}
+
+// Copies into the record's own storage: `target` is the channel the record handed out.
+template <typename Array>
+void fill(Array target, const Array& source)
+{
+    target = source;
+}
+
+MStatus carryChannel(MFnArrayAttrsData& from, MFnArrayAttrsData& to, const Channel& channel)
+{
+    MStatus read, made;
+    switch (channel.type) {
+    case MFnArrayAttrsData::kVectorArray:
+        fill(to.vectorArray(channel.name, &made), from.getVectorData(channel.name, &read));
+        break;
+    case MFnArrayAttrsData::kDoubleArray:
+        fill(to.doubleArray(channel.name, &made), from.getDoubleData(channel.name, &read));
+        break;
+    case MFnArrayAttrsData::kIntArray:
+        fill(to.intArray(channel.name, &made), from.getIntData(channel.name, &read));
+        break;
+    default:
+        fill(to.stringArray(channel.name, &made), from.getStringData(channel.name, &read));
+        break;
+    }
+    if (read != MS::kSuccess)
+        return report(std::string("cannot read the channel ") + channel.name.asChar() + " of inPoints", read);
+    if (made != MS::kSuccess)
+        return report(std::string("cannot make the channel ") + channel.name.asChar() + " of outPoints", made);
+    return MS::kSuccess;
+}
+
+// The attached record: the placed channels, then every other channel of the rest record in its order.
+MStatus attachRecord(MFnArrayAttrsData& rest, const std::vector<Channel>& channels, const std::vector<float>& points,
+                     MFnArrayAttrsData& attached)
+{
+    MStatus read[2];
+    const MVectorArray vertices = rest.getVectorData(kVertexChannel, &read[0]);
+    const MVectorArray weights = rest.getVectorData(kWeightChannel, &read[1]);
+    for (const MStatus& status : read)
+        if (status != MS::kSuccess)
+            return report("cannot read the surface channels of inPoints", status);
+    // Initialised from the calls themselves, so each array is the record's channel, not a copy of it.
+    MStatus made[4];
+    PlacedChannels placed{attached.vectorArray(kPlacedChannels[0], &made[0]),
+                          attached.vectorArray(kPlacedChannels[1], &made[1]),
+                          attached.vectorArray(kPlacedChannels[2], &made[2]),
+                          attached.vectorArray(kPlacedChannels[3], &made[3])};
+    MStatus status = sizePlacedChannels(placed, made, vertices.length());
+    if (status == MS::kSuccess)
+        status = placePoints(Placement{vertices, weights, points, placed});
+    for (size_t k = 0; status == MS::kSuccess && k < channels.size(); ++k)
+        if (!isPlaced(channels[k].name))
+            status = carryChannel(rest, attached, channels[k]);
+    return status;
+}
+
+MStatus attachPoints(const MPlug& plug, MDataBlock& block)
+{
+    MStatus status;
+    MDataHandle restHandle = block.inputValue(kyAttachPoints::inPoints, &status);
+    if (status != MS::kSuccess)
+        return report("cannot read inPoints", status);
+    MObject restData = restHandle.data();
+    MFnArrayAttrsData rest(restData, &status);
+    if (status != MS::kSuccess)
+        return report("inPoints holds no point record", status);
+    std::vector<Channel> channels;
+    status = readChannels(rest, channels);
+    if (status == MS::kSuccess)
+        status = checkChannels(channels);
+    std::vector<float> points;
+    if (status == MS::kSuccess)
+        status = readMeshPoints(block, points);
+    if (status != MS::kSuccess)
+        return status;
+
+    MDataHandle outHandle = block.outputValue(kyAttachPoints::outPoints, &status);
+    if (status != MS::kSuccess)
+        return report("cannot write outPoints", status);
+    MFnArrayAttrsData attached;
+    MObject attachedData = attached.create(&status);
+    if (status != MS::kSuccess)
+        return report("cannot make the record of outPoints", status);
+    status = attachRecord(rest, channels, points, attached);
+    if (status != MS::kSuccess)
+        return status;
+    status = outHandle.set(attachedData);
+    if (status != MS::kSuccess)
+        return report("cannot set outPoints", status);
+    block.setClean(plug);
+    return MS::kSuccess;
+}
+
+// A point record attribute whose default is a record with an empty position channel, as the other nodes' are.
+MStatus createRecordAttribute(const char* longName, const char* shortName, bool writable, MObject& attribute)
+{
+    MFnTypedAttribute typedFn;
+    MStatus status;
+    attribute = typedFn.create(longName, shortName, MFnData::kDynArrayAttrs, MObject::kNullObj, &status);
+    if (status != MS::kSuccess)
+        return report(std::string("cannot create ") + longName, status);
+    MFnArrayAttrsData defaultFn;
+    MObject defaultData = defaultFn.create(&status);
+    if (status == MS::kSuccess)
+        defaultFn.vectorArray("position", &status);
+    if (status == MS::kSuccess)
+        status = typedFn.setDefault(defaultData);
+    if (status != MS::kSuccess)
+        return report(std::string("cannot give ") + longName + " its default", status);
+    // Records are not saved with the scene.
+    typedFn.setStorable(false);
+    typedFn.setWritable(writable);
+    return MS::kSuccess;
+}
+
+}  // namespace
+
+MStatus kyAttachPoints::initialize()
+{
+    MStatus status = createRecordAttribute("outPoints", "op", false, outPoints);
+    if (status == MS::kSuccess)
+        status = createRecordAttribute("inPoints", "ip", true, inPoints);
+    if (status != MS::kSuccess)
+        return status;
+    MFnTypedAttribute typedFn;
+    inMesh = typedFn.create("inMesh", "im", MFnData::kMesh, MObject::kNullObj, &status);
+    if (status != MS::kSuccess)
+        return report("cannot create inMesh", status);
+    for (const MObject* attribute : {&outPoints, &inPoints, &inMesh}) {
+        status = addAttribute(*attribute);
+        if (status != MS::kSuccess)
+            return report("cannot add an attribute", status);
+    }
+    // Only the deformation changes from frame to frame; the record upstream stays clean.
+    attributeAffects(inPoints, outPoints);
+    attributeAffects(inMesh, outPoints);
+    return MS::kSuccess;
+}
+
+MStatus kyAttachPoints::compute(const MPlug& plug, MDataBlock& block)
+{
+    if (!(plug == outPoints))
+        return MS::kUnknownParameter;
+    // An exception must not reach the host application.
+    try {
+        return attachPoints(plug, block);
+    } catch (const std::exception& e) {
+        std::cerr << "kyAttachPoints: compute failed: " << e.what() << std::endl;
+        return MS::kFailure;
+    } catch (...) {
+        std::cerr << "kyAttachPoints: compute failed: unknown exception" << std::endl;
+        return MS::kFailure;
+    }
+}

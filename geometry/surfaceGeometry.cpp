@@ -1,0 +1,51 @@
+#include "surfaceGeometry.h"
+
+#include <cmath>
+#include <cstddef>
+
+namespace {
+
+constexpr double kDegreesPerRadian = 57.29577951308232;
+
+}  // namespace
+
+TriangleCorners triangleCorners(const float* points, const int vertices[3])
+{
+    TriangleCorners triangle;
+    for (int k = 0; k < 3; ++k)
+        for (int axis = 0; axis < 3; ++axis)
+            triangle.corner[k][axis] = points[3 * static_cast<std::size_t>(vertices[k]) + axis];
+    return triangle;
+}
+
+void triangleNormal(const TriangleCorners& triangle, double n[3])
+{
+    const double(&c)[3][3] = triangle.corner;
+    const double e1[3] = {c[1][0] - c[0][0], c[1][1] - c[0][1], c[1][2] - c[0][2]};
+    const double e2[3] = {c[2][0] - c[0][0], c[2][1] - c[0][1], c[2][2] - c[0][2]};
+    const double w[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+    const double length = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+    if (!(length > 0.0)) {
+        n[0] = 0.0, n[1] = 1.0, n[2] = 0.0;
+        return;
+    }
+    for (int axis = 0; axis < 3; ++axis)
+        n[axis] = w[axis] / length;
+}
+
+void pointOnTriangle(const TriangleCorners& triangle, const double weights[3], double p[3])
+{
+    const double(&c)[3][3] = triangle.corner;
+    for (int axis = 0; axis < 3; ++axis)
+        p[axis] = weights[0] * c[0][axis] + weights[1] * c[1][axis] + weights[2] * c[2][axis];
+}
+
+void rotationOntoNormal(const double n[3], double degrees[3])
+{
+    // Rz(z) Rx(x) (0, 1, 0) = (-sin z cos x, cos z cos x, sin x).
+    const double x = std::asin(std::fmax(-1.0, std::fmin(1.0, n[2])));
+    const double z = std::atan2(-n[0], n[1]);
+    degrees[0] = x * kDegreesPerRadian;
+    degrees[1] = 0.0;
+    degrees[2] = z * kDegreesPerRadian;
+}
