@@ -20,11 +20,9 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
-#include <future>
 #include <iostream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "geometry/surfaceGeometry.h"
@@ -49,8 +47,6 @@ const char* const kVertexChannel = "triangleVertices";
 const char* const kWeightChannel = "barycentric";
 // The channels the attach places anew on the deformed mesh; every other one is carried over.
 const char* const kPlacedChannels[] = {"position", "normal", "rotation", "aimDirection"};
-// Fewer points than this are placed on the calling thread alone.
-constexpr unsigned int kPointsPerThread = 16384;
 
 // One line on the standard error stream that names what is wrong; a failed call's status text after it.
 MStatus report(const std::string& message, const MStatus& status)
@@ -224,7 +220,7 @@ void setVector(MVector& target, const double value[3])
     target.z = value[2];
 }
 
-// What placing the points reads and writes; the threads share it and write disjoint points.
+// What placing the points reads and writes.
 struct Placement {
     const MVectorArray& vertices;
     const MVectorArray& weights;
@@ -232,15 +228,16 @@ struct Placement {
     PlacedChannels& placed;
 };
 
-// Places points [begin, end), each at its weights of its triangle's corners on the deformed mesh, standing on that
-// triangle. Returns the first point whose vertices the mesh lacks, or `end`.
-unsigned int placeRun(const Placement& job, unsigned int begin, unsigned int end)
+// Places every point at its weights of its triangle's corners on the deformed mesh, standing on that triangle, on the
+// thread Maya computes on: a host evaluating many nodes at once has its own threads to spread them over.
+MStatus placePoints(const Placement& job)
 {
     const double vertexCount = static_cast<double>(job.points.size() / 3);
-    for (unsigned int i = begin; i < end; ++i) {
+    const unsigned int count = job.vertices.length();
+    for (unsigned int i = 0; i < count; ++i) {
         int corners[3];
         if (!vertexIndices(job.vertices[i], vertexCount, corners))
-            return i;
+            return refuseVertices(i, job.vertices[i], job.points.size() / 3);
         const TriangleCorners triangle = triangleCorners(job.points.data(), corners);
         const MVector& w = job.weights[i];
         const double weight[3] = {w.x, w.y, w.z};
@@ -253,30 +250,6 @@ unsigned int placeRun(const Placement& job, unsigned int begin, unsigned int end
         setVector(job.placed.rotation[i], rotation);
         setVector(job.placed.aimDirection[i], normal);
     }
-    return end;
-}
-
-// A million points take tens of milliseconds on one core, most of it in the rotation's trigonometry, so the points are
-// split into one run per core, each run long enough to pay for its thread. The calling thread places the first run.
-MStatus placePoints(const Placement& job)
-{
-    const unsigned int count = job.vertices.length();
-    const unsigned int runs = std::max(1u, std::min(std::thread::hardware_concurrency(), count / kPointsPerThread));
-    const unsigned int length = (count + runs - 1) / std::max(1u, runs);
-    std::vector<std::future<unsigned int>> others;
-    for (unsigned int r = 1; r < runs; ++r)
-        others.push_back(std::async(std::launch::async, placeRun, std::cref(job), r * length,
-                                    std::min(count, (r + 1) * length)));
-    unsigned int refused = placeRun(job, 0, std::min(count, length));
-    if (refused == std::min(count, length))
-        refused = count;
-    for (unsigned int r = 1; r < runs; ++r) {
-        const unsigned int stopped = others[r - 1].get();
-        if (stopped < std::min(count, (r + 1) * length))
-            refused = std::min(refused, stopped);
-    }
-    if (refused < count)
-        return refuseVertices(refused, job.vertices[refused], job.points.size() / 3);
     return MS::kSuccess;
 }
 

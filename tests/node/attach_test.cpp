@@ -287,8 +287,7 @@ Record repeated(const Record& record, int times)
     return many;
 }
 
-// A record long enough to be placed in runs on several threads: every run places its points, and a refusal names
-// the first wrong point whichever run finds it.
+// A long record: every point is placed, and a refusal names the first wrong point, wherever it lies.
 TEST_F(Attach, ALongRecordIsPlacedWholeAndItsFirstWrongPointNamed)
 {
     const Record many = repeated(pullScatter(scatter_), 300);
