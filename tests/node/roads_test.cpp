@@ -91,6 +91,11 @@ std::vector<Computed> recordsOf(const std::string& plugin)
         runs.push_back(compute(node));
         EXPECT_EQ(runs.back().status, MS::kSuccess) << runs.back().err;
     }
+    // A density map: every level of weights, each decided on its own grid.
+    node.setMesh(harness::rampedBall());
+    node.setDensity(true);
+    runs.push_back(compute(node));
+    EXPECT_EQ(runs.back().status, MS::kSuccess) << runs.back().err;
     return runs;
 }
 
@@ -117,7 +122,7 @@ protected:
 TEST_F(Roads, ThePluginAloneComputesOnTheCpuAndSaysSoOnce)
 {
     const std::vector<Computed> runs = recordsOf(harness::pluginPath());
-    ASSERT_EQ(runs.size(), 4u);
+    ASSERT_EQ(runs.size(), 5u);
     EXPECT_TRUE(std::regex_match(runs[0].out, std::regex("kyScatterPoints: no usable CUDA device \\(no "
                                                           "kyScatterPointsCuda\\.so\\.1 beside the plug-in\\); "
                                                           "computing on the CPU with [0-9]+ threads?\n")))

@@ -28,7 +28,9 @@ int main(int argc, char** argv)
             if (!path.empty())
                 checkWritable(path);
 
-        const Mesh mesh = options.meshPath.empty() ? builtinSurface() : readMesh(options.meshPath, notice);
+        const MeshExtras extras = options.controls.density ? MeshExtras::vertexColors : MeshExtras::none;
+        const Mesh mesh =
+            options.meshPath.empty() ? builtinSurface() : readMesh(options.meshPath, notice, kLargeMeshFileBytes, extras);
         const double area = surfaceArea(mesh);
         const ScatterSettings settings = settingsFor(options, area);
 

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -24,7 +25,7 @@
 #include "errors.h"
 #include "glyphs.h"
 #include "meshDrawing.h"
-#include "radiusSearch.h"
+#include "scatter/pointCount.h"
 
 namespace kyscatter {
 namespace {
@@ -75,6 +76,16 @@ private:
 int deviceNamed(const std::string& name)
 {
     return name == "gpu" ? 1 : name == "cpu" ? 2 : 0;
+}
+
+// The densityChannel field of that name, which the option has checked.
+int channelNamed(const std::string& name)
+{
+    const char* const fields[] = {"luminance", "red", "green", "blue", "alpha"};
+    for (int field = 0; field < 5; ++field)
+        if (name == fields[field])
+            return field;
+    return 0;
 }
 
 class PluginSession {
@@ -131,12 +142,17 @@ void setPlug(const MObject& node, const std::string& attribute, Value value)
         throw Failure("cannot set " + attribute + ": " + describe(status));
 }
 
+// The mesh, with its vertex colours as its current colour set where it has them, as Maya names a mesh's first.
 MObject meshData(const Mesh& mesh)
 {
     MStatus status;
     MObject data = mayaStandin::meshData(mesh.points.data(), mesh.vertexCount(), mesh.counts, mesh.connects, &status);
     if (status != MS::kSuccess)
         throw Failure("the host does not take the mesh: " + describe(status));
+    if (!mesh.cornerColors.empty())
+        mayaStandin::addColorSet(data, "colorSet1", mesh.cornerColors, true, &status);
+    if (status != MS::kSuccess)
+        throw Failure("the host does not take the mesh's colours: " + describe(status));
     return data;
 }
 
@@ -221,10 +237,11 @@ public:
             throw Failure("cannot connect outPoints to inPoints: " + describe(connected));
     }
 
-    // Sets the radius and pulls outPoints, as the display node would.
-    Computed compute(double radius)
+    // Sets the radius, unless the node searches it, and pulls outPoints, as the display node would.
+    Computed compute(std::optional<double> radius)
     {
-        setPlug(scatter_, "radius", static_cast<float>(radius));
+        if (radius)
+            setPlug(scatter_, "radius", static_cast<float>(*radius));
         Computed computed;
         MObject record;
         const Clock::time_point started = Clock::now();
@@ -240,16 +257,16 @@ public:
         return computed;
     }
 
-    int intValue(const std::string& attribute) const
+    double radiusUsed() const
     {
-        int value = 0;
-        const MStatus status = plugOf(scatter_, attribute).getValue(value);
+        double value = 0;
+        const MStatus status = plugOf(scatter_, "radiusUsed").getValue(value);
         if (status != MS::kSuccess)
-            throw Failure("cannot read " + attribute + ": " + describe(status));
+            throw Failure("cannot read radiusUsed: " + describe(status));
         return value;
     }
 
-    int computeCount() const { return mayaStandin::computeCount(scatter_); }
+    void setPointCount(std::int64_t count) { setPlug(scatter_, "pointCount", static_cast<int>(count)); }
     const MObject& display() const { return display_; }
 
 private:
@@ -274,6 +291,10 @@ private:
             setPlug(scatter_, "strictRadius", 1);
         if (controls.device)
             setPlug(scatter_, "computeDevice", deviceNamed(*controls.device));
+        if (controls.density) {
+            setPlug(scatter_, "densityMap", 1);
+            setPlug(scatter_, "densityChannel", channelNamed(*controls.density));
+        }
     }
 
     PluginSession session_;
@@ -283,28 +304,21 @@ private:
     bool quiet_;
 };
 
-// Searches the radius for the target count; the node is left holding the best compute.
-Computed computeForCount(ScatterGraph& graph, const ScatterSettings& settings, ScatterResult& result)
+// The node searches its radius for the target count; the radius it found is its radiusUsed.
+Computed computeForCount(ScatterGraph& graph, std::int64_t target, ScatterResult& result)
 {
-    const CountTarget target{*settings.targetCount, graph.intValue("candidateCount"), settings.radius};
-    Computed last;
-    const Clock::time_point started = Clock::now();
-    const SearchOutcome outcome = searchRadiusForCount(target, [&](double radius) {
-        try {
-            last = graph.compute(radius);
-        } catch (const Failure& failure) {
-            std::ostringstream context;
-            context << "--count " << target.points << ": radius " << radius << ": " << failure.what();
-            throw Failure(context.str());
-        }
-        return last.points.size();
-    });
-    if (outcome.lastRadius != outcome.radius)
-        last = graph.compute(outcome.radius);
-    result.radius = outcome.radius;
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    result.search = CountSearchReport{target.points, outcome.withinTolerance, graph.computeCount(), seconds};
-    return last;
+    graph.setPointCount(target);
+    Computed computed;
+    try {
+        computed = graph.compute(std::nullopt);
+    } catch (const Failure& failure) {
+        throw Failure("--count " + std::to_string(target) + ": " + failure.what());
+    }
+    result.radius = graph.radiusUsed();
+    const double reached = static_cast<double>(computed.points.size());
+    const bool within = std::abs(reached - static_cast<double>(target)) <= kCountTolerance * static_cast<double>(target);
+    result.search = CountSearchReport{target, within};
+    return computed;
 }
 
 }  // namespace
@@ -314,8 +328,8 @@ ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings)
     ScatterGraph graph(mesh, settings);
     ScatterResult result;
     result.radius = settings.radius;
-    Computed computed =
-        settings.targetCount ? computeForCount(graph, settings, result) : graph.compute(settings.radius);
+    Computed computed = settings.targetCount ? computeForCount(graph, *settings.targetCount, result)
+                                             : graph.compute(settings.radius);
     result.points = std::move(computed.points);
     result.normals = std::move(computed.normals);
     result.rotations = std::move(computed.rotations);
