@@ -10,7 +10,7 @@
 // One thread per candidate: the weight at its place, from its triangle's corner weights as its position was made from
 // the corners, so that equal corners give exactly their weight; clamped to [0, 1].
 __global__ void weighCandidates(const float* cornerWeights, const int* triId, const float* u, const float* v,
-                                float* weight, unsigned int* level, int numElements)
+                                unsigned int seed, float* weight, unsigned int* level, int numElements)
 {
     const int i = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
     if (i >= numElements)
@@ -19,7 +19,7 @@ __global__ void weighCandidates(const float* cornerWeights, const int* triId, co
     const float alongB = (corner[1] - corner[0]) * u[i] + corner[0];
     const float w = fminf(fmaxf(alongB + (corner[2] - corner[0]) * v[i], 0.0f), 1.0f);
     weight[i] = w;
-    level[i] = densityLevelOf(w);
+    level[i] = ditheredLevel(w, static_cast<unsigned int>(i), seed);
 }
 
 // One thread per candidate of a level: its position, its key in the level's grid and its own radius.

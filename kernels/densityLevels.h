@@ -1,8 +1,8 @@
 // A density map's weights as spacing: a candidate of weight w keeps its own radius, radius / sqrt(w), so that the
-// points per unit area fall as w does. Weights are filed in levels, each half as dense as the one before it (radii a
-// fourth root of two apart), and each level is decided on a grid of its own, the sparsest first; level 0 holds the
-// full weight and decides on the grid of a compute without a map. Below the sparsest level's weight the radius stops
-// growing and the points are thinned instead.
+// points per unit area fall as w does. Weights are filed in levels a square root of two apart (radii a fourth root of
+// two apart), and each level is decided on a grid of its own, the sparsest first; level 0 holds the full weight alone
+// and decides on the grid of a compute without a map. Below the sparsest level's weight the radius stops growing and
+// the points are thinned instead.
 #pragma once
 
 #include <cuda_runtime.h>
@@ -39,7 +39,7 @@ __host__ __device__ inline unsigned int densityLevelOf(float weight)
     return static_cast<unsigned int>(level);
 }
 
-// 32 well-mixed bits of a candidate number and the seed.
+// 32 well-mixed bits of a value.
 __host__ __device__ inline unsigned int mixBits(unsigned int value)
 {
     value ^= value >> 16;
@@ -50,10 +50,29 @@ __host__ __device__ inline unsigned int mixBits(unsigned int value)
     return value;
 }
 
+// A uniform draw in [0, 1) for a candidate and the seed, one of several independent ones by `salt`.
+__host__ __device__ inline float candidateDraw(unsigned int candidate, unsigned int seed, unsigned int salt)
+{
+    return static_cast<float>(mixBits(candidate ^ mixBits(seed ^ mixBits(salt))) >> 8) * (1.0f / 16777216.0f);
+}
+
+// Some candidates of a level are decided with the next sparser one, the more the nearer their weight lies to that
+// level's, on its larger grid, which their smaller radii fit as well: a border between levels is ragged, not a line
+// that the sparser level's points would line up along where a level is narrower than its spacing, as on a steep ramp.
+// Full weight stays in level 0, and the sparsest level has none sparser.
+__host__ __device__ inline unsigned int ditheredLevel(float weight, unsigned int candidate, unsigned int seed)
+{
+    const unsigned int level = densityLevelOf(weight);
+    if (level == kNoLevel || level == 0 || level == static_cast<unsigned int>(kSparsestLevel))
+        return level;
+    const float top = levelWeight(static_cast<int>(level) - 1), bottom = levelWeight(static_cast<int>(level));
+    const float towardSparser = (top - weight) / (top - bottom);
+    return candidateDraw(candidate, seed, 1u) < towardSparser ? level + 1 : level;
+}
+
 // Below the sparsest level's weight a point is kept with the share of that weight its own weight is: one in two at
 // half of it. Weights at or above it always keep their points.
 __host__ __device__ inline bool keptBelowSparsest(unsigned int candidate, unsigned int seed, float weight)
 {
-    const float draw = static_cast<float>(mixBits(candidate ^ mixBits(seed)) >> 8) * (1.0f / 16777216.0f);
-    return draw < weight / levelWeight(kSparsestLevel);
+    return candidateDraw(candidate, seed, 0u) < weight / levelWeight(kSparsestLevel);
 }

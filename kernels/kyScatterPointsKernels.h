@@ -49,7 +49,7 @@ __global__ void gatherSurfaceSamples(const unsigned int* samples, unsigned int s
 
 // Density map.
 __global__ void weighCandidates(const float* cornerWeights, const int* triId, const float* u, const float* v,
-                                float* weight, unsigned int* level, int numElements);
+                                unsigned int seed, float* weight, unsigned int* level, int numElements);
 __global__ void gatherLevelCandidates(const unsigned int* members, int memberCount, const float* x, const float* y,
                                       const float* z, const float* weight, float radius, float* levelX, float* levelY,
                                       float* levelZ, unsigned int* levelCellId, float* levelRadius, float cellSize,

@@ -1,7 +1,7 @@
 // The selection with a density map. Each candidate takes the weight of the map at its place and the radius that
 // weight asks for (kernels/densityLevels.h); the candidates are split into levels by weight, and the levels are decided
 // one after another, the sparsest first, each through the cell stages on a grid of its own whose cells fit its largest
-// radius. Within a level a pair keeps the larger of its two radii; the phases keep each launch race-free as without a
+// radius (a few candidates of the next denser level among them, to blur the border). Within a level a pair keeps the larger of its two radii; the phases keep each launch race-free as without a
 // map, since no radius of the level exceeds its grid's. Across levels the points already decided block, before a
 // level's selection starts, every candidate of it that lies within its own radius of them. Every step is a plain
 // launch or a stable primitive, so the points are the same on any number of threads and on both roads; a map of full
@@ -30,7 +30,8 @@ struct DensityField {
     thrust::device_vector<unsigned int> level;
 };
 
-ScatterStatus weighAll(const ScatterMesh& mesh, CandidateArrays& c, DensityField& field)
+ScatterStatus weighAll(const ScatterMesh& mesh, const ScatterSettings& settings, CandidateArrays& c,
+                       DensityField& field)
 {
     const std::size_t weights = mesh.cornerWeights.size();
     const ScatterStatus budget = budgetFor(4ull * weights + 8ull * static_cast<unsigned long long>(c.count));
@@ -42,7 +43,7 @@ ScatterStatus weighAll(const ScatterMesh& mesh, CandidateArrays& c, DensityField
     if (!launchChecked({"weighCandidates", "Failed to launch weighCandidates kernel, error code: ",
                         blocksFor(c.count, 64), 64},
                        weighCandidates, static_cast<const float*>(raw(corners)), raw(c.triId), raw(c.u), raw(c.v),
-                       raw(field.weight), raw(field.level), c.count))
+                       static_cast<unsigned int>(settings.seed), raw(field.weight), raw(field.level), c.count))
         return ScatterStatus::failed;
     return ScatterStatus::ok;
 }
@@ -192,7 +193,7 @@ ScatterStatus selectWeightedSamples(const ScatterMesh& mesh, CandidateArrays& ca
                                     const ScatterSettings& settings, ScatterResult& result, StageObserver& observer)
 {
     DensityField field;
-    ScatterStatus status = weighAll(mesh, candidates, field);
+    ScatterStatus status = weighAll(mesh, settings, candidates, field);
     thrust::device_vector<unsigned int> decided;
     for (int index = kSparsestLevel; status == ScatterStatus::ok && index >= 0; --index) {
         Level level;
