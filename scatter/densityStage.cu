@@ -10,6 +10,8 @@
 
 #include <thrust/copy.h>
 #include <thrust/device_vector.h>
+#include <thrust/functional.h>
+#include <thrust/transform_reduce.h>
 #include <thrust/iterator/counting_iterator.h>
 #include <thrust/remove.h>
 #include <thrust/sort.h>
@@ -57,6 +59,14 @@ struct Level {
     CandidateArrays candidates;                   // positions and keys only
     thrust::device_vector<float> radii;
     thrust::device_vector<unsigned int> blocked;
+};
+
+// A bit for each level that holds a candidate.
+struct LevelBit {
+    __host__ __device__ unsigned int operator()(unsigned int level) const
+    {
+        return level == kNoLevel ? 0u : 1u << level;
+    }
 };
 
 struct OfLevel {
@@ -194,8 +204,15 @@ ScatterStatus selectWeightedSamples(const ScatterMesh& mesh, CandidateArrays& ca
 {
     DensityField field;
     ScatterStatus status = weighAll(mesh, settings, candidates, field);
+    // Levels without candidates cost nothing, not even a look through the candidates.
+    const unsigned int present =
+        status != ScatterStatus::ok ? 0u
+                                    : thrust::transform_reduce(field.level.begin(), field.level.end(), LevelBit(), 0u,
+                                                               thrust::bit_or<unsigned int>());
     thrust::device_vector<unsigned int> decided;
     for (int index = kSparsestLevel; status == ScatterStatus::ok && index >= 0; --index) {
+        if ((present & (1u << index)) == 0)
+            continue;
         Level level;
         level.index = index;
         level.settings = settings;
