@@ -153,44 +153,36 @@ MStatus MFnMesh::getPoints(MFloatPointArray& vertexArray, MSpace::Space space) c
     return MS::kSuccess;
 }
 
-MStatus MFnMesh::getTriangles(MIntArray& triangleCounts, MIntArray& triangleVertices) const {
+namespace {
+
+// Polygons split into fans around their first vertex; each corner as its face-vertex offset, or as the vertex there.
+MStatus fanTriangles(const char* callName, const MObject& object, bool offsets, MIntArray& triangleCounts,
+                     MIntArray& corners) {
     MStatus status;
-    if (injectedFault("MFnMesh::getTriangles", status)) return status;
-    const MeshData* mesh = attachedMesh(object_, &status);
+    if (injectedFault(callName, status)) return status;
+    const MeshData* mesh = attachedMesh(object, &status);
     if (!mesh) return status;
     triangleCounts.clear();
-    triangleVertices.clear();
-    size_t first = 0;
+    corners.clear();
+    int first = 0;
     for (int count : mesh->counts) {
         triangleCounts.append(count - 2);
-        for (int k = 1; k + 1 < count; ++k) {
-            triangleVertices.append(mesh->connects[first]);
-            triangleVertices.append(mesh->connects[first + k]);
-            triangleVertices.append(mesh->connects[first + k + 1]);
-        }
+        for (int k = 1; k + 1 < count; ++k)
+            for (int offset : {first, first + k, first + k + 1})
+                corners.append(offsets ? offset : mesh->connects[static_cast<size_t>(offset)]);
         first += count;
     }
     return MS::kSuccess;
 }
 
+}  // namespace
+
+MStatus MFnMesh::getTriangles(MIntArray& triangleCounts, MIntArray& triangleVertices) const {
+    return fanTriangles("MFnMesh::getTriangles", object_, false, triangleCounts, triangleVertices);
+}
+
 MStatus MFnMesh::getTriangleOffsets(MIntArray& triangleCounts, MIntArray& triangleIndices) const {
-    MStatus status;
-    if (injectedFault("MFnMesh::getTriangleOffsets", status)) return status;
-    const MeshData* mesh = attachedMesh(object_, &status);
-    if (!mesh) return status;
-    triangleCounts.clear();
-    triangleIndices.clear();
-    int first = 0;
-    for (int count : mesh->counts) {
-        triangleCounts.append(count - 2);
-        for (int k = 1; k + 1 < count; ++k) {
-            triangleIndices.append(first);
-            triangleIndices.append(first + k);
-            triangleIndices.append(first + k + 1);
-        }
-        first += count;
-    }
-    return MS::kSuccess;
+    return fanTriangles("MFnMesh::getTriangleOffsets", object_, true, triangleCounts, triangleIndices);
 }
 
 // ---- colour sets
