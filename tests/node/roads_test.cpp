@@ -157,11 +157,14 @@ TEST_F(Roads, OnAGpuBothRoadsGiveOneRecord)
 #else
     Session session(KY_CUDA_PLUGIN_PATH);
     ASSERT_TRUE(session.loaded());
-    const Mesh meshes[] = {harness::ball(), harness::grid(200, 150, 12.0f, 0.7f), harness::speck()};
-    const float radii[] = {0.03f, 0.05f, 0.15f};
-    for (size_t m = 0; m < 3; ++m) {
+    // The last with its density map on: every level of weights.
+    const Mesh meshes[] = {harness::ball(), harness::grid(200, 150, 12.0f, 0.7f), harness::speck(),
+                           harness::rampedBall()};
+    const float radii[] = {0.03f, 0.05f, 0.15f, 0.04f};
+    for (size_t m = 0; m < 4; ++m) {
         ScatterNode node;
         node.setMesh(meshes[m]);
+        node.setDensity(m == 3);
         for (const ScatterSettings& settings : variedSettings()) {
             node.setControls(settings);
             node.setRadius(radii[m]);
