@@ -96,7 +96,8 @@ struct CellTableView {
     unsigned int hashTableSize = 0;
 };
 
-// Called at each stage boundary, in this order; a compute that ends early stops calling.
+// Called at each stage boundary, in this order; a compute that ends early stops calling. With a density map, whose
+// levels each have a cell table of their own, cellTableReady is not called.
 class StageObserver {
 public:
     virtual ~StageObserver() = default;

@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <sstream>
 #include <string>
 
 #include "camera.h"
