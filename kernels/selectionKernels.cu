@@ -85,7 +85,7 @@ __device__ bool sampleTooClose(const TableRefs& table, unsigned int nkey, const 
     const unsigned int s = slotOf(table.tabKeys, nb, nkey, filled);
     if (s == filled)
         return false;
-    const unsigned int q = table.tabSamples[s][nb];
+    const unsigned int q = readSample(&table.tabSamples[s][nb]);
     return q != kNoSample && tooClose<Exact>(probe, q);
 }
 
@@ -164,5 +164,5 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
                                        : neighbourTooClose<false>(table, key, stepZ, stepY, probe);
     if (rejected)
         return;
-    tabSamples[slot][bucket] = cand;
+    writeSample(&tabSamples[slot][bucket], cand);
 }
