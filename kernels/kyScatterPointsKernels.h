@@ -34,7 +34,8 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
                                      unsigned int stepZ, unsigned int stepY, short t, float r, const float* x,
                                      const float* y, const float* z, const unsigned int* pointCellIds,
                                      const unsigned int* map, unsigned int hashTableSize, int randomsNumber,
-                                     bool strictRadius);
+                                     bool strictRadius, const float* candidateRadii,
+                                     const unsigned int* blockedCandidates);
 
 // Collection of the accepted samples.
 __global__ void flattenSamples(unsigned int* const* tabSamples, unsigned int hashTableSize, unsigned int* samples);
@@ -45,3 +46,20 @@ __global__ void gatherSamples(const unsigned int* samples, unsigned int sampleCo
                               const float* z, float* points);
 __global__ void gatherSurfaceSamples(const unsigned int* samples, unsigned int sampleCount, const int* triId,
                                      const float* u, const float* v, int* sampleTriId, float* sampleU, float* sampleV);
+
+// Density map.
+__global__ void weighCandidates(const float* cornerWeights, const int* triId, const float* u, const float* v,
+                                unsigned int seed, float* weight, unsigned int* level, int numElements);
+__global__ void gatherLevelCandidates(const unsigned int* members, int memberCount, const float* x, const float* y,
+                                      const float* z, const float* weight, float radius, float* levelX, float* levelY,
+                                      float* levelZ, unsigned int* levelCellId, float* levelRadius, float cellSize,
+                                      float bboxMinX, float bboxMinY, float bboxMinZ, int stepZ, int stepY);
+__global__ void blockNearSamples(const unsigned int* samples, unsigned int sampleCount, const float* sampleX,
+                                 const float* sampleY, const float* sampleZ, const unsigned int* bucketIndex,
+                                 unsigned int* const* tabKeys, unsigned int* const* tabAddress,
+                                 unsigned int hashTableSize, const unsigned int* pointCellIds, const unsigned int* map,
+                                 int candidateCount, const float* x, const float* y, const float* z,
+                                 const float* radii, unsigned int* blocked, float cellSize, float bboxMinX,
+                                 float bboxMinY, float bboxMinZ, int stepZ, int stepY);
+__global__ void levelSamplesAsCandidates(unsigned int* samples, unsigned int sampleCount, const unsigned int* members,
+                                         const float* weight, unsigned int seed);

@@ -1,6 +1,7 @@
 #include <cuda_runtime.h>
 
 #include "cellGrid.h"
+#include "cellLookup.h"
 #include "kyScatterPointsKernels.h"
 
 // The phase comes from the very cell coordinates the key was built from: a phase taken from the remainder within a
@@ -45,40 +46,33 @@ struct TableRefs {
     unsigned int hashTableSize;
 };
 
-// The slot among the first `slots` of `bucket` that holds `key`, or `slots` when none does.
-__device__ inline unsigned int slotOf(unsigned int* const* tabKeys, unsigned int bucket, unsigned int key,
-                                      unsigned int slots)
-{
-    unsigned int slot = 0;
-    while (slot < slots && tabKeys[slot][bucket] != key)
-        ++slot;
-    return slot;
-}
-
 // A candidate and the sample positions it is measured against.
 struct Probe {
     float px, py, pz;
     float r;
+    const float* radii;  // each sample's own radius; null where all share r
     const float* x;
     const float* y;
     const float* z;
 };
 
 // Exact: measured in double, so that with a strict radius no pair ends up closer than r through rounding.
+// With radii of their own, a pair keeps the larger of its two radii.
 template <bool Exact>
 __device__ bool tooClose(const Probe& p, unsigned int q)
 {
+    const float r = p.radii != nullptr ? fmaxf(p.r, p.radii[q]) : p.r;
     if (!Exact) {
         const float ddy = p.y[q] - p.py;
         const float ddx = p.x[q] - p.px;
         const float ddz = p.z[q] - p.pz;
         const float dist = sqrtf(ddy * ddy + ddx * ddx + ddz * ddz);
-        return p.r >= dist;
+        return r >= dist;
     }
     const double ddy = static_cast<double>(p.y[q]) - p.py;
     const double ddx = static_cast<double>(p.x[q]) - p.px;
     const double ddz = static_cast<double>(p.z[q]) - p.pz;
-    return ddy * ddy + ddx * ddx + ddz * ddz <= static_cast<double>(p.r) * p.r;
+    return ddy * ddy + ddx * ddx + ddz * ddz <= static_cast<double>(r) * r;
 }
 
 // Whether the cell with key `nkey` holds a sample too close to the candidate. Only the filled slots of its bucket are
@@ -87,23 +81,12 @@ template <bool Exact>
 __device__ bool sampleTooClose(const TableRefs& table, unsigned int nkey, const Probe& probe)
 {
     const unsigned int nb = nkey % table.hashTableSize;
-    const unsigned int count = table.bucketIndex[nb];
-    const unsigned int filled = count < static_cast<unsigned int>(kSlotsPerBucket)
-                                    ? count
-                                    : static_cast<unsigned int>(kSlotsPerBucket);
+    const unsigned int filled = filledSlots(table.bucketIndex, nb);
     const unsigned int s = slotOf(table.tabKeys, nb, nkey, filled);
     if (s == filled)
         return false;
-    const unsigned int q = table.tabSamples[s][nb];
+    const unsigned int q = readSample(&table.tabSamples[s][nb]);
     return q != kNoSample && tooClose<Exact>(probe, q);
-}
-
-// The key of the cell at offset (dx, dy, dz), in 32-bit arithmetic that wraps: past the end of a row it names some
-// other cell, whose sample rejects the candidate only if it truly lies within r.
-__device__ inline unsigned int keyAt(unsigned int key, int dx, int dy, int dz, unsigned int stepZ, unsigned int stepY)
-{
-    return key + static_cast<unsigned int>(dz) * stepZ + static_cast<unsigned int>(dy) * stepY +
-           static_cast<unsigned int>(dx);
 }
 
 // Whether a sample of one of the 26 neighbouring cells is too close.
@@ -142,13 +125,16 @@ __device__ bool farNeighbourTooClose(const TableRefs& table, unsigned int key, u
 }  // namespace
 
 // One thread per cell of one phase: offer the cell's candidate number t unless the cell already has a sample.
+// Candidates may bring radii of their own (null: all have r) and be blocked from the start (null: none is); a radius
+// of their own never exceeds the one the grid's cells were made for, so the phases keep a launch race-free with them.
 __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned int rangeStart, unsigned int cellCount,
                                      const unsigned int* bucketIndex, unsigned int* const* tabKeys,
                                      unsigned int* const* tabAddress, unsigned int* const* tabSamples,
                                      unsigned int stepZ, unsigned int stepY, short t, float r, const float* x,
                                      const float* y, const float* z, const unsigned int* pointCellIds,
                                      const unsigned int* map, unsigned int hashTableSize, int randomsNumber,
-                                     bool strictRadius)
+                                     bool strictRadius, const float* candidateRadii,
+                                     const unsigned int* blockedCandidates)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
     if (i >= cellCount)
@@ -168,12 +154,15 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
     if (a >= static_cast<unsigned int>(randomsNumber) || pointCellIds[a] != key)
         return;  // the cell has no candidate number t
     const unsigned int cand = map[a];
+    if (blockedCandidates != nullptr && blockedCandidates[cand] != 0)
+        return;  // too close to a point decided before this launch
     const TableRefs table = {bucketIndex, tabKeys, tabSamples, hashTableSize};
-    const Probe probe = {x[cand], y[cand], z[cand], r, x, y, z};
+    const float own = candidateRadii != nullptr ? candidateRadii[cand] : r;
+    const Probe probe = {x[cand], y[cand], z[cand], own, candidateRadii, x, y, z};
     const bool rejected = strictRadius ? neighbourTooClose<true>(table, key, stepZ, stepY, probe) ||
                                              farNeighbourTooClose(table, key, stepZ, stepY, probe)
                                        : neighbourTooClose<false>(table, key, stepZ, stepY, probe);
     if (rejected)
         return;
-    tabSamples[slot][bucket] = cand;
+    writeSample(&tabSamples[slot][bucket], cand);
 }

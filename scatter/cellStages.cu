@@ -17,8 +17,6 @@
 #include "../kernels/kyScatterPointsKernels.h"
 #include "stages.h"
 
-namespace {
-
 ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted)
 {
     const ScatterStatus budget = budgetFor(8ull * static_cast<unsigned long long>(c.count));
@@ -36,6 +34,8 @@ ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted)
         thrust::reduce(sorted.cellIndex.begin(), sorted.cellIndex.end(), 0u, thrust::plus<unsigned int>());
     return ScatterStatus::ok;
 }
+
+namespace {
 
 void allocateCellTable(unsigned int hashTableSize, CellTable& table)
 {
@@ -57,6 +57,8 @@ void allocateCellTable(unsigned int hashTableSize, CellTable& table)
     pointTo(table.tabAddress, table.slotAddress);
     pointTo(table.tabSamples, table.slotSamples);
 }
+
+}  // namespace
 
 // Each bucket takes its cells in ascending key order, one slot a round, so that the table is the same on every run,
 // whatever order the threads run in.
@@ -82,6 +84,8 @@ ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted,
     return ScatterStatus::ok;
 }
 
+namespace {
+
 ScatterStatus listCells(const CandidateArrays& c, SortedCandidates& sorted, PhaseRuns& phases)
 {
     const unsigned int cellCount = sorted.occupiedCellCount;
@@ -97,6 +101,8 @@ ScatterStatus listCells(const CandidateArrays& c, SortedCandidates& sorted, Phas
         return ScatterStatus::failed;
     return ScatterStatus::ok;
 }
+
+}  // namespace
 
 ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCandidates& sorted, PhaseRuns& phases)
 {
@@ -131,7 +137,8 @@ ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCa
 
 // In pass t every still-empty cell of a phase offers its candidate number t; phases run one after another.
 ScatterStatus choosePoints(CandidateArrays& c, const ScatterGrid& grid, const ScatterSettings& settings,
-                           SortedCandidates& sorted, CellTable& table, PhaseRuns& phases)
+                           SortedCandidates& sorted, CellTable& table, PhaseRuns& phases, const float* radii,
+                           const unsigned int* blocked)
 {
     // The phase runs do not change from launch to launch: read once, not before every launch.
     std::vector<unsigned int> cellCountInPhase(kPhaseCount), phaseEnd(kPhaseCount);
@@ -147,12 +154,14 @@ ScatterStatus choosePoints(CandidateArrays& c, const ScatterGrid& grid, const Sc
                                raw(table.tabAddress), raw(table.tabSamples), static_cast<unsigned int>(grid.stepZ),
                                static_cast<unsigned int>(grid.stepY), static_cast<short>(t), settings.radius, raw(c.x),
                                raw(c.y), raw(c.z), raw(c.cellId), raw(sorted.map), table.hashTableSize, c.count,
-                               settings.strictRadius))
+                               settings.strictRadius, radii, blocked))
                 return ScatterStatus::failed;
         }
     }
     return ScatterStatus::ok;
 }
+
+namespace {
 
 // The triangles and weights of the accepted samples, gathered on the device; the host derives the rest.
 ScatterStatus collectSurface(const ScatterMesh& mesh, CandidateArrays& c, thrust::device_vector<unsigned int>& samples,
@@ -179,17 +188,25 @@ ScatterStatus collectSurface(const ScatterMesh& mesh, CandidateArrays& c, thrust
     return ScatterStatus::ok;
 }
 
-// Accepted samples in the order of their cells' keys, collected on the device: only they travel to the host.
-ScatterStatus collectSamples(const ScatterMesh& mesh, CandidateArrays& c, const ScatterGrid& grid, CellTable& table,
-                             const ScatterSettings& settings, ScatterResult& result)
+}  // namespace
+
+ScatterStatus tableSamples(CellTable& table, thrust::device_vector<unsigned int>& samples)
 {
     const long long slots = static_cast<long long>(table.hashTableSize) * kSlotsPerBucket;
-    thrust::device_vector<unsigned int> samples(slots);
+    samples.resize(slots);
     if (!launchChecked({"flattenSamples", "Failed to launch flattenSamples kernel, error code: ",
                         blocksFor(slots, 64), 64},
                        flattenSamples, raw(table.tabSamples), table.hashTableSize, raw(samples)))
         return ScatterStatus::failed;
     samples.erase(thrust::remove(samples.begin(), samples.end(), kNoSample), samples.end());
+    return ScatterStatus::ok;
+}
+
+// Samples that share a cell keep the order they come in: the sort is stable.
+ScatterStatus publishSamples(const ScatterMesh& mesh, CandidateArrays& c, const ScatterGrid& grid,
+                             thrust::device_vector<unsigned int>& samples, const ScatterSettings& settings,
+                             ScatterResult& result)
+{
     const unsigned int sampleCount = static_cast<unsigned int>(samples.size());
     thrust::device_vector<unsigned int> keys(sampleCount);
     if (!launchChecked({"sampleCellKeys", "Failed to launch sampleCellKeys kernel, error code: ",
@@ -197,7 +214,7 @@ ScatterStatus collectSamples(const ScatterMesh& mesh, CandidateArrays& c, const 
                        sampleCellKeys, raw(samples), sampleCount, raw(c.x), raw(c.y), raw(c.z), grid.cellSize,
                        grid.minX, grid.minY, grid.minZ, grid.stepZ, grid.stepY, raw(keys)))
         return ScatterStatus::failed;
-    thrust::sort_by_key(keys.begin(), keys.end(), samples.begin(), thrust::less<unsigned int>());
+    thrust::stable_sort_by_key(keys.begin(), keys.end(), samples.begin(), thrust::less<unsigned int>());
     thrust::device_vector<float> points(3 * static_cast<size_t>(sampleCount));
     if (!launchChecked({"gatherSamples", "Failed to launch gatherSamples kernel, error code: ",
                         blocksFor(sampleCount, 64), 64},
@@ -208,6 +225,19 @@ ScatterStatus collectSamples(const ScatterMesh& mesh, CandidateArrays& c, const 
     result.points.resize(points.size());
     thrust::copy(points.begin(), points.end(), result.points.begin());
     return ScatterStatus::ok;
+}
+
+namespace {
+
+// Accepted samples in the order of their cells' keys, collected on the device: only they travel to the host.
+ScatterStatus collectSamples(const ScatterMesh& mesh, CandidateArrays& c, const ScatterGrid& grid, CellTable& table,
+                             const ScatterSettings& settings, ScatterResult& result)
+{
+    thrust::device_vector<unsigned int> samples;
+    const ScatterStatus status = tableSamples(table, samples);
+    if (status != ScatterStatus::ok)
+        return status;
+    return publishSamples(mesh, c, grid, samples, settings, result);
 }
 
 CellTableView cellTableViewOf(const CandidateArrays& c, const SortedCandidates& sorted, const CellTable& table)
@@ -235,7 +265,7 @@ ScatterStatus selectSamples(const ScatterMesh& mesh, CandidateArrays& candidates
     if (status != ScatterStatus::ok)
         return status;
     observer.phasesReady();
-    status = choosePoints(candidates, grid, settings, sorted, table, phases);
+    status = choosePoints(candidates, grid, settings, sorted, table, phases, nullptr, nullptr);
     if (status != ScatterStatus::ok)
         return status;
     observer.selectionDone();

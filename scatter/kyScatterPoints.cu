@@ -356,6 +356,8 @@ ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& sett
     DeviceMesh surface;
     ScatterStatus status = checkControls(settings);
     if (status == ScatterStatus::ok)
+        status = checkDensityMap(mesh);
+    if (status == ScatterStatus::ok)
         status = uploadPoints(mesh, surface);
     if (status == ScatterStatus::ok)
         status = uploadTriangles(mesh, surface);
@@ -375,6 +377,8 @@ ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& sett
     if (status != ScatterStatus::ok)
         return status;
     watch.candidatesReady(candidateViewOf(candidates, grid));
+    if (!mesh.cornerWeights.empty())
+        return selectWeightedSamples(mesh, candidates, grid, settings, result, watch);
     return selectSamples(mesh, candidates, grid, settings, result, watch);
 }
 

@@ -42,4 +42,10 @@ public:
     static MObject strictRadius;
     static MObject surfaceData;
     static MObject computeDevice;
+    // Where and how many: a density map from a colour set, and a point count that the radius is searched for.
+    static MObject densityMap;
+    static MObject densityColorSet;
+    static MObject densityChannel;
+    static MObject pointCount;
+    static MObject radiusUsed;  // output: the radius the points were computed with
 };

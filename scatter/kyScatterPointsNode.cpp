@@ -20,7 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "colorSetWeights.h"
 #include "computeRoads.h"
+#include "pointCount.h"
 #include "scatterCompute.h"
 
 MTypeId kyScatterPoints::id(0xB2);
@@ -46,6 +48,11 @@ MObject kyScatterPoints::candidateCount;
 MObject kyScatterPoints::strictRadius;
 MObject kyScatterPoints::surfaceData;
 MObject kyScatterPoints::computeDevice;
+MObject kyScatterPoints::densityMap;
+MObject kyScatterPoints::densityColorSet;
+MObject kyScatterPoints::densityChannel;
+MObject kyScatterPoints::pointCount;
+MObject kyScatterPoints::radiusUsed;
 
 kyScatterPoints::kyScatterPoints() {}
 
@@ -65,8 +72,41 @@ MStatus reportMayaCall(const char* message, const MStatus& status)
     return status;
 }
 
+// Where the density map comes from, when it is on.
+struct DensitySource {
+    bool on = false;
+    MString colorSet;
+    DensityChannel channel = DensityChannel::luminance;
+};
+
+// A channel no field names, as a connection can bring, is refused.
+bool readDensitySource(MDataBlock& block, DensitySource& source)
+{
+    source.on = block.inputValue(kyScatterPoints::densityMap).asBool();
+    source.colorSet = block.inputValue(kyScatterPoints::densityColorSet).asString();
+    const short channel = block.inputValue(kyScatterPoints::densityChannel).asShort();
+    if (channel < static_cast<short>(DensityChannel::luminance) || channel > static_cast<short>(DensityChannel::alpha)) {
+        std::cerr << "ERROR densityChannel " << channel
+                  << " is none of luminance (0), red, green, blue and alpha (4); no points computed" << std::endl;
+        return false;
+    }
+    source.channel = static_cast<DensityChannel>(channel);
+    return true;
+}
+
+// The density map's weights, where it is on.
+MStatus readDensityMap(MDataBlock& block, const MFnMesh& meshFn, ScatterMesh& mesh)
+{
+    DensitySource density;
+    if (!readDensitySource(block, density))
+        return MS::kFailure;
+    if (!density.on)
+        return MS::kSuccess;
+    return readColorSetWeights(meshFn, density.colorSet, density.channel, mesh);
+}
+
 // Vertex positions in object space and the mesh's triangulation, as plain arrays; how many triangles each polygon
-// has, for the polygons of the surface data.
+// has, for the polygons of the surface data; the density map's weights where it is on.
 MStatus readMesh(MDataBlock& block, ScatterMesh& mesh, MIntArray& triangleCounts)
 {
     MStatus status;
@@ -96,7 +136,7 @@ MStatus readMesh(MDataBlock& block, ScatterMesh& mesh, MIntArray& triangleCounts
     mesh.triangleVertices.resize(triangleVertices.length());
     for (unsigned int i = 0; i < triangleVertices.length(); ++i)
         mesh.triangleVertices[i] = triangleVertices[i];
-    return status;
+    return readDensityMap(block, meshFn, mesh);
 }
 
 ScatterSettings readSettings(MDataBlock& block)
@@ -180,8 +220,9 @@ MStatus writeSurfaceData(MFnArrayAttrsData& outputFn, const SurfaceData& surface
     return status;
 }
 
-// Publishes the accepted samples as the output record, one position per sample, and marks the plug clean.
-MStatus writeOutput(const MPlug& plug, MDataBlock& block, const ScatterResult& result, bool surfaceData)
+// Publishes the accepted samples as the output record, one position per sample, and the radius they were computed
+// with; marks both clean.
+MStatus writeOutput(const MPlug& plug, MDataBlock& block, const ScatterResult& result, const ScatterSettings& settings)
 {
     MStatus status;
     MDataHandle outHandle = block.outputValue(kyScatterPoints::outPoints, &status);
@@ -195,15 +236,20 @@ MStatus writeOutput(const MPlug& plug, MDataBlock& block, const ScatterResult& r
     const std::vector<float>& p = result.points;
     for (size_t i = 0; i + 2 < p.size(); i += 3)
         positions.append(MVector(static_cast<double>(p[i]), static_cast<double>(p[i + 1]), static_cast<double>(p[i + 2])));
-    if (surfaceData) {
+    if (settings.surfaceData) {
         status = writeSurfaceData(outputFn, result.surface);
         if (status != MS::kSuccess)
             return status;
     }
+    MDataHandle radiusHandle = block.outputValue(kyScatterPoints::radiusUsed, &status);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR in radiusUsed = block.outputValue.\n", status);
     status = outHandle.set(outputData);
     if (status != MS::kSuccess)
         return reportMayaCall("ERROR\n", status);
+    radiusHandle.set(settings.radius);
     block.setClean(plug);
+    block.setClean(plug == kyScatterPoints::outPoints ? kyScatterPoints::radiusUsed : kyScatterPoints::outPoints);
     return MS::kSuccess;
 }
 
@@ -224,6 +270,41 @@ bool readDevice(MDataBlock& block, ComputeDevice& device)
     }
 }
 
+// A compute that failed for want of device memory says so, as the plug-in always has.
+bool succeeded(ScatterStatus status)
+{
+    if (status == ScatterStatus::notEnoughMemory)
+        MStatus().perror("Not enough memory on GPU");
+    return status == ScatterStatus::ok;
+}
+
+// Searches the radius for the node's pointCount; the closest compute's points and radius are the result.
+bool computeForCount(ComputeDevice device, const ScatterMesh& mesh, int target, ScatterSettings& settings,
+                     ScatterResult& result)
+{
+    const CountTarget wanted{target, settings.candidateCount, radiusForCount(densityArea(mesh), target)};
+    ScatterResult last;
+    CountComputes computes;
+    computes.countAt = [&](double radius) -> std::optional<std::size_t> {
+        ScatterSettings tried = settings;
+        tried.radius = static_cast<float>(radius);
+        if (!succeeded(scatterOnRoad(device, mesh, tried, last)))
+            return std::nullopt;
+        return last.pointCount();
+    };
+    computes.keepLast = [&] { result = std::move(last); };
+    const CountSearch search = searchRadiusForCount(wanted, computes);
+    if (!search.failure.empty()) {
+        std::cerr << "ERROR " << search.failure << "; no points computed" << std::endl;
+        return false;
+    }
+    if (!search.withinTolerance)
+        std::cout << "kyScatterPoints: pointCount " << target << ": no radius gives it within 1 %; the closest, "
+                  << search.count << " points, came at radius " << search.radius << std::endl;
+    settings.radius = static_cast<float>(search.radius);
+    return true;
+}
+
 MStatus computePoints(const MPlug& plug, MDataBlock& block)
 {
     ScatterMesh mesh;
@@ -231,23 +312,17 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
     MStatus status = readMesh(block, mesh, triangleCounts);
     if (status != MS::kSuccess)
         return status;
-    const ScatterSettings settings = readSettings(block);
+    ScatterSettings settings = readSettings(block);
     ComputeDevice device = ComputeDevice::automatic;
     if (!readDevice(block, device))
         return MS::kFailure;
     if (settings.surfaceData)
         mesh.trianglePolygons = polygonOfEachTriangle(triangleCounts, mesh.triangleVertices.size() / 3);
     ScatterResult result;
-    switch (scatterOnRoad(device, mesh, settings, result)) {
-    case ScatterStatus::ok:
-        return writeOutput(plug, block, result, settings.surfaceData);
-    case ScatterStatus::notEnoughMemory:
-        status.perror("Not enough memory on GPU");
-        return MS::kFailure;
-    case ScatterStatus::failed:
-        break;
-    }
-    return MS::kFailure;
+    const int target = block.inputValue(kyScatterPoints::pointCount).asInt();
+    const bool computed = target > 0 ? computeForCount(device, mesh, target, settings, result)
+                                     : succeeded(scatterOnRoad(device, mesh, settings, result));
+    return computed ? writeOutput(plug, block, result, settings) : MS::kFailure;
 }
 
 // The bounding-box floats are hidden yet keyable, storable, readable and writable.
@@ -367,6 +442,45 @@ MObject createComputeDevice()
     return attribute;
 }
 
+// The density map's controls: off by default, the mesh's current colour set, its luminance.
+MStatus createDensityControls()
+{
+    kyScatterPoints::densityMap = createControl("densityMap", "dmap", MFnNumericData::kBoolean, 0.0);
+    MFnTypedAttribute typedFn;
+    MStatus status;
+    kyScatterPoints::densityColorSet =
+        typedFn.create("densityColorSet", "dcs", MFnData::kString, MObject::kNullObj, &status);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR in densityColorSet = typedFn.create.\n", status);
+    // Maya keys no string.
+    CHECK_MSTATUS(typedFn.setStorable(true)); CHECK_MSTATUS(typedFn.setReadable(true)); CHECK_MSTATUS(typedFn.setWritable(true));
+    CHECK_MSTATUS(MPxNode::addAttribute(kyScatterPoints::densityColorSet));
+    MFnEnumAttribute enumFn;
+    kyScatterPoints::densityChannel =
+        enumFn.create("densityChannel", "dch", static_cast<short>(DensityChannel::luminance), &status);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR in densityChannel = enumFn.create.\n", status);
+    const char* const fields[] = {"luminance", "red", "green", "blue", "alpha"};
+    for (short field = 0; field < 5; ++field)
+        CHECK_MSTATUS(enumFn.addField(fields[field], field));
+    CHECK_MSTATUS(enumFn.setKeyable(true)); CHECK_MSTATUS(enumFn.setStorable(true)); CHECK_MSTATUS(enumFn.setReadable(true)); CHECK_MSTATUS(enumFn.setWritable(true));
+    return MPxNode::addAttribute(kyScatterPoints::densityChannel);
+}
+
+// pointCount (0: off, the radius is the node's own) and the radius a compute used, which only the node writes.
+MStatus createCountControls()
+{
+    const double noCount = 0.0, maxCount = kMaxCandidateCount;
+    kyScatterPoints::pointCount = createControl("pointCount", "pc", MFnNumericData::kInt, 0.0, &noCount, &maxCount);
+    MFnNumericAttribute numericFn;
+    MStatus status;
+    kyScatterPoints::radiusUsed = numericFn.create("radiusUsed", "ru", MFnNumericData::kFloat, 0.0, &status);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR in radiusUsed = numericFn.create.\n", status);
+    CHECK_MSTATUS(numericFn.setStorable(false)); CHECK_MSTATUS(numericFn.setWritable(false)); CHECK_MSTATUS(numericFn.setKeyable(false));
+    return MPxNode::addAttribute(kyScatterPoints::radiusUsed);
+}
+
 }  // namespace
 
 MStatus kyScatterPoints::initialize()
@@ -398,15 +512,23 @@ MStatus kyScatterPoints::initialize()
     computeDevice = createComputeDevice();
     if (computeDevice.isNull())
         return MS::kFailure;
+    status = createDensityControls();
+    if (status == MS::kSuccess)
+        status = createCountControls();
+    if (status != MS::kSuccess)
+        return status;
     for (const MObject* input : {&inMesh, &boundingBox, &radius, &seed, &passes, &candidateCount, &strictRadius,
-                                 &surfaceData, &computeDevice})
+                                 &surfaceData, &computeDevice, &densityMap, &densityColorSet, &densityChannel,
+                                 &pointCount}) {
         attributeAffects(*input, outPoints);
+        attributeAffects(*input, radiusUsed);
+    }
     return MS::kSuccess;
 }
 
 MStatus kyScatterPoints::compute(const MPlug& plug, MDataBlock& block)
 {
-    if (!(plug == outPoints))
+    if (!(plug == outPoints) && !(plug == radiusUsed))
         return MS::kUnknownParameter;
     // An exception must not reach the host application; every buffer has been released on the way out.
     try {

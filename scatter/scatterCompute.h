@@ -14,6 +14,9 @@ struct ScatterMesh {
     std::vector<float> points;          // x, y, z per vertex, object space
     std::vector<int> triangleVertices;  // three vertex indices per triangle
     std::vector<int> trianglePolygons;  // the polygon of each triangle, for surface data; empty: the triangle's own
+    // A density map: the weight at each triangle corner, three per triangle in the order of triangleVertices; empty:
+    // none. Weights are clamped to [0, 1] where they are interpolated; 0 keeps no point, 1 the points of no map.
+    std::vector<float> cornerWeights;
 };
 
 struct ScatterSettings {
@@ -94,7 +97,8 @@ struct CellTableView {
     unsigned int hashTableSize = 0;
 };
 
-// Called at each stage boundary, in this order; a compute that ends early stops calling.
+// Called at each stage boundary, in this order; a compute that ends early stops calling. With a density map, whose
+// levels each have a cell table of their own, cellTableReady is not called.
 class StageObserver {
 public:
     virtual ~StageObserver() = default;

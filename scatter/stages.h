@@ -83,7 +83,29 @@ struct PhaseRuns {
     thrust::device_vector<unsigned int> phaseEnd;
 };
 
+// The cell stages, each a step of selectSamples; a density map runs them once per level of its weights.
+ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted);
+ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table);
+ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCandidates& sorted, PhaseRuns& phases);
+// Candidates with radii of their own (null: settings.radius for all) and blocked ones (null: none) for a density map.
+ScatterStatus choosePoints(CandidateArrays& c, const ScatterGrid& grid, const ScatterSettings& settings,
+                           SortedCandidates& sorted, CellTable& table, PhaseRuns& phases, const float* radii,
+                           const unsigned int* blocked);
+// The accepted samples' candidate numbers, in table order.
+ScatterStatus tableSamples(CellTable& table, thrust::device_vector<unsigned int>& samples);
+// The samples' points (and surface data) into the result, in ascending order of their cells' keys in `grid`.
+ScatterStatus publishSamples(const ScatterMesh& mesh, CandidateArrays& c, const ScatterGrid& grid,
+                             thrust::device_vector<unsigned int>& samples, const ScatterSettings& settings,
+                             ScatterResult& result);
+
 // The second half of a compute: from candidates with their cell keys to the accepted samples.
 ScatterStatus selectSamples(const ScatterMesh& mesh, CandidateArrays& candidates, const ScatterGrid& grid,
                             const ScatterSettings& settings, ScatterResult& result, StageObserver& observer);
 
+
+// Refuses a density map that does not give three finite weights per triangle; no map passes.
+ScatterStatus checkDensityMap(const ScatterMesh& mesh);
+
+// The second half of a compute with a density map (densityStage.cu).
+ScatterStatus selectWeightedSamples(const ScatterMesh& mesh, CandidateArrays& candidates, const ScatterGrid& grid,
+                                    const ScatterSettings& settings, ScatterResult& result, StageObserver& observer);

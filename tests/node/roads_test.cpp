@@ -91,6 +91,11 @@ std::vector<Computed> recordsOf(const std::string& plugin)
         runs.push_back(compute(node));
         EXPECT_EQ(runs.back().status, MS::kSuccess) << runs.back().err;
     }
+    // A density map: every level of weights, each decided on its own grid.
+    node.setMesh(harness::rampedBall());
+    node.setDensity(true);
+    runs.push_back(compute(node));
+    EXPECT_EQ(runs.back().status, MS::kSuccess) << runs.back().err;
     return runs;
 }
 
@@ -117,7 +122,7 @@ protected:
 TEST_F(Roads, ThePluginAloneComputesOnTheCpuAndSaysSoOnce)
 {
     const std::vector<Computed> runs = recordsOf(harness::pluginPath());
-    ASSERT_EQ(runs.size(), 4u);
+    ASSERT_EQ(runs.size(), 5u);
     EXPECT_TRUE(std::regex_match(runs[0].out, std::regex("kyScatterPoints: no usable CUDA device \\(no "
                                                           "kyScatterPointsCuda\\.so\\.1 beside the plug-in\\); "
                                                           "computing on the CPU with [0-9]+ threads?\n")))
@@ -152,11 +157,14 @@ TEST_F(Roads, OnAGpuBothRoadsGiveOneRecord)
 #else
     Session session(KY_CUDA_PLUGIN_PATH);
     ASSERT_TRUE(session.loaded());
-    const Mesh meshes[] = {harness::ball(), harness::grid(200, 150, 12.0f, 0.7f), harness::speck()};
-    const float radii[] = {0.03f, 0.05f, 0.15f};
-    for (size_t m = 0; m < 3; ++m) {
+    // The last with its density map on: every level of weights.
+    const Mesh meshes[] = {harness::ball(), harness::grid(200, 150, 12.0f, 0.7f), harness::speck(),
+                           harness::rampedBall()};
+    const float radii[] = {0.03f, 0.05f, 0.15f, 0.04f};
+    for (size_t m = 0; m < 4; ++m) {
         ScatterNode node;
         node.setMesh(meshes[m]);
+        node.setDensity(m == 3);
         for (const ScatterSettings& settings : variedSettings()) {
             node.setControls(settings);
             node.setRadius(radii[m]);

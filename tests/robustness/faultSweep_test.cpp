@@ -32,6 +32,8 @@ struct Inputs {
     const Mesh* mesh;
     float radius;
     ScatterSettings controls = ScatterSettings();
+    bool density = false;
+    int pointCount = 0;
 };
 
 void apply(ScatterNode& node, const Inputs& inputs)
@@ -39,6 +41,8 @@ void apply(ScatterNode& node, const Inputs& inputs)
     node.setMesh(*inputs.mesh);
     node.setRadius(inputs.radius);
     node.setControls(inputs.controls);
+    node.setDensity(inputs.density);
+    node.setPointCount(inputs.pointCount);
 }
 
 // Every control off its default, with three times the candidates.
@@ -71,6 +75,18 @@ ScatterSettings withSurfaceData()
 }
 
 const Inputs kBallsWithSurfaceData[2] = {{&ball(), 0.3f, withSurfaceData()}, {&ball(), 0.45f, withSurfaceData()}};
+// Few candidates, so that failing each of the many allocations of a map's levels in turn takes seconds, not minutes.
+ScatterSettings fewCandidates()
+{
+    ScatterSettings controls;
+    controls.candidateCount = 50000;
+    return controls;
+}
+
+const Inputs kRampedBalls[2] = {{&harness::rampedBall(), 0.25f, fewCandidates(), true},
+                                {&harness::rampedBall(), 0.35f, fewCandidates(), true}};
+const Inputs kCountedBalls[2] = {{&ball(), 1.0f, ScatterSettings(), false, 400},
+                                 {&ball(), 1.0f, ScatterSettings(), false, 700}};
 
 struct FailureCase {
     std::string what;
@@ -317,6 +333,72 @@ TEST_F(FaultSweep, SurfaceDataFailuresAreReportedAndLoseNothing)
                          std::string("ERROR in fnOutput channel ") + doubleChannels[k] + ".\n\n" + failure + "\n"});
     runFailureCases(kBallsWithSurfaceData, cases, baseline_);
     failEveryAllocation(kBallsWithSurfaceData, baseline_);
+}
+
+// How many device memory queries a compute of these inputs makes: each one is failed in turn, until one more than
+// there are leaves the compute unharmed. A failed compute leaves outPoints dirty, so each pull computes anew.
+int memoryQueriesOf(const Inputs& inputs)
+{
+    ScatterNode node;
+    apply(node, inputs);
+    int query = 0;
+    for (; query < 1000; ++query) {
+        cudaStandin::failMemGetInfo("cudaErrorInitializationError", query);
+        CapturedOutput quiet;
+        const MStatus status = node.pull();
+        cudaStandin::clearFaults();
+        if (status == MS::kSuccess)
+            break;
+    }
+    return query;
+}
+
+// With a density map on, its colour set's calls, its kernels, every level's launches, budget checks and device
+// allocations can fail; each failure is reported and costs nothing but that compute.
+TEST_F(FaultSweep, DensityMapFailuresAreReportedAndLoseNothing)
+{
+    const std::string launchFailure = cudaStandin::errorString("cudaErrorLaunchFailure");
+    const std::string failure = errorText(MS::kFailure);
+    std::vector<FailureCase> cases;
+    for (const char* kernel :
+         {"weighCandidates", "gatherLevelCandidates", "blockNearSamples", "levelSamplesAsCandidates"})
+        cases.push_back({kernel, [=] { cudaStandin::failNextLaunch(kernel); }, MS::kFailure,
+                         std::string("Failed to launch ") + kernel + " kernel, error code: " + launchFailure + "\n", ""});
+    // Launches of the last level to be decided, level 0: its table and its selection.
+    for (const char* kernel : {"detectCells", "fillHashTable", "blockNearSamples"})
+        cases.push_back({std::string("a later level's ") + kernel,
+                         [=] { cudaStandin::failNextLaunch(kernel, "cudaErrorLaunchFailure", 3); }, MS::kFailure,
+                         std::string("Failed to launch ") + kernel + " kernel, error code: " + launchFailure + "\n", ""});
+    cases.push_back({"a selection launch of a later level",
+                     [] { cudaStandin::failNextLaunch("chooseSamplesInCells", "cudaErrorLaunchFailure", 500); },
+                     MS::kFailure, "", "Cuda error: " + launchFailure + ".\n"});
+    for (const char* call : {"currentColorSetName", "getColorSetNames", "numColors", "getFaceVertexColors",
+                             "getTriangleOffsets"})
+        cases.push_back({call, [=] { mayaStandin::failCall(std::string("MFnMesh::") + call); }, MS::kFailure, "",
+                         std::string("ERROR meshFn.") + call + "\n" + failure + "\n"});
+    cases.push_back({"radiusUsed", [] { mayaStandin::failCall("MDataBlock::outputValue", MS::kFailure, 1); },
+                     MS::kFailure, "", "ERROR in radiusUsed = block.outputValue.\n\n" + failure + "\n"});
+    const int queries = memoryQueriesOf(kRampedBalls[0]);
+    EXPECT_GT(queries, 20) << "the compute's own and each level's";
+    for (int query = 0; query < queries; ++query)
+        cases.push_back({"memory query " + std::to_string(query + 1),
+                         [=] { cudaStandin::failMemGetInfo("cudaErrorInitializationError", query); }, MS::kFailure,
+                         "Error: cudaMemGetInfo fails, initialization error \n", ""});
+    runFailureCases(kRampedBalls, cases, baseline_);
+    failEveryAllocation(kRampedBalls, baseline_);
+}
+
+// A compute that fails inside the pointCount search ends it: reported twice, by the compute and by the search.
+TEST_F(FaultSweep, AFailedComputeEndsThePointCountSearch)
+{
+    const std::string launchFailure = cudaStandin::errorString("cudaErrorLaunchFailure");
+    std::vector<FailureCase> cases;
+    for (int compute : {0, 1})
+        cases.push_back({"compute " + std::to_string(compute),
+                         [=] { cudaStandin::failNextLaunch("detectCells", "cudaErrorLaunchFailure", compute); },
+                         MS::kFailure, "Failed to launch detectCells kernel, error code: " + launchFailure + "\n",
+                         "^ERROR pointCount [47]00: the compute at radius [0-9.e-]+ failed; no points computed\n$"});
+    runFailureCases(kCountedBalls, cases, baseline_);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Tests of the Maya API stand-in and its host, driven through a small test plug-in.
 
 #include <maya/MColor.h>
+#include <maya/MColorArray.h>
 #include <maya/MDrawRegistry.h>
 #include <maya/MFnArrayAttrsData.h>
 #include <maya/MFnDependencyNode.h>
@@ -10,6 +11,7 @@
 #include <maya/MPointArray.h>
 #include <maya/MPxDrawOverride.h>
 #include <maya/MStatus.h>
+#include <maya/MStringArray.h>
 #include <mayaStandin/host.h>
 #include <mayaStandin/meshAndPoints.h>
 
@@ -203,6 +205,70 @@ TEST(MeshTest, CreateRejectsInconsistentInput) {
     EXPECT_EQ(empty.getPoints(none), MS::kInvalidParameter);
 }
 
+// Colour sets as the devkit keeps them: named lists of colours, an index per face-vertex, one set current.
+TEST(MeshTest, ColourSetsGiveEachFaceVertexItsColour) {
+    const float xyz[] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0};
+    MStatus status;
+    MObject data = ms::meshData(xyz, 5, {4, 3}, {0, 1, 2, 3, 1, 4, 2}, &status);
+    ASSERT_TRUE(status);
+    MFnMesh meshFn(data);
+    EXPECT_EQ(meshFn.numColorSets(), 0);
+    EXPECT_EQ(meshFn.currentColorSetName(), MString(""));
+    const MString paint = meshFn.createColorSetWithName("paint");
+    EXPECT_EQ(paint, MString("paint"));
+    EXPECT_EQ(meshFn.createColorSetWithName("paint"), MString("paint1")) << "a taken name gets a number";
+    EXPECT_EQ(meshFn.setCurrentColorSetName("none"), MS::kInvalidParameter);
+    ASSERT_TRUE(meshFn.setCurrentColorSetName(paint));
+    EXPECT_EQ(meshFn.currentColorSetName(), paint);
+    MStringArray names;
+    ASSERT_TRUE(meshFn.getColorSetNames(names));
+    ASSERT_EQ(names.length(), 2u);
+    EXPECT_EQ(names[1], MString("paint1"));
+
+    MColorArray colours;
+    colours.append(MColor(1, 0, 0, 1));
+    colours.append(MColor(0, 0, 1, 0.5f));
+    ASSERT_TRUE(meshFn.setColors(colours));  // the current set
+    EXPECT_EQ(meshFn.numColors(paint), 2);
+    EXPECT_EQ(meshFn.numColors("paint1"), 0);
+    const int ids[] = {0, 0, 1, -1, 1, 1, 0};
+    EXPECT_EQ(meshFn.assignColors(MIntArray(ids, 6), &paint), MS::kInvalidParameter) << "one per face-vertex";
+    ASSERT_TRUE(meshFn.assignColors(MIntArray(ids, 7), &paint));
+    MColorArray read;
+    ASSERT_TRUE(meshFn.getFaceVertexColors(read, &paint));
+    ASSERT_EQ(read.length(), 7u);
+    EXPECT_EQ(read[2].b, 1.0f);
+    EXPECT_EQ(read[3].r, -1.0f) << "a face-vertex without a colour";
+    const MColor grey(0.5f, 0.5f, 0.5f, 1);
+    ASSERT_TRUE(meshFn.getFaceVertexColors(read, nullptr, &grey));
+    EXPECT_EQ(read[3].g, 0.5f);
+    const MString none("none");
+    EXPECT_EQ(meshFn.getFaceVertexColors(read, &none), MS::kInvalidParameter);
+
+    // The triangles' corners as face-vertex offsets, the same triangles getTriangles gives.
+    MIntArray counts, offsets, triangleCounts, vertices;
+    ASSERT_TRUE(meshFn.getTriangleOffsets(counts, offsets));
+    ASSERT_TRUE(meshFn.getTriangles(triangleCounts, vertices));
+    const int connects[] = {0, 1, 2, 3, 1, 4, 2};
+    ASSERT_EQ(offsets.length(), vertices.length());
+    for (unsigned int k = 0; k < offsets.length(); ++k) EXPECT_EQ(connects[offsets[k]], vertices[k]) << k;
+
+    // The helper tests and tools use, and a new mesh in the same data object starts without sets.
+    const std::string added = ms::addColorSet(data, "paint", std::vector<std::array<float, 4>>(7, {0, 1, 0, 1}),
+                                              true, &status);
+    EXPECT_TRUE(status);
+    EXPECT_EQ(added, "paint2");
+    EXPECT_EQ(meshFn.currentColorSetName(), MString("paint2"));
+    ms::addColorSet(data, "short", std::vector<std::array<float, 4>>(3, {0, 1, 0, 1}), false, &status);
+    EXPECT_EQ(status, MS::kInvalidParameter);
+    MFloatPointArray points(3, MFloatPoint());
+    const int triangle[] = {0, 1, 2};
+    meshFn.create(3, 1, points, MIntArray(1, 3), MIntArray(triangle, 3), data, &status);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(meshFn.numColorSets(), 0);
+    EXPECT_EQ(meshFn.currentColorSetName(), MString(""));
+}
+
 // The one way tests and tools make mesh data and read point records.
 TEST(MeshAndPointsTest, MeshDataTakesFlatCoordinatesAndPolygons) {
     const float xyz[] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 5, 5, 5};
@@ -330,6 +396,22 @@ TEST_F(GraphTest, PullComputesOnceUntilDirtiedAgain) {
     EXPECT_TRUE(ms::isDirty(output));
     EXPECT_EQ(floatValue(output), 3.0f);
     EXPECT_EQ(ms::computeCount(node), 2);
+    ms::deleteNode(node);
+}
+
+TEST_F(GraphTest, StringPlugsHoldTextAndOnlyText) {
+    MObject node = ms::createNode("stCopyNode");
+    MPlug label = plugOf(node, "label"), input = plugOf(node, "in"), payload = plugOf(node, "payload");
+    MString text("unchanged");
+    ASSERT_TRUE(label.getValue(text));
+    EXPECT_EQ(text, MString("")) << "no default: empty";
+    ASSERT_TRUE(label.setValue(MString("colorSet1")));
+    ASSERT_TRUE(label.getValue(text));
+    EXPECT_EQ(text, MString("colorSet1"));
+    EXPECT_EQ(input.setValue(MString("1")), MS::kInvalidParameter);
+    EXPECT_EQ(payload.setValue(MString("1")), MS::kInvalidParameter);
+    EXPECT_EQ(payload.getValue(text), MS::kInvalidParameter);
+    EXPECT_EQ(text, MString("colorSet1"));
     ms::deleteNode(node);
 }
 

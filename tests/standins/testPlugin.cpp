@@ -20,12 +20,12 @@ public:
     static MStatus initialize();
 
     static MTypeId id;
-    static MObject payload, input, box, boxX, boxY, failMode, output, boxSum;
+    static MObject payload, input, box, boxX, boxY, failMode, output, boxSum, label;
 };
 
 MTypeId stCopyNode::id(0x7F001);
 MObject stCopyNode::payload, stCopyNode::input, stCopyNode::box, stCopyNode::boxX, stCopyNode::boxY,
-    stCopyNode::failMode, stCopyNode::output, stCopyNode::boxSum;
+    stCopyNode::failMode, stCopyNode::output, stCopyNode::boxSum, stCopyNode::label;
 
 MStatus stCopyNode::compute(const MPlug& plug, MDataBlock& block) {
     MStatus status;
@@ -56,6 +56,10 @@ MStatus stCopyNode::initialize() {
     payload = tAttr.create("payload", "pl", MFnData::kDynArrayAttrs, MObject::kNullObj, &status);
     if (!status) return status;
     addAttribute(payload);
+
+    label = tAttr.create("label", "lb", MFnData::kString, MObject::kNullObj, &status);
+    if (!status) return status;
+    addAttribute(label);
 
     input = nAttr.create("input", "in", MFnNumericData::kFloat, 0.0);
     nAttr.setMin(-100.0);

@@ -157,11 +157,33 @@ const Mesh& speck()
     return mesh;
 }
 
+const Mesh& rampedBall()
+{
+    static const Mesh mesh = [] {
+        Mesh ramped = ball();
+        ColourSet ramp{"ramp", {}, true};
+        for (int vertex : ramped.connects) {
+            const float grey = (ramped.points[vertex][1] + 2.0f) / 4.0f;
+            ramp.faceVertexColours.push_back({grey, grey, grey, 1.0f});
+        }
+        ramped.colourSets.push_back(ramp);
+        return ramped;
+    }();
+    return mesh;
+}
+
 MObject meshData(const Mesh& mesh, MStatus* status)
 {
     static_assert(sizeof(Point) == 3 * sizeof(float), "points lie x, y, z after one another");
-    return mayaStandin::meshData(reinterpret_cast<const float*>(mesh.points.data()), mesh.points.size(), mesh.counts,
-                                 mesh.connects, status);
+    MStatus made;
+    MObject data = mayaStandin::meshData(reinterpret_cast<const float*>(mesh.points.data()), mesh.points.size(),
+                                         mesh.counts, mesh.connects, &made);
+    for (const ColourSet& set : mesh.colourSets)
+        if (made)
+            mayaStandin::addColorSet(data, set.name, set.faceVertexColours, set.current, &made);
+    if (status != nullptr)
+        *status = made;
+    return data;
 }
 
 namespace {
@@ -219,6 +241,25 @@ void ScatterNode::setControls(const ScatterSettings& settings)
     check(plug("candidateCount").setValue(settings.candidateCount), "setting candidateCount");
     check(plug("strictRadius").setValue(settings.strictRadius ? 1 : 0), "setting strictRadius");
     check(plug("surfaceData").setValue(settings.surfaceData ? 1 : 0), "setting surfaceData");
+}
+
+void ScatterNode::setDensity(bool on, const std::string& colourSet, int channel)
+{
+    check(plug("densityMap").setValue(on ? 1 : 0), "setting densityMap");
+    check(plug("densityColorSet").setValue(MString(colourSet.c_str())), "setting densityColorSet");
+    check(plug("densityChannel").setValue(channel), "setting densityChannel");
+}
+
+void ScatterNode::setPointCount(int count)
+{
+    check(plug("pointCount").setValue(count), "setting pointCount");
+}
+
+float ScatterNode::radiusUsed() const
+{
+    float radius = 0.0f;
+    check(plug("radiusUsed").getValue(radius), "reading radiusUsed");
+    return radius;
 }
 
 MStatus ScatterNode::pull(std::vector<Point>* points)

@@ -37,10 +37,20 @@ inline constexpr bool kAddressSanitizer = false;
 
 using Point = std::array<float, 3>;
 
+using Colour = std::array<float, 4>;
+
+// A colour set of a mesh: one RGBA colour per face-vertex, polygon after polygon.
+struct ColourSet {
+    std::string name;
+    std::vector<Colour> faceVertexColours;
+    bool current = false;
+};
+
 struct Mesh {
     std::vector<Point> points;
     std::vector<int> counts;    // vertices per polygon
     std::vector<int> connects;  // polygon vertex indices
+    std::vector<ColourSet> colourSets;
     int triangleCount() const;
     double area() const;        // fan-triangulated
 };
@@ -62,6 +72,9 @@ Mesh bentAndTwisted(const Mesh& tube, float length, float bend, float twist);
 // candidate falls in one cell.
 const Mesh& ball();
 const Mesh& speck();
+// The ball with a current colour set "ramp", grey from black at the bottom to white at the top: density weights of
+// every level, down to those thinned below the sparsest.
+const Mesh& rampedBall();
 
 MObject meshData(const Mesh& mesh, MStatus* status = nullptr);
 
@@ -93,6 +106,10 @@ public:
     void setBox(const Box& box);
     // The seed, passes, candidate count, strict radius and surface data of `settings`.
     void setControls(const ScatterSettings& settings);
+    // The density map: on or off, the colour set (empty: the current one), the channel's field.
+    void setDensity(bool on, const std::string& colourSet = "", int channel = 0);
+    void setPointCount(int count);
+    float radiusUsed() const;
     // Pulls outPoints; returns the status of the pull and fills the record's positions.
     MStatus pull(std::vector<Point>* points = nullptr);
     // Pulls outPoints and gives every channel of the record it holds then, byte for byte (recordBytes): after a failed

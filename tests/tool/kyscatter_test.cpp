@@ -22,7 +22,6 @@
 #include "imageWriter.h"
 #include "meshIO.h"
 #include "scatter/controls.h"
-#include "radiusSearch.h"
 #include "scatterRun.h"
 
 using namespace kyscatter;
@@ -168,25 +167,21 @@ std::vector<Point> readPointFile(const std::string& path)
     return std::move(read.points);
 }
 
-// The summary's "count search: N asked, M reached[ (how far off)] in K computes, S s" line.
+// The summary's "count search: N asked, M reached[ (how far off)]" line.
 struct CountLine {
     long asked = -1;
     long reached = -1;
     bool within = false;
-    int computes = -1;
 };
 
 CountLine countLine(const std::string& out)
 {
     std::smatch match;
     CountLine line;
-    if (std::regex_search(out, match,
-                          std::regex("\ncount search: ([0-9]+) asked, ([0-9]+) reached( \\([^)]*\\))? in "
-                                     "([0-9]+) computes?, [0-9.]+ s\n"))) {
+    if (std::regex_search(out, match, std::regex("\ncount search: ([0-9]+) asked, ([0-9]+) reached( \\([^)]*\\))?\n"))) {
         line.asked = std::stol(match[1]);
         line.reached = std::stol(match[2]);
         line.within = !match[3].matched;
-        line.computes = std::stoi(match[4]);
     }
     return line;
 }
@@ -819,8 +814,6 @@ TEST(ToolCount, ReachesTheTargetWithinOnePercent)
         EXPECT_EQ(line.asked, c.target) << run.out;
         EXPECT_TRUE(line.within) << run.out;
         EXPECT_LE(std::abs(line.reached - c.target), c.target / 100) << run.out;
-        EXPECT_GE(line.computes, 1);
-        EXPECT_LE(line.computes, kMaxSearchComputes + 1);
         EXPECT_NE(run.out.find(" (searched for " + std::to_string(c.target) + " points)\n"), std::string::npos);
         EXPECT_EQ(summaryValue(run.out, "points"), line.reached);
         EXPECT_EQ(static_cast<long>(readPointFile(scratch("count.xyz")).size()), line.reached);
@@ -830,44 +823,100 @@ TEST(ToolCount, ReachesTheTargetWithinOnePercent)
 }
 
 // On a cube the count jumps where the grid's cells fit the faces anew, and no radius gives 30:
-// the search ends within its bound, on the closest count it tried, and the outputs are that compute's.
-TEST(ToolCount, CountsThatJumpEndOnTheClosestWithinTheBound)
+// the node's search ends on the closest count it tried, says so, and the outputs are that compute's.
+TEST(ToolCount, CountsThatJumpEndOnTheClosest)
 {
     const ToolRun run = runTool({asset("cube.obj"), "--count", "30", "--out", scratch("jump.xyz")});
     ASSERT_EQ(run.status, 0) << run.err;
     const CountLine line = countLine(run.out);
     EXPECT_FALSE(line.within) << run.out;
-    EXPECT_NE(run.out.find("% off: no radius tried did better)"), std::string::npos) << run.out;
-    EXPECT_LE(line.computes, kMaxSearchComputes + 1);
+    EXPECT_NE(run.out.find("% off: no radius did better)"), std::string::npos) << run.out;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("\nkyScatterPoints: pointCount 30: no radius gives it within "
+                                                      "1 %; the closest, [0-9]+ points, came at radius [0-9.]+\n")))
+        << run.out;
     EXPECT_NEAR(line.reached, 30, 3);
     EXPECT_EQ(static_cast<long>(readPointFile(scratch("jump.xyz")).size()), line.reached);
 }
 
 TEST(ToolCount, TargetsOutOfReachFailCleanly)
 {
-    // A square of 2 by 2 hundredths holds some 280 points at the node's smallest radius.
+    // A square of 2 by 2 hundredths holds some 280 points at the node's smallest radius: the node says why, the tool
+    // that the compute failed, and nothing is written.
     const std::string tiny = scratch("tiny.obj");
     std::ofstream(tiny) << "v 0 0 0\nv 0.02 0 0\nv 0.02 0.02 0\nv 0 0.02 0\nf 1 2 3 4\n";
     const ToolRun small = runTool({tiny, "--count", "1000", "--out", scratch("tiny.ply")});
     EXPECT_EQ(small.status, 1);
     EXPECT_TRUE(onlyThePluginSpeaks(small.out)) << small.out;
-    EXPECT_TRUE(std::regex_match(small.err, std::regex("kyscatter: --count 1000: the mesh holds no more than [0-9]+ "
-                                                       "points at radius 0.001, the node's smallest\n")))
+    EXPECT_TRUE(std::regex_match(small.err, std::regex("ERROR pointCount 1000: the mesh holds no more than [0-9]+ "
+                                                       "points at radius 0.001, the node's smallest; no points "
+                                                       "computed\nkyscatter: --count 1000: the scatter compute "
+                                                       "failed: .*\n")))
         << small.err;
     EXPECT_FALSE(fs::exists(scratch("tiny.ply")));
 
     const ToolRun tooMany = runTool({asset("plane.obj"), "--candidates", "1000", "--count", "1001"});
     EXPECT_EQ(tooMany.status, 1);
-    EXPECT_EQ(tooMany.err,
-              "kyscatter: --count 1001: more points than the 1000 candidates the node draws (raise --candidates)\n");
+    EXPECT_EQ(tooMany.err.rfind("ERROR pointCount 1001 is more than the 1000 candidates the node draws (raise "
+                                "candidateCount); no points computed\nkyscatter: --count 1001: ",
+                                0),
+              0u)
+        << tooMany.err;
 
     // The radius for 800,000 points of a million candidates needs more grid cells around the built-in
-    // surface than the node can number: its report, then the tool's line.
+    // surface than the node can number: the compute's report, the search's, then the tool's line.
     const ToolRun refused = runTool({"--count", "800000", "--quiet"});
     EXPECT_EQ(refused.status, 1);
-    const std::size_t at = refused.err.find("\nkyscatter: --count 800000: radius ");
-    ASSERT_NE(at, std::string::npos) << refused.err;
-    EXPECT_GT(at, 0u) << "the plug-in reports first";
-    EXPECT_NE(refused.err.find(": the scatter compute failed: ", at), std::string::npos) << refused.err;
-    EXPECT_EQ(refused.err.find('\n', at + 1), refused.err.size() - 1) << refused.err;
+    EXPECT_TRUE(std::regex_match(refused.err, std::regex("ERROR radius [0-9.e-]+ is too small for the extent .*\n"
+                                                         "ERROR pointCount 800000: the compute at radius [0-9.e-]+ "
+                                                         "failed; no points computed\n"
+                                                         "kyscatter: --count 800000: the scatter compute failed: .*\n")))
+        << refused.err;
+}
+
+// Two unit squares side by side that share no vertex: black on the left (x below 0), white on the right, opaque.
+void writeHalves(const std::string& ply, const std::string& obj)
+{
+    const char* const corners[8] = {"-1 -1 0", "0 -1 0", "0 1 0", "-1 1 0", "0 -1 0", "1 -1 0", "1 1 0", "0 1 0"};
+    std::ofstream plyFile(ply);
+    plyFile << "ply\nformat ascii 1.0\nelement vertex 8\nproperty float x\nproperty float y\nproperty float z\n"
+               "property uchar red\nproperty uchar green\nproperty uchar blue\nproperty uchar alpha\n"
+               "element face 2\nproperty list uchar int vertex_indices\nend_header\n";
+    for (int v = 0; v < 8; ++v)
+        plyFile << corners[v] << (v < 4 ? " 0 0 0 255\n" : " 255 255 255 255\n");
+    plyFile << "4 0 1 2 3\n4 4 5 6 7\n";
+    std::ofstream objFile(obj);
+    for (int v = 0; v < 8; ++v)
+        objFile << "v " << corners[v] << (v < 4 ? " 0 0 0\n" : " 1 1 1\n");
+    objFile << "f 1 2 3 4\nf 5 6 7 8\n";
+}
+
+TEST(ToolDensity, TheFilesVertexColoursSayWherePointsGo)
+{
+    const std::string ply = scratch("halves.ply"), obj = scratch("halves.obj");
+    writeHalves(ply, obj);
+    const ToolRun plain = runTool({ply, "--radius", "0.05", "--out", scratch("plain.xyz")});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    for (const std::string& mesh : {ply, obj}) {
+        SCOPED_TRACE(mesh);
+        const ToolRun run = runTool({mesh, "--radius", "0.05", "--density", "luminance", "--out", scratch("d.xyz")});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find("\ndensity map: luminance of the vertex colours\n"), std::string::npos) << run.out;
+        const std::vector<Point> points = readPointFile(scratch("d.xyz"));
+        EXPECT_GT(points.size(), 200u);
+        for (const Point& p : points)
+            ASSERT_GE(p[0], 0.0) << "a point on the black square";
+    }
+    // Opaque everywhere: alpha weighs 1, the points of no map.
+    const ToolRun opaque = runTool({ply, "--radius", "0.05", "--density", "alpha", "--out", scratch("alpha.xyz")});
+    ASSERT_EQ(opaque.status, 0) << opaque.err;
+    EXPECT_EQ(slurp(scratch("alpha.xyz")), slurp(scratch("plain.xyz")));
+
+    // The node's count with the map: within 1 %, all of it on the white square.
+    const ToolRun counted = runTool({ply, "--density", "red", "--count", "400", "--out", scratch("c.xyz")});
+    ASSERT_EQ(counted.status, 0) << counted.err;
+    EXPECT_TRUE(countLine(counted.out).within) << counted.out;
+
+    const ToolRun bare = runTool({asset("plane.obj"), "--density", "red"});
+    EXPECT_EQ(bare.status, 1);
+    EXPECT_EQ(bare.err, "kyscatter: '" + asset("plane.obj") + "' has no vertex colours\n");
 }

@@ -5,6 +5,7 @@
 
 #include "errors.h"
 #include "options.h"
+#include "scatter/pointCount.h"
 #include "scatterSettings.h"
 
 using namespace kyscatter;
@@ -102,13 +103,21 @@ TEST(CommandLine, NormalsOrGlyphsTurnTheSurfaceDataOn)
     EXPECT_EQ(s.picture->viewport, ViewportRoad::Vp2);
 }
 
-TEST(CommandLine, CountStartsTheSearchFromTheRadiusForThatCount)
+TEST(CommandLine, CountIsTheNodesAndDensityNeedsAMeshFile)
 {
     const ScatterSettings s = settingsFor(parse({"--count", "5000"}).options, 90.0);
     EXPECT_EQ(s.targetCount, 5000);
-    EXPECT_EQ(s.radius, radiusForCount(90.0, 5000));
-    // Never below the node's minimum, however many points are asked for.
-    EXPECT_EQ(radiusForCount(1.0, 1e9), 0.001);
+    EXPECT_EQ(settingsFor(parse({}).options, 90.0).radius, radiusForCount(90.0, 30000)) << "30,000 by default";
+
+    EXPECT_EQ(parse({"painted.ply", "--density", "alpha"}).options.controls.density, "alpha");
+    EXPECT_FALSE(parse({"painted.ply"}).options.controls.density);
+    EXPECT_THROW(parse({"painted.ply", "--density", "pink"}), UsageError);
+    try {
+        parse({"--density", "red"});
+        ADD_FAILURE() << "the built-in surface has no colours";
+    } catch (const UsageError& error) {
+        EXPECT_STREQ(error.what(), "--density needs a mesh file with vertex colours; the built-in surface has none");
+    }
 }
 
 TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
@@ -118,7 +127,7 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     for (const char* option : {"--radius", "--box", "--out", "--image", "--size", "--point-size", "--view",
                                "--stats", "--quiet", "--plugin", "--version", "--seed", "--passes",
                                "--candidates", "--strict", "--count", "--normals", "--viewport", "--glyphs",
-                               "Examples:"})
+                               "--density", "Examples:"})
         EXPECT_NE(help.str().find(option), std::string::npos) << option;
     std::ostringstream version;
     EXPECT_TRUE(parse({"--version"}, version).handled);

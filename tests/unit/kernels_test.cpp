@@ -378,7 +378,8 @@ std::vector<bool> select(const std::vector<float>& x, const std::vector<float>& 
                          static_cast<unsigned int* const*>(t.samplePtrs.data()), static_cast<unsigned int>(stepZ),
                          static_cast<unsigned int>(stepY), static_cast<short>(pass), r, x.data(), y.data(), z.data(),
                          static_cast<const unsigned int*>(sorted.data()), static_cast<const unsigned int*>(map.data()),
-                         t.size, n, strict);
+                         t.size, n, strict, static_cast<const float*>(nullptr),
+                         static_cast<const unsigned int*>(nullptr));
             start += count;
         }
     }

@@ -14,6 +14,8 @@ struct Mesh {
     std::vector<float> points;    // x, y, z per vertex
     std::vector<int> counts;      // vertices of each polygon
     std::vector<int> connects;    // vertex indices, polygon after polygon
+    // The file's vertex colours, RGBA, one per entry of connects; empty when they were not read.
+    std::vector<std::array<float, 4>> cornerColors;
 
     std::size_t vertexCount() const { return points.size() / 3; }
     std::size_t polygonCount() const { return counts.size(); }

@@ -30,7 +30,16 @@ void checkReadable(const std::string& path)
         throw Failure("cannot read '" + path + "': " + std::strerror(errno));
 }
 
-void appendMesh(const aiMesh& source, const aiMatrix4x4& transform, Mesh& mesh)
+// The colour of each corner of a face, from its vertex.
+void appendCornerColors(const aiMesh& source, const aiFace& face, Mesh& mesh)
+{
+    for (unsigned k = 0; k < face.mNumIndices; ++k) {
+        const aiColor4D& c = source.mColors[0][face.mIndices[k]];
+        mesh.cornerColors.push_back({c.r, c.g, c.b, c.a});
+    }
+}
+
+void appendMesh(const aiMesh& source, const aiMatrix4x4& transform, bool colors, Mesh& mesh)
 {
     const std::size_t base = mesh.vertexCount();
     if (base + source.mNumVertices > static_cast<std::size_t>(INT_MAX))
@@ -47,16 +56,18 @@ void appendMesh(const aiMesh& source, const aiMatrix4x4& transform, Mesh& mesh)
         mesh.counts.push_back(static_cast<int>(face.mNumIndices));
         for (unsigned k = 0; k < face.mNumIndices; ++k)
             mesh.connects.push_back(static_cast<int>(base + face.mIndices[k]));
+        if (colors)
+            appendCornerColors(source, face, mesh);
     }
 }
 
-void appendNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, Mesh& mesh)
+void appendNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, bool colors, Mesh& mesh)
 {
     const aiMatrix4x4 transform = parent * node.mTransformation;
     for (unsigned m = 0; m < node.mNumMeshes; ++m)
-        appendMesh(*scene.mMeshes[node.mMeshes[m]], transform, mesh);
+        appendMesh(*scene.mMeshes[node.mMeshes[m]], transform, colors, mesh);
     for (unsigned c = 0; c < node.mNumChildren; ++c)
-        appendNode(scene, *node.mChildren[c], transform, mesh);
+        appendNode(scene, *node.mChildren[c], transform, colors, mesh);
 }
 
 std::string megabytes(std::uintmax_t bytes)
@@ -69,7 +80,7 @@ std::string megabytes(std::uintmax_t bytes)
 
 }  // namespace
 
-Mesh readMesh(const std::string& path, const Notice& notice, std::uintmax_t largeFileBytes)
+Mesh readMesh(const std::string& path, const Notice& notice, std::uintmax_t largeFileBytes, MeshExtras extras)
 {
     checkReadable(path);
     std::error_code ec;
@@ -78,10 +89,12 @@ Mesh readMesh(const std::string& path, const Notice& notice, std::uintmax_t larg
         notice("reading '" + path + "' (" + megabytes(bytes) + ")...");
 
     Assimp::Importer importer;
-    // Only positions matter; dropping the rest lets vertices that differ in normals or UVs merge.
+    // Only positions (and colours, when asked for) matter; dropping the rest lets vertices that differ in normals or
+    // UVs merge.
+    const bool colors = extras == MeshExtras::vertexColors;
     importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
                                 aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
-                                    aiComponent_COLORS | aiComponent_TEXCOORDS |
+                                    (colors ? 0 : aiComponent_COLORS) | aiComponent_TEXCOORDS |
                                     aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS |
                                     aiComponent_TEXTURES | aiComponent_LIGHTS |
                                     aiComponent_CAMERAS | aiComponent_MATERIALS);
@@ -91,8 +104,11 @@ Mesh readMesh(const std::string& path, const Notice& notice, std::uintmax_t larg
     if (!scene || !scene->mRootNode)
         throw Failure("cannot read '" + path + "': " + importer.GetErrorString());
 
+    for (unsigned m = 0; colors && m < scene->mNumMeshes; ++m)
+        if (!scene->mMeshes[m]->HasVertexColors(0))
+            throw Failure("'" + path + "' has no vertex colours");
     Mesh mesh;
-    appendNode(*scene, *scene->mRootNode, aiMatrix4x4(), mesh);
+    appendNode(*scene, *scene->mRootNode, aiMatrix4x4(), colors, mesh);
     if (mesh.counts.empty())
         throw Failure("'" + path + "' has no faces");
     for (float c : mesh.points) {

@@ -31,6 +31,7 @@ Examples:
   kyscatter rock.obj --radius 0.05 --stats           a mesh file, with a quality report
   kyscatter terrain.fbx --box -10 0 -10 10 3 10      the grid box of the scatter node
   kyscatter rock.obj --count 5000 --out rock.ply     search the radius that gives about 5,000 points
+  kyscatter painted.ply --density red --count 2000   2,000 points where the vertex colours' red says
   kyscatter rock.obj --strict --seed 7 --stats       no two points closer than the radius; another draw
   kyscatter part.stl --image top.png --view top --size 1024x1024 --point-size 3
   kyscatter scan.ply --out points.xyz --quiet        batch use: no summary
@@ -115,7 +116,8 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
                    "The scatter node's radius: the spacing of the points (default: from the mesh area, for some "
                    "30,000 points)");
     app.add_option("--count", given.count,
-                   "Search the scatter node's radius for about this many points (within 1 %); not with --radius");
+                   "The scatter node's pointCount: it searches its radius for about this many points (within 1 %); "
+                   "not with --radius");
     app.add_option("--box", given.box, "Grid box of the scatter node: min x y z, max x y z (default: not set)")
         ->expected(6);
     app.add_option("--seed", given.seed,
@@ -135,6 +137,10 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
         ->check(CLI::Range(kMinCandidateCount, kMaxCandidateCount));
     app.add_flag("--strict", controls.strict,
                  "The scatter node's strictRadius: no two points closer than the radius (default off)");
+    app.add_option("--density", controls.density,
+                   "Turn on the scatter node's densityMap with this densityChannel of the mesh file's vertex colours: "
+                   "luminance, red, green, blue or alpha (0: no points, 1: as many as without a map)")
+        ->check(CLI::IsMember({"luminance", "red", "green", "blue", "alpha"}));
     app.add_option("--device", controls.device,
                    "The scatter node's computeDevice: auto (the GPU where a usable one is there, the CPU otherwise; "
                    "the default), gpu or cpu")
@@ -193,6 +199,8 @@ void takeGiven(const CLI::App& app, const Given& given, Options& options)
     }
     if (app.count("--seed") > 0)
         options.controls.seed = static_cast<int>(given.seed);
+    if (options.controls.density && options.meshPath.empty())
+        throw UsageError("--density needs a mesh file with vertex colours; the built-in surface has none");
     if (app.count("--box") > 0) {
         checkBox(given.box);
         const auto& b = given.box;

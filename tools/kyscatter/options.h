@@ -17,6 +17,7 @@ struct NodeControls {
     std::optional<int> candidates;
     bool strict = false;
     std::optional<std::string> device;  // the node's computeDevice by name: auto, gpu or cpu
+    std::optional<std::string> density;  // the node's densityChannel by name; set: the density map is on
 };
 
 // How the picture is drawn: through the display node's Viewport 2.0 draw override, or its legacy draw.

@@ -14,17 +14,17 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <sstream>
 #include <string>
 
 #include "camera.h"
 #include "errors.h"
 #include "glyphs.h"
 #include "meshDrawing.h"
-#include "radiusSearch.h"
+#include "scatter/pointCount.h"
 
 namespace kyscatter {
 namespace {
@@ -75,6 +75,16 @@ private:
 int deviceNamed(const std::string& name)
 {
     return name == "gpu" ? 1 : name == "cpu" ? 2 : 0;
+}
+
+// The densityChannel field of that name, which the option has checked.
+int channelNamed(const std::string& name)
+{
+    const char* const fields[] = {"luminance", "red", "green", "blue", "alpha"};
+    for (int field = 0; field < 5; ++field)
+        if (name == fields[field])
+            return field;
+    return 0;
 }
 
 class PluginSession {
@@ -131,12 +141,17 @@ void setPlug(const MObject& node, const std::string& attribute, Value value)
         throw Failure("cannot set " + attribute + ": " + describe(status));
 }
 
+// The mesh, with its vertex colours as its current colour set where it has them, as Maya names a mesh's first.
 MObject meshData(const Mesh& mesh)
 {
     MStatus status;
     MObject data = mayaStandin::meshData(mesh.points.data(), mesh.vertexCount(), mesh.counts, mesh.connects, &status);
     if (status != MS::kSuccess)
         throw Failure("the host does not take the mesh: " + describe(status));
+    if (!mesh.cornerColors.empty())
+        mayaStandin::addColorSet(data, "colorSet1", mesh.cornerColors, true, &status);
+    if (status != MS::kSuccess)
+        throw Failure("the host does not take the mesh's colours: " + describe(status));
     return data;
 }
 
@@ -260,26 +275,28 @@ public:
         }
     }
 
-    // Sets the radius and pulls outPoints, as the display node would; its surface data only where it is the result.
-    Computed compute(double radius)
+    // Sets the radius, unless the node searches it, and pulls outPoints, as the display node would; its surface data
+    // only where it is the result.
+    Computed compute(std::optional<double> radius)
     {
-        setPlug(scatter_, "radius", static_cast<float>(radius));
+        if (radius)
+            setPlug(scatter_, "radius", static_cast<float>(*radius));
         return pullPoints(scatter_, "scatter", surfaceData_ && attach_.isNull(), quiet_);
     }
 
     // The points carried onto the deformed mesh, with their surface data there.
     Computed attach() { return pullPoints(attach_, "attach", true, quiet_); }
 
-    int intValue(const std::string& attribute) const
+    double radiusUsed() const
     {
-        int value = 0;
-        const MStatus status = plugOf(scatter_, attribute).getValue(value);
+        double value = 0;
+        const MStatus status = plugOf(scatter_, "radiusUsed").getValue(value);
         if (status != MS::kSuccess)
-            throw Failure("cannot read " + attribute + ": " + describe(status));
+            throw Failure("cannot read radiusUsed: " + describe(status));
         return value;
     }
 
-    int computeCount() const { return mayaStandin::computeCount(scatter_); }
+    void setPointCount(std::int64_t count) { setPlug(scatter_, "pointCount", static_cast<int>(count)); }
     const MObject& display() const { return display_; }
 
 private:
@@ -295,6 +312,10 @@ private:
             setPlug(scatter_, "strictRadius", 1);
         if (controls.device)
             setPlug(scatter_, "computeDevice", deviceNamed(*controls.device));
+        if (controls.density) {
+            setPlug(scatter_, "densityMap", 1);
+            setPlug(scatter_, "densityChannel", channelNamed(*controls.density));
+        }
     }
 
     PluginSession session_;
@@ -305,28 +326,21 @@ private:
     bool quiet_;
 };
 
-// Searches the radius for the target count; the node is left holding the best compute.
-Computed computeForCount(ScatterGraph& graph, const ScatterSettings& settings, ScatterResult& result)
+// The node searches its radius for the target count; the radius it found is its radiusUsed.
+Computed computeForCount(ScatterGraph& graph, std::int64_t target, ScatterResult& result)
 {
-    const CountTarget target{*settings.targetCount, graph.intValue("candidateCount"), settings.radius};
-    Computed last;
-    const Clock::time_point started = Clock::now();
-    const SearchOutcome outcome = searchRadiusForCount(target, [&](double radius) {
-        try {
-            last = graph.compute(radius);
-        } catch (const Failure& failure) {
-            std::ostringstream context;
-            context << "--count " << target.points << ": radius " << radius << ": " << failure.what();
-            throw Failure(context.str());
-        }
-        return last.points.size();
-    });
-    if (outcome.lastRadius != outcome.radius)
-        last = graph.compute(outcome.radius);
-    result.radius = outcome.radius;
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    result.search = CountSearchReport{target.points, outcome.withinTolerance, graph.computeCount(), seconds};
-    return last;
+    graph.setPointCount(target);
+    Computed computed;
+    try {
+        computed = graph.compute(std::nullopt);
+    } catch (const Failure& failure) {
+        throw Failure("--count " + std::to_string(target) + ": " + failure.what());
+    }
+    result.radius = graph.radiusUsed();
+    const double reached = static_cast<double>(computed.points.size());
+    const bool within = std::abs(reached - static_cast<double>(target)) <= kCountTolerance * static_cast<double>(target);
+    result.search = CountSearchReport{target, within};
+    return computed;
 }
 
 }  // namespace
@@ -336,8 +350,8 @@ ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings, cons
     ScatterGraph graph(mesh, settings, deformed);
     ScatterResult result;
     result.radius = settings.radius;
-    Computed computed =
-        settings.targetCount ? computeForCount(graph, settings, result) : graph.compute(settings.radius);
+    Computed computed = settings.targetCount ? computeForCount(graph, *settings.targetCount, result)
+                                             : graph.compute(settings.radius);
     result.computeSeconds = computed.seconds;
     if (deformed != nullptr) {
         computed = graph.attach();

@@ -13,8 +13,6 @@ namespace kyscatter {
 struct CountSearchReport {
     std::int64_t target = 0;
     bool withinTolerance = false;
-    int computes = 0;    // the scatter node's, as the host counted them
-    double seconds = 0;  // all of them
 };
 
 struct ScatterResult {
@@ -33,8 +31,8 @@ struct ScatterResult {
 // The road Maya takes: loads the plug-in into the host, feeds the mesh to a kyScatterPoints
 // node, connects its outPoints to a kyDisplayPoints node, pulls the points (and their surface data
 // if asked), lets the display node draw them over the mesh through Viewport 2.0 or the legacy
-// viewport if a picture is asked for, and unloads. With a target count the radius is
-// searched on the same two nodes. With a deformed mesh (the mesh's vertices moved), a
+// viewport if a picture is asked for, and unloads. With a target count the node searches its
+// radius itself (pointCount). With a deformed mesh (the mesh's vertices moved), a
 // kyAttachPoints node between the two carries the points onto it, and what comes back and is
 // drawn, over the deformed mesh, is the carried points. Throws Failure.
 ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings, const Mesh* deformed = nullptr);

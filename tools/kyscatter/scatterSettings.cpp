@@ -4,20 +4,14 @@
 #include <cmath>
 
 #include "scatter/controls.h"
+#include "scatter/pointCount.h"
 
 namespace kyscatter {
 namespace {
 
 constexpr double kTargetPoints = 30000;
-// Points per radius-squared of area that the plug-in's sampling reaches.
-constexpr double kPointsPerSquareRadius = 0.7;
 
 }  // namespace
-
-double radiusForCount(double area, double count)
-{
-    return std::max(kMinRadius, std::sqrt(kPointsPerSquareRadius * area / count));
-}
 
 double defaultRadius(double area) { return radiusForCount(area, kTargetPoints); }
 
@@ -30,9 +24,7 @@ ScatterSettings settingsFor(const Options& options, double area)
     settings.targetCount = options.count;
     if (options.radius)
         settings.radius = *options.radius;
-    else if (options.count)
-        settings.radius = radiusForCount(area, static_cast<double>(*options.count));
-    else
+    else if (!options.count)
         settings.radius = defaultRadius(area);
     if (options.box) {
         const auto& b = *options.box;

@@ -26,15 +26,11 @@ struct ScatterSettings {
     NodeControls controls;
     bool surfaceData = false;  // the node's surfaceData: normals and rotations come back with the points; the attach
                                // needs it
-    std::optional<std::int64_t> targetCount;  // set: `radius` is only the search's first guess
+    std::optional<std::int64_t> targetCount;  // set: the node searches the radius (pointCount), `radius` is unused
     int pointSize = 2;
     std::optional<PictureSettings> picture;
     bool quiet = false;
 };
-
-// A radius that yields about `count` points on a surface of this area, while the candidates are
-// plenty, no less than the node's minimum.
-double radiusForCount(double area, double count);
 
 // The radius for some 30,000 points.
 double defaultRadius(double area);

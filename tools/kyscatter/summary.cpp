@@ -34,6 +34,8 @@ void reportControls(std::ostream& out, const NodeControls& controls)
         out << "strict radius: on\n";
     if (controls.device && *controls.device != "auto")
         out << "device: " << *controls.device << "\n";
+    if (controls.density)
+        out << "density map: " << *controls.density << " of the vertex colours\n";
 }
 
 std::string radiusOrigin(const Options& options)
@@ -51,9 +53,8 @@ void reportSearch(std::ostream& out, const CountSearchReport& search, std::size_
     out << "count search: " << search.target << " asked, " << reached << " reached";
     if (!search.withinTolerance)
         out << " (" << format("%.2f", 100.0 * std::abs(static_cast<double>(reached) - target) / target)
-            << "% off: no radius tried did better)";
-    out << " in " << search.computes << (search.computes == 1 ? " compute, " : " computes, ")
-        << format("%.3f", search.seconds) << " s\n";
+            << "% off: no radius did better)";
+    out << "\n";
 }
 
 }  // namespace

@@ -36,6 +36,10 @@ const std::vector<std::string> kKernelNames = {
     "sampleCellKeys",
     "gatherSamples",
     "gatherSurfaceSamples",
+    "weighCandidates",
+    "gatherLevelCandidates",
+    "blockNearSamples",
+    "levelSamplesAsCandidates",
 };
 
 const std::pair<curandStatus_t, const char*> kCurandStatuses[] = {

@@ -20,6 +20,7 @@ bool matchesDataType(const MObject& data, MFnData::Type type) {
     if (data.isNull() || type == MFnData::kAny) return true;
     if (type == MFnData::kMesh) return data.apiType() == MFn::kMeshData;
     if (type == MFnData::kDynArrayAttrs) return data.apiType() == MFn::kDynArrayAttrsData;
+    if (type == MFnData::kString) return data.apiType() == MFn::kStringData;
     return false;
 }
 
@@ -122,6 +123,8 @@ MObject MFnMesh::create(int numVertices, int numPolygons, const MFloatPointArray
     for (int p = 0; p < numPolygons; ++p) owner->counts[p] = polygonCounts[p];
     owner->connects.assign(polygonConnects.length(), 0);
     for (unsigned int c = 0; c < polygonConnects.length(); ++c) owner->connects[c] = polygonConnects[c];
+    owner->colorSets.clear();
+    owner->currentColorSet.clear();
     owner->hasMesh = true;
     object_ = parentOrOwner;
     setStatus(ReturnStatus, MS::kSuccess);
@@ -150,22 +153,163 @@ MStatus MFnMesh::getPoints(MFloatPointArray& vertexArray, MSpace::Space space) c
     return MS::kSuccess;
 }
 
-MStatus MFnMesh::getTriangles(MIntArray& triangleCounts, MIntArray& triangleVertices) const {
+namespace {
+
+// Polygons split into fans around their first vertex; each corner as its face-vertex offset, or as the vertex there.
+MStatus fanTriangles(const char* callName, const MObject& object, bool offsets, MIntArray& triangleCounts,
+                     MIntArray& corners) {
     MStatus status;
-    if (injectedFault("MFnMesh::getTriangles", status)) return status;
-    const MeshData* mesh = attachedMesh(object_, &status);
+    if (injectedFault(callName, status)) return status;
+    const MeshData* mesh = attachedMesh(object, &status);
     if (!mesh) return status;
     triangleCounts.clear();
-    triangleVertices.clear();
-    size_t first = 0;
+    corners.clear();
+    int first = 0;
     for (int count : mesh->counts) {
         triangleCounts.append(count - 2);
-        for (int k = 1; k + 1 < count; ++k) {
-            triangleVertices.append(mesh->connects[first]);
-            triangleVertices.append(mesh->connects[first + k]);
-            triangleVertices.append(mesh->connects[first + k + 1]);
-        }
+        for (int k = 1; k + 1 < count; ++k)
+            for (int offset : {first, first + k, first + k + 1})
+                corners.append(offsets ? offset : mesh->connects[static_cast<size_t>(offset)]);
         first += count;
+    }
+    return MS::kSuccess;
+}
+
+}  // namespace
+
+MStatus MFnMesh::getTriangles(MIntArray& triangleCounts, MIntArray& triangleVertices) const {
+    return fanTriangles("MFnMesh::getTriangles", object_, false, triangleCounts, triangleVertices);
+}
+
+MStatus MFnMesh::getTriangleOffsets(MIntArray& triangleCounts, MIntArray& triangleIndices) const {
+    return fanTriangles("MFnMesh::getTriangleOffsets", object_, true, triangleCounts, triangleIndices);
+}
+
+// ---- colour sets
+
+namespace {
+
+MeshData* writableMesh(const MObject& object, MStatus* ReturnStatus) {
+    MeshData* mesh = Access::as<MeshData>(object, MFn::kMeshData);
+    const bool ok = mesh && mesh->hasMesh;
+    setStatus(ReturnStatus, ok ? MS::kSuccess : MS::kInvalidParameter);
+    return ok ? mesh : nullptr;
+}
+
+// The set of that name, or the current one for null; null when there is none.
+template <typename Mesh>
+auto colorSetOf(Mesh& mesh, const MString* name) -> decltype(&mesh.colorSets.front()) {
+    const std::string wanted = name ? name->asChar() : mesh.currentColorSet;
+    for (auto& set : mesh.colorSets)
+        if (!wanted.empty() && set.name == wanted) return &set;
+    return nullptr;
+}
+
+}  // namespace
+
+int MFnMesh::numColorSets(MStatus* ReturnStatus) const {
+    const MeshData* mesh = attachedMesh(object_, ReturnStatus);
+    return mesh ? static_cast<int>(mesh->colorSets.size()) : 0;
+}
+
+MStatus MFnMesh::getColorSetNames(MStringArray& setNames) const {
+    MStatus status;
+    if (injectedFault("MFnMesh::getColorSetNames", status)) return status;
+    const MeshData* mesh = attachedMesh(object_, &status);
+    if (!mesh) return status;
+    setNames.clear();
+    for (const auto& set : mesh->colorSets) setNames.append(MString(set.name.c_str()));
+    return MS::kSuccess;
+}
+
+MString MFnMesh::currentColorSetName(int, MStatus* ReturnStatus) const {
+    MStatus status;
+    if (injectedFault("MFnMesh::currentColorSetName", status)) {
+        setStatus(ReturnStatus, status);
+        return MString();
+    }
+    const MeshData* mesh = attachedMesh(object_, ReturnStatus);
+    return mesh ? MString(mesh->currentColorSet.c_str()) : MString();
+}
+
+MStatus MFnMesh::setCurrentColorSetName(const MString& setName, MDGModifier*, int) {
+    MStatus status;
+    MeshData* mesh = writableMesh(object_, &status);
+    if (!mesh) return status;
+    if (!colorSetOf(*mesh, &setName)) return MS::kInvalidParameter;
+    mesh->currentColorSet = setName.asChar();
+    return MS::kSuccess;
+}
+
+MString MFnMesh::createColorSetWithName(const MString& colorSetName, MDGModifier*, int, MStatus* ReturnStatus) {
+    MeshData* mesh = writableMesh(object_, ReturnStatus);
+    if (!mesh) return MString();
+    if (colorSetName.length() == 0) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return MString();
+    }
+    auto taken = [&](const std::string& name) {
+        for (const auto& set : mesh->colorSets)
+            if (set.name == name) return true;
+        return false;
+    };
+    std::string name = colorSetName.asChar();
+    for (int n = 1; taken(name); ++n) name = std::string(colorSetName.asChar()) + std::to_string(n);
+    int faceVertices = 0;
+    for (int count : mesh->counts) faceVertices += count;
+    mesh->colorSets.push_back({name, {}, std::vector<int>(static_cast<size_t>(faceVertices), -1)});
+    return MString(name.c_str());
+}
+
+int MFnMesh::numColors(const MString& colorSet, MStatus* ReturnStatus) const {
+    MStatus status;
+    if (injectedFault("MFnMesh::numColors", status)) {
+        setStatus(ReturnStatus, status);
+        return 0;
+    }
+    const MeshData* mesh = attachedMesh(object_, ReturnStatus);
+    if (!mesh) return 0;
+    const auto* set = colorSetOf(*mesh, &colorSet);
+    if (!set) setStatus(ReturnStatus, MS::kInvalidParameter);
+    return set ? static_cast<int>(set->colors.size()) : 0;
+}
+
+MStatus MFnMesh::setColors(const MColorArray& colors, const MString* colorSet, MColorRepresentation) {
+    MStatus status;
+    MeshData* mesh = writableMesh(object_, &status);
+    if (!mesh) return status;
+    auto* set = colorSetOf(*mesh, colorSet);
+    if (!set) return MS::kInvalidParameter;
+    set->colors.assign(colors.length(), MColor());
+    for (unsigned int i = 0; i < colors.length(); ++i) set->colors[i] = colors[i];
+    return MS::kSuccess;
+}
+
+MStatus MFnMesh::assignColors(const MIntArray& colorIds, const MString* colorSet) {
+    MStatus status;
+    MeshData* mesh = writableMesh(object_, &status);
+    if (!mesh) return status;
+    auto* set = colorSetOf(*mesh, colorSet);
+    if (!set || colorIds.length() != set->faceVertexIds.size()) return MS::kInvalidParameter;
+    for (unsigned int i = 0; i < colorIds.length(); ++i)
+        if (colorIds[i] < -1 || colorIds[i] >= static_cast<int>(set->colors.size())) return MS::kInvalidParameter;
+    for (unsigned int i = 0; i < colorIds.length(); ++i) set->faceVertexIds[i] = colorIds[i];
+    return MS::kSuccess;
+}
+
+MStatus MFnMesh::getFaceVertexColors(MColorArray& colors, const MString* colorSet,
+                                     const MColor* defaultUnsetColor) const {
+    MStatus status;
+    if (injectedFault("MFnMesh::getFaceVertexColors", status)) return status;
+    const MeshData* mesh = attachedMesh(object_, &status);
+    if (!mesh) return status;
+    const auto* set = colorSetOf(*mesh, colorSet);
+    if (!set) return MS::kInvalidParameter;
+    const MColor unset = defaultUnsetColor ? *defaultUnsetColor : MColor(-1.0f, -1.0f, -1.0f, -1.0f);
+    colors.setLength(static_cast<unsigned int>(set->faceVertexIds.size()));
+    for (size_t i = 0; i < set->faceVertexIds.size(); ++i) {
+        const int id = set->faceVertexIds[i];
+        colors[static_cast<unsigned int>(i)] = id < 0 ? unset : set->colors[static_cast<size_t>(id)];
     }
     return MS::kSuccess;
 }

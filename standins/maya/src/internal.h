@@ -2,6 +2,7 @@
 #define MAYA_STANDIN_INTERNAL_H
 
 #include <maya/MDataBlock.h>
+#include <maya/MColor.h>
 #include <maya/MDataHandle.h>
 #include <maya/MFloatPoint.h>
 #include <maya/MFnData.h>
@@ -103,12 +104,27 @@ struct Node : Object {
     std::shared_ptr<DrawOverrideInstance> drawOverride;  // Viewport 2.0's, made on the first draw; guarded by mutex
 };
 
+// A colour set: its colours and, per face-vertex, the index of one of them (-1: none).
+struct ColorSet {
+    std::string name;
+    std::vector<MColor> colors;
+    std::vector<int> faceVertexIds;
+};
+
 struct MeshData : Object {
     MeshData() : Object(MFn::kMeshData) {}
     bool hasMesh = false;
     std::vector<MFloatPoint> points;
     std::vector<int> counts;
     std::vector<int> connects;
+    std::vector<ColorSet> colorSets;
+    std::string currentColorSet;  // empty: none
+};
+
+// The value of a string attribute.
+struct StringData : Object {
+    StringData() : Object(MFn::kStringData) {}
+    MString text;
 };
 
 struct ArrayAttrsData : Object {

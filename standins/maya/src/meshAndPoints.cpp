@@ -27,6 +27,27 @@ MObject meshData(const float* xyz, std::size_t vertexCount, const std::vector<in
     return data;
 }
 
+std::string addColorSet(const MObject& meshData, const std::string& name,
+                        const std::vector<std::array<float, 4>>& faceVertexColors, bool current, MStatus* status) {
+    MStatus made;
+    MFnMesh meshFn(meshData, &made);
+    MString setName;
+    if (made) setName = meshFn.createColorSetWithName(MString(name.c_str()), nullptr, kMFnMeshInstanceUnspecified,
+                                                      &made);
+    MColorArray colors;
+    MIntArray ids;
+    for (std::size_t i = 0; i < faceVertexColors.size(); ++i) {
+        const std::array<float, 4>& c = faceVertexColors[i];
+        colors.append(MColor(c[0], c[1], c[2], c[3]));
+        ids.append(static_cast<int>(i));
+    }
+    if (made) made = meshFn.setColors(colors, &setName);
+    if (made) made = meshFn.assignColors(ids, &setName);
+    if (made && current) made = meshFn.setCurrentColorSetName(setName);
+    detail::setStatus(status, made);
+    return made ? std::string(setName.asChar()) : std::string();
+}
+
 std::vector<std::array<double, 3>> recordPositions(const MObject& record, MStatus* status) {
     std::vector<std::array<double, 3>> positions;
     MStatus read;

@@ -172,6 +172,25 @@ MStatus MPlug::getValue(MObject& value, MDGContext&) const {
     return status;
 }
 
+MStatus MPlug::getValue(MString& value, MDGContext&) const {
+    std::unique_lock<std::recursive_mutex> lock;
+    mayaStandin::detail::PlugParts parts;
+    MStatus status = readPlug(*this, true, lock, parts);
+    if (!lock.owns_lock()) return status;
+    if (parts.attribute->dataType != MFnData::kString) return MS::kInvalidParameter;
+    const auto* text = Access::as<mayaStandin::detail::StringData>(parts.node->values[parts.attribute->index].data,
+                                                                   MFn::kStringData);
+    value = text ? text->text : MString();
+    return status;
+}
+
+MStatus MPlug::setValue(const MString& value) {
+    auto text = std::make_shared<mayaStandin::detail::StringData>();
+    text->text = value;
+    MObject data = Access::make(text);
+    return writePlug(*this, 0.0, &data);
+}
+
 MStatus MPlug::setValue(float value) { return writePlug(*this, value, nullptr); }
 MStatus MPlug::setValue(int value) { return writePlug(*this, value, nullptr); }
 MStatus MPlug::setValue(double value) { return writePlug(*this, value, nullptr); }
@@ -214,6 +233,14 @@ MDataHandle MDataBlock::outputValue(const MObject& attribute, MStatus* ReturnSta
     Attribute* a = blockAttribute("MDataBlock::outputValue", node_, attribute, status);
     setStatus(ReturnStatus, status);
     return a ? Access::handle(&node_->values[a->index], a) : MDataHandle();
+}
+
+MStatus MDataBlock::setClean(const MObject& attribute) {
+    Attribute* a = mayaStandin::detail::attributeOf(attribute);
+    if (!node_ || !a || !mayaStandin::detail::belongsTo(*a, *node_)) return MS::kInvalidParameter;
+    std::lock_guard<std::mutex> lock(mayaStandin::detail::graphMutex());
+    mayaStandin::detail::cleanPlug(*node_, a->index);
+    return MS::kSuccess;
 }
 
 MStatus MDataBlock::setClean(const MPlug& plug) {
@@ -276,6 +303,21 @@ double& MDataHandle::asDouble() {
     if (attribute_->numericType != MFnNumericData::kDouble)
         value_->d = mayaStandin::detail::readNumber(*value_, *attribute_);
     return value_->d;
+}
+
+MString& MDataHandle::asString() {
+    thread_local MString empty;
+    empty = MString();
+    if (!value_ || !attribute_->isTyped() || attribute_->dataType != MFnData::kString) return empty;
+    auto* text = Access::as<mayaStandin::detail::StringData>(value_->data, MFn::kStringData);
+    return text ? text->text : empty;
+}
+
+void MDataHandle::set(const MString& value) {
+    if (!value_ || !attribute_->isTyped() || attribute_->dataType != MFnData::kString) return;
+    auto text = std::make_shared<mayaStandin::detail::StringData>();
+    text->text = value;
+    value_->data = Access::make(text);
 }
 
 void MDataHandle::set(float value) { set(static_cast<double>(value)); }

@@ -27,10 +27,12 @@ class MObject;
 class MSpace;
 class MBoundingBox;
 class MColor;
+class MColorArray;
 class MDagPath;
 class MDataBlock;
 class MDataHandle;
 class MDGContext;
+class MDGModifier;
 class MDoubleArray;
 class MFloatPoint;
 class MFloatPointArray;
@@ -79,10 +81,12 @@ OPENMAYA_NAMESPACE_CLOSE
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MSpace;                    \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MBoundingBox;              \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MColor;                    \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MColorArray;               \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MDagPath;                  \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MDataBlock;                \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MDataHandle;               \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MDGContext;                \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MDGModifier;               \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MDoubleArray;              \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFloatPoint;               \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFloatPointArray;          \

@@ -12,6 +12,7 @@ public:
     MDataHandle inputValue(const MObject& attribute, MStatus* ReturnStatus = NULL);
     MDataHandle outputValue(const MObject& attribute, MStatus* ReturnStatus = NULL);
     MStatus setClean(const MPlug& plug);
+    MStatus setClean(const MObject& attribute);
 
 private:
     friend struct mayaStandin::detail::Access;

@@ -3,6 +3,7 @@
 
 #include <maya/MObject.h>
 #include <maya/MStatus.h>
+#include <maya/MString.h>
 
 OPENMAYA_MAJOR_NAMESPACE_OPEN
 
@@ -20,10 +21,13 @@ public:
     int& asInt();
     short& asShort();
     double& asDouble();
+    // A string attribute's text; empty where it holds none.
+    MString& asString();
 
     void set(float value);
     void set(int value);
     void set(double value);
+    void set(const MString& value);
     MStatus set(const MObject& data);
 
 private:

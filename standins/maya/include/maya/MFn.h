@@ -24,6 +24,7 @@ public:
         kData,
         kMeshData,
         kDynArrayAttrsData,
+        kStringData,
         kPlugin,
         kLast
     };

@@ -1,14 +1,22 @@
 #ifndef _MFnMesh
 #define _MFnMesh
 
+#include <maya/MColor.h>
+#include <maya/MColorArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFloatPointArray.h>
 #include <maya/MIntArray.h>
+#include <maya/MString.h>
+#include <maya/MStringArray.h>
+
+#define kMFnMeshInstanceUnspecified -1
 
 OPENMAYA_MAJOR_NAMESPACE_OPEN
 
 class MFnMesh : public MFnDagNode {
 public:
+    enum MColorRepresentation { kAlpha = 1, kRGB = 3, kRGBA = 4 };
+
     MFnMesh();
     MFnMesh(const MObject& object, MStatus* ReturnStatus = NULL);
     virtual ~MFnMesh();
@@ -27,6 +35,28 @@ public:
     MStatus getPoints(MFloatPointArray& vertexArray, MSpace::Space space = MSpace::kObject) const;
     // Polygons are split into fans around their first vertex.
     MStatus getTriangles(MIntArray& triangleCounts, MIntArray& triangleVertices) const;
+    // The same triangles, each corner as its offset into the face-vertex list (polygon after polygon).
+    MStatus getTriangleOffsets(MIntArray& triangleCounts, MIntArray& triangleIndices) const;
+
+    // Colour sets: named lists of colours, assigned by index to face-vertices. A mesh data object has no transform
+    // or instances, so `instance` and `modifier` are taken and ignored.
+    int numColorSets(MStatus* ReturnStatus = NULL) const;
+    MStatus getColorSetNames(MStringArray& setNames) const;
+    // Empty when the mesh has no current colour set.
+    MString currentColorSetName(int instance = kMFnMeshInstanceUnspecified, MStatus* ReturnStatus = NULL) const;
+    MStatus setCurrentColorSetName(const MString& setName, MDGModifier* modifier = NULL,
+                                   int instance = kMFnMeshInstanceUnspecified);
+    // A new set without colours; a name that is taken gets a number added, as Maya's do.
+    MString createColorSetWithName(const MString& colorSetName, MDGModifier* modifier = NULL,
+                                   int instance = kMFnMeshInstanceUnspecified, MStatus* ReturnStatus = NULL);
+    int numColors(const MString& colorSet, MStatus* ReturnStatus = NULL) const;
+    // Null colorSet: the current set.
+    MStatus setColors(const MColorArray& colors, const MString* colorSet = NULL, MColorRepresentation rep = kRGBA);
+    // One colour index per face-vertex; -1 leaves the face-vertex without a colour.
+    MStatus assignColors(const MIntArray& colorIds, const MString* colorSet = NULL);
+    // One colour per face-vertex; those without one get defaultUnsetColor, or (-1, -1, -1, -1).
+    MStatus getFaceVertexColors(MColorArray& colors, const MString* colorSet = NULL,
+                                const MColor* defaultUnsetColor = NULL) const;
 };
 
 OPENMAYA_NAMESPACE_CLOSE

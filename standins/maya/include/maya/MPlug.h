@@ -26,11 +26,13 @@ public:
     MStatus getValue(int& value, MDGContext& ctx = MDGContext::fsNormal) const;
     MStatus getValue(double& value, MDGContext& ctx = MDGContext::fsNormal) const;
     MStatus getValue(MObject& value, MDGContext& ctx = MDGContext::fsNormal) const;
+    MStatus getValue(MString& value, MDGContext& ctx = MDGContext::fsNormal) const;
 
     MStatus setValue(float value);
     MStatus setValue(int value);
     MStatus setValue(double value);
     MStatus setValue(MObject& value);
+    MStatus setValue(const MString& value);
 
     bool operator==(const MPlug& other) const;
     bool operator==(const MObject& attribute) const;

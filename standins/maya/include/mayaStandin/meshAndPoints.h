@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace mayaStandin {
@@ -20,6 +21,14 @@ namespace mayaStandin {
 // mesh.
 MObject meshData(const float* xyz, std::size_t vertexCount, const std::vector<int>& polygonCounts,
                  const std::vector<int>& polygonConnects, MStatus* status = nullptr);
+
+// Adds a colour set to a mesh data object through the devkit's calls: one RGBA colour per face-vertex (polygon after
+// polygon, corners in order), the set made current when `current` is set. Returns the set's name, which has a number
+// added where the name is taken; empty, with the failing status, when the object holds no mesh or the colours do not
+// match its face-vertices.
+std::string addColorSet(const MObject& meshData, const std::string& name,
+                        const std::vector<std::array<float, 4>>& faceVertexColors, bool current,
+                        MStatus* status = nullptr);
 
 // The "position" channel of a point record (MFnArrayAttrsData). Empty, with the
 // failing status, when the object is no record or the record has no such channel.

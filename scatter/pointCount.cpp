@@ -1,4 +1,4 @@
-#include "radiusSearch.h"
+#include "pointCount.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "errors.h"
-#include "scatter/controls.h"
+#include "controls.h"
+#include "scatterCompute.h"
 
-namespace kyscatter {
 namespace {
 
 // The steps follow the count the node keeps from C candidates: about 1 / (r²/a + 1/C), where a is
@@ -53,12 +52,13 @@ class Search {
 public:
     explicit Search(const CountTarget& target) : target_(target), goal_(static_cast<double>(target.points)) {}
 
-    // Files the compute; true when it is close enough. A compute outside the bracket leaves it as it
-    // is: counts are not quite monotone in the radius, and the bracket must stay one.
+    // Files the compute; true when it is the closest so far. A compute outside the bracket leaves it as it is:
+    // counts are not quite monotone in the radius, and the bracket must stay one.
     bool record(const Sample& sample)
     {
         samples_.push_back(sample);
-        if (!best_ || offBy(sample) < offBy(*best_))
+        const bool closest = !best_ || offBy(sample) < offBy(*best_);
+        if (closest)
             best_ = sample;
         const double count = static_cast<double>(sample.count);
         const bool aboveMany = !tooMany_ || sample.radius > tooMany_->radius;
@@ -67,8 +67,10 @@ public:
             tooMany_ = sample;
         if (count < goal_ && aboveMany && belowFew)
             tooFew_ = sample;
-        return offBy(sample) <= kCountTolerance * goal_;
+        return closest;
     }
+
+    bool closeEnough() const { return offBy(*best_) <= kCountTolerance * goal_; }
 
     // The next radius to try; none when no radius can do better than those tried.
     std::optional<double> next() const
@@ -82,20 +84,19 @@ public:
         return radius;
     }
 
-    [[noreturn]] void failShort(int computes) const
+    std::string whyShort(int computes) const
     {
-        const std::string asked = "--count " + std::to_string(target_.points) + ": ";
+        const std::string asked = "pointCount " + std::to_string(target_.points) + ": ";
         const std::string reached = std::to_string(best_->count) + " points at radius " + number(best_->radius);
         if (best_->radius <= nodeRadius(kMinRadius))
-            throw Failure(asked + "the mesh holds no more than " + reached + ", the node's smallest");
+            return asked + "the mesh holds no more than " + reached + ", the node's smallest";
         if (!tooMany_)
-            throw Failure(asked + "no more than " + reached + " in " + std::to_string(computes) + " computes");
-        throw Failure(asked + "no fewer than " + reached + " in " + std::to_string(computes) + " computes");
+            return asked + "no more than " + reached + " in " + std::to_string(computes) + " computes";
+        return asked + "no fewer than " + reached + " in " + std::to_string(computes) + " computes";
     }
 
     bool bracketed() const { return tooMany_ && tooFew_; }
     const Sample& best() const { return *best_; }
-    const Sample& last() const { return samples_.back(); }
 
 private:
     double offBy(const Sample& s) const { return std::abs(static_cast<double>(s.count) - goal_); }
@@ -129,27 +130,65 @@ private:
 
 }  // namespace
 
-SearchOutcome searchRadiusForCount(const CountTarget& target, const std::function<std::size_t(double)>& countAt)
+CountSearch searchRadiusForCount(const CountTarget& target, const CountComputes& computes)
 {
-    if (target.points > target.candidates)
-        throw Failure("--count " + std::to_string(target.points) + ": more points than the " +
-                      std::to_string(target.candidates) + " candidates the node draws (raise --candidates)");
+    CountSearch outcome;
+    if (target.points > target.candidates) {
+        outcome.failure = "pointCount " + std::to_string(target.points) + " is more than the " +
+                          std::to_string(target.candidates) + " candidates the node draws (raise candidateCount)";
+        return outcome;
+    }
     Search search(target);
     // The first guess holds while candidates are plenty; fewer bring the count down by about N/C.
     const double share = static_cast<double>(target.points) / static_cast<double>(target.candidates);
     std::optional<double> radius = nodeRadius(target.firstRadius * std::sqrt(std::max(1 - share, 0.0625)));
-    int computes = 0;
-    bool within = false;
-    while (radius && computes < kMaxSearchComputes) {
-        ++computes;
-        within = search.record({*radius, countAt(*radius)});
-        if (within)
+    while (radius && outcome.computes < kMaxSearchComputes) {
+        ++outcome.computes;
+        const std::optional<std::size_t> count = computes.countAt(*radius);
+        if (!count) {
+            outcome.failure = "pointCount " + std::to_string(target.points) + ": the compute at radius " +
+                              number(*radius) + " failed";
+            return outcome;
+        }
+        if (search.record({*radius, *count}) && computes.keepLast)
+            computes.keepLast();
+        if (search.closeEnough())
             break;
         radius = search.next();
     }
-    if (!within && !search.bracketed())
-        search.failShort(computes);
-    return SearchOutcome{search.best().radius, search.best().count, search.last().radius, computes, within};
+    outcome.withinTolerance = search.closeEnough();
+    if (!outcome.withinTolerance && !search.bracketed())
+        outcome.failure = search.whyShort(outcome.computes);
+    outcome.radius = search.best().radius;
+    outcome.count = search.best().count;
+    return outcome;
 }
 
-}  // namespace kyscatter
+double densityArea(const ScatterMesh& mesh)
+{
+    const std::vector<float>& p = mesh.points;
+    const std::vector<int>& corners = mesh.triangleVertices;
+    const std::vector<float>& w = mesh.cornerWeights;
+    double area = 0;
+    for (std::size_t t = 0; t + 2 < corners.size(); t += 3) {
+        double e[2][3];
+        for (int axis = 0; axis < 3; ++axis) {
+            e[0][axis] = p[3 * corners[t + 1] + axis] - p[3 * corners[t] + axis];
+            e[1][axis] = p[3 * corners[t + 2] + axis] - p[3 * corners[t] + axis];
+        }
+        const double cross = std::hypot(e[0][1] * e[1][2] - e[0][2] * e[1][1], e[0][2] * e[1][0] - e[0][0] * e[1][2],
+                                        e[0][0] * e[1][1] - e[0][1] * e[1][0]);
+        const double weight =
+            w.size() == corners.size() ? std::clamp((w[t] + w[t + 1] + w[t + 2]) / 3.0, 0.0, 1.0) : 1.0;
+        area += 0.5 * cross * weight;
+    }
+    return area;
+}
+
+double radiusForCount(double area, double count)
+{
+    // Points per radius squared of area that the node's sampling reaches.
+    constexpr double kPointsPerSquareRadius = 0.7;
+    const double radius = std::sqrt(kPointsPerSquareRadius * area / count);
+    return std::isfinite(radius) ? std::max(kMinRadius, radius) : kMinRadius;
+}

@@ -1,0 +1,54 @@
+// Finding a cell of the hash table by its key, and the cells around one: shared by the selection and by the density
+// map's levels.
+#pragma once
+
+#include <cuda_runtime.h>
+
+#include "cellGrid.h"
+
+// The slot among the first `slots` of `bucket` that holds `key`, or `slots` when none does.
+__device__ inline unsigned int slotOf(unsigned int* const* tabKeys, unsigned int bucket, unsigned int key,
+                                      unsigned int slots)
+{
+    unsigned int slot = 0;
+    while (slot < slots && tabKeys[slot][bucket] != key)
+        ++slot;
+    return slot;
+}
+
+// The slots of a bucket that cells have taken: its counter counts on past them when more cells hash to it.
+__device__ inline unsigned int filledSlots(const unsigned int* bucketIndex, unsigned int bucket)
+{
+    const unsigned int count = bucketIndex[bucket];
+    return count < static_cast<unsigned int>(kSlotsPerBucket) ? count : static_cast<unsigned int>(kSlotsPerBucket);
+}
+
+// The key of the cell at offset (dx, dy, dz), in 32-bit arithmetic that wraps: past the end of a row it names some
+// other cell, whose points count only if they truly lie within the distance asked about.
+__device__ inline unsigned int keyAt(unsigned int key, int dx, int dy, int dz, unsigned int stepZ, unsigned int stepY)
+{
+    return key + static_cast<unsigned int>(dz) * stepZ + static_cast<unsigned int>(dy) * stepY +
+           static_cast<unsigned int>(dx);
+}
+
+// A neighbour's sample slot is read while other threads of the launch write the slots of their own cells. No cell of
+// the launch is a true neighbour, but a key wrapped past the end of a row can name one, three cells away, whose sample
+// never counts; the read and the write must not race all the same: on the host they are relaxed atomics, on the GPU
+// plain accesses of one aligned word.
+__device__ inline unsigned int readSample(const unsigned int* slot)
+{
+#if defined(__CUDACC__)
+    return *slot;
+#else
+    return __atomic_load_n(slot, __ATOMIC_RELAXED);
+#endif
+}
+
+__device__ inline void writeSample(unsigned int* slot, unsigned int sample)
+{
+#if defined(__CUDACC__)
+    *slot = sample;
+#else
+    __atomic_store_n(slot, sample, __ATOMIC_RELAXED);
+#endif
+}

@@ -1,0 +1,16 @@
+// A density map read from one of a mesh's colour sets: the weight at every triangle corner.
+#pragma once
+
+#include <maya/MFnMesh.h>
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+
+#include "scatterCompute.h"
+
+// The node's densityChannel: what of a colour is the weight.
+enum class DensityChannel { luminance = 0, red = 1, green = 2, blue = 3, alpha = 4 };
+
+// Fills mesh.cornerWeights, in the order of the mesh's triangles as getTriangles gives them, from the face-vertex
+// colours of `colorSet` (empty: the mesh's current set); face-vertices the set gives no colour weigh 0. A set the mesh
+// does not have, or one without colours, fails with a report that names it.
+MStatus readColorSetWeights(const MFnMesh& meshFn, const MString& colorSet, DensityChannel channel, ScatterMesh& mesh);

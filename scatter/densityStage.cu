@@ -1,0 +1,235 @@
+// The selection with a density map. Each candidate takes the weight of the map at its place and the radius that
+// weight asks for (kernels/densityLevels.h); the candidates are split into levels by weight, and the levels are decided
+// one after another, the sparsest first, each through the cell stages on a grid of its own whose cells fit its largest
+// radius (a few candidates of the next denser level among them, to blur the border). Within a level a pair keeps the larger of its two radii; the phases keep each launch race-free as without a
+// map, since no radius of the level exceeds its grid's. Across levels the points already decided block, before a
+// level's selection starts, every candidate of it that lies within its own radius of them. Every step is a plain
+// launch or a stable primitive, so the points are the same on any number of threads and on both roads; a map of full
+// weight everywhere puts every candidate in level 0, decided exactly as without a map.
+#include <cuda_runtime.h>
+
+#include <thrust/copy.h>
+#include <thrust/device_vector.h>
+#include <thrust/functional.h>
+#include <thrust/transform_reduce.h>
+#include <thrust/iterator/counting_iterator.h>
+#include <thrust/remove.h>
+#include <thrust/sort.h>
+
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+
+#include "../kernels/densityLevels.h"
+#include "../kernels/kyScatterPointsKernels.h"
+#include "stages.h"
+
+namespace {
+
+// Each candidate's weight and level.
+struct DensityField {
+    thrust::device_vector<float> weight;
+    thrust::device_vector<unsigned int> level;
+};
+
+ScatterStatus weighAll(const ScatterMesh& mesh, const ScatterSettings& settings, CandidateArrays& c,
+                       DensityField& field)
+{
+    const std::size_t weights = mesh.cornerWeights.size();
+    const ScatterStatus budget = budgetFor(4ull * weights + 8ull * static_cast<unsigned long long>(c.count));
+    if (budget != ScatterStatus::ok)
+        return budget;
+    thrust::device_vector<float> corners(mesh.cornerWeights.begin(), mesh.cornerWeights.end());
+    field.weight.resize(c.count, 0.0f);
+    field.level.resize(c.count, kNoLevel);
+    if (!launchChecked({"weighCandidates", "Failed to launch weighCandidates kernel, error code: ",
+                        blocksFor(c.count, 64), 64},
+                       weighCandidates, static_cast<const float*>(raw(corners)), raw(c.triId), raw(c.u), raw(c.v),
+                       static_cast<unsigned int>(settings.seed), raw(field.weight), raw(field.level), c.count))
+        return ScatterStatus::failed;
+    return ScatterStatus::ok;
+}
+
+// One level's candidates, in candidate order, on the level's own grid.
+struct Level {
+    int index = 0;
+    ScatterSettings settings;  // the level's largest radius
+    ScatterGrid grid;
+    thrust::device_vector<unsigned int> members;  // candidate numbers
+    CandidateArrays candidates;                   // positions and keys only
+    thrust::device_vector<float> radii;
+    thrust::device_vector<unsigned int> blocked;
+};
+
+// A bit for each level that holds a candidate.
+struct LevelBit {
+    __host__ __device__ unsigned int operator()(unsigned int level) const
+    {
+        return level == kNoLevel ? 0u : 1u << level;
+    }
+};
+
+struct OfLevel {
+    const unsigned int* level;
+    unsigned int wanted;
+    __host__ __device__ bool operator()(unsigned int candidate) const { return level[candidate] == wanted; }
+};
+
+// Gathers the level's candidates; a level without any leaves `members` empty.
+ScatterStatus gatherLevel(const ScatterMesh& mesh, CandidateArrays& all, DensityField& field, float radius,
+                          Level& level)
+{
+    const ScatterStatus budget = budgetFor(4ull * static_cast<unsigned long long>(all.count));
+    if (budget != ScatterStatus::ok)
+        return budget;
+    level.members.resize(all.count, 0u);
+    const thrust::counting_iterator<unsigned int> first(0u);
+    const auto last = thrust::copy_if(first, first + all.count, level.members.begin(),
+                                      OfLevel{raw(field.level), static_cast<unsigned int>(level.index)});
+    level.members.resize(static_cast<std::size_t>(last - level.members.begin()));
+    level.members.shrink_to_fit();
+    const int count = static_cast<int>(level.members.size());
+    if (count == 0)
+        return ScatterStatus::ok;
+    level.settings.radius = densityRadius(radius, levelWeight(level.index));
+    ScatterStatus status = planGrid(mesh, level.settings, level.grid);
+    if (status == ScatterStatus::ok)
+        status = budgetFor(24ull * static_cast<unsigned long long>(count));
+    if (status != ScatterStatus::ok)
+        return status;
+    CandidateArrays& c = level.candidates;
+    c.count = count;
+    for (thrust::device_vector<float>* array : {&c.x, &c.y, &c.z, &level.radii})
+        array->resize(count, 0.0f);
+    c.cellId.resize(count, 0u);
+    level.blocked.resize(count, 0u);
+    const ScatterGrid& g = level.grid;
+    if (!launchChecked({"gatherLevelCandidates", "Failed to launch gatherLevelCandidates kernel, error code: ",
+                        blocksFor(count, 64), 64},
+                       gatherLevelCandidates, raw(level.members), count, raw(all.x), raw(all.y), raw(all.z),
+                       raw(field.weight), radius, raw(c.x), raw(c.y), raw(c.z), raw(c.cellId), raw(level.radii),
+                       g.cellSize, g.minX, g.minY, g.minZ, g.stepZ, g.stepY))
+        return ScatterStatus::failed;
+    return ScatterStatus::ok;
+}
+
+// The points of the sparser levels block the level's candidates within their own radius of them.
+ScatterStatus blockNearDecided(CandidateArrays& all, thrust::device_vector<unsigned int>& decided,
+                               SortedCandidates& sorted, CellTable& table, Level& level)
+{
+    const unsigned int count = static_cast<unsigned int>(decided.size());
+    if (count == 0)
+        return ScatterStatus::ok;
+    CandidateArrays& c = level.candidates;
+    const ScatterGrid& g = level.grid;
+    if (!launchChecked({"blockNearSamples", "Failed to launch blockNearSamples kernel, error code: ",
+                        blocksFor(count, 64), 64},
+                       blockNearSamples, raw(decided), count, raw(all.x), raw(all.y), raw(all.z),
+                       raw(table.bucketCounts), raw(table.tabKeys), raw(table.tabAddress), table.hashTableSize,
+                       raw(c.cellId), raw(sorted.map), c.count, raw(c.x), raw(c.y),
+                       raw(c.z), raw(level.radii), raw(level.blocked), g.cellSize, g.minX, g.minY, g.minZ, g.stepZ,
+                       g.stepY))
+        return ScatterStatus::failed;
+    return ScatterStatus::ok;
+}
+
+// The level's points, as candidate numbers, appended to the points decided before it.
+ScatterStatus appendLevelSamples(CellTable& table, const DensityField& field, const ScatterSettings& settings,
+                                 Level& level, thrust::device_vector<unsigned int>& decided)
+{
+    thrust::device_vector<unsigned int> samples;
+    if (tableSamples(table, samples) != ScatterStatus::ok)
+        return ScatterStatus::failed;
+    const unsigned int count = static_cast<unsigned int>(samples.size());
+    if (!launchChecked({"levelSamplesAsCandidates", "Failed to launch levelSamplesAsCandidates kernel, error code: ",
+                        blocksFor(count, 64), 64},
+                       levelSamplesAsCandidates, raw(samples), count, raw(level.members),
+                       field.weight.data().get(), static_cast<unsigned int>(settings.seed)))
+        return ScatterStatus::failed;
+    samples.erase(thrust::remove(samples.begin(), samples.end(), kNoSample), samples.end());
+    const std::size_t before = decided.size();
+    decided.resize(before + samples.size());
+    thrust::copy(samples.begin(), samples.end(), decided.begin() + static_cast<std::ptrdiff_t>(before));
+    return ScatterStatus::ok;
+}
+
+// One level through the cell stages, its candidates blocked by the points decided before it.
+ScatterStatus selectLevel(CandidateArrays& all, const DensityField& field, Level& level,
+                          thrust::device_vector<unsigned int>& decided)
+{
+    CandidateArrays& c = level.candidates;
+    SortedCandidates sorted;
+    ScatterStatus status = sortByCell(c, sorted);
+    CellTable table;
+    if (status == ScatterStatus::ok)
+        status = buildCellTable(c, sorted, table);
+    if (status == ScatterStatus::ok)
+        status = blockNearDecided(all, decided, sorted, table, level);
+    PhaseRuns phases;
+    if (status == ScatterStatus::ok)
+        status = assignPhases(c, level.grid, sorted, phases);
+    if (status == ScatterStatus::ok)
+        status = choosePoints(c, level.grid, level.settings, sorted, table, phases, raw(level.radii),
+                              raw(level.blocked));
+    if (status != ScatterStatus::ok)
+        return status;
+    phases = PhaseRuns();
+    return appendLevelSamples(table, field, level.settings, level, decided);
+}
+
+}  // namespace
+
+ScatterStatus checkDensityMap(const ScatterMesh& mesh)
+{
+    const std::vector<float>& weights = mesh.cornerWeights;
+    if (weights.empty())
+        return ScatterStatus::ok;
+    if (weights.size() != mesh.triangleVertices.size()) {
+        std::cerr << "ERROR the density map gives " << weights.size() << " corner weights for "
+                  << mesh.triangleVertices.size() / 3 << " triangles (three each); no points computed" << std::endl;
+        return ScatterStatus::failed;
+    }
+    for (float w : weights) {
+        if (!std::isfinite(w)) {
+            std::cerr << "ERROR the density map has weights that are not finite numbers; no points computed"
+                      << std::endl;
+            return ScatterStatus::failed;
+        }
+    }
+    return ScatterStatus::ok;
+}
+
+ScatterStatus selectWeightedSamples(const ScatterMesh& mesh, CandidateArrays& candidates, const ScatterGrid& grid,
+                                    const ScatterSettings& settings, ScatterResult& result, StageObserver& observer)
+{
+    DensityField field;
+    ScatterStatus status = weighAll(mesh, settings, candidates, field);
+    // Levels without candidates cost nothing, not even a look through the candidates.
+    const unsigned int present =
+        status != ScatterStatus::ok ? 0u
+                                    : thrust::transform_reduce(field.level.begin(), field.level.end(), LevelBit(), 0u,
+                                                               thrust::bit_or<unsigned int>());
+    thrust::device_vector<unsigned int> decided;
+    for (int index = kSparsestLevel; status == ScatterStatus::ok && index >= 0; --index) {
+        if ((present & (1u << index)) == 0)
+            continue;
+        Level level;
+        level.index = index;
+        level.settings = settings;
+        status = gatherLevel(mesh, candidates, field, settings.radius, level);
+        if (status == ScatterStatus::ok && !level.members.empty())
+            status = selectLevel(candidates, field, level, decided);
+    }
+    if (status != ScatterStatus::ok)
+        return status;
+    observer.phasesReady();
+    observer.selectionDone();
+    field = DensityField();
+    // In candidate order before the stable sort by cell: points that share a cell of the final grid come in one
+    // order on every run.
+    thrust::sort(decided.begin(), decided.end());
+    status = publishSamples(mesh, candidates, grid, decided, settings, result);
+    if (status == ScatterStatus::ok)
+        observer.samplesReady(result);
+    return status;
+}
