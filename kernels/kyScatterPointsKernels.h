@@ -3,6 +3,8 @@
 
 #include <cuda_runtime.h>
 
+#include "strata.h"
+
 // Surface sampling.
 __global__ void calculateArea(const float* points, const int* triIds, float* areas, int numTris);
 __device__ int getTriIndex(const float* cumulativeArea, int triCount, float random, float totalArea);
@@ -35,6 +37,11 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
                                      const float* y, const float* z, const unsigned int* pointCellIds,
                                      const unsigned int* map, unsigned int hashTableSize, int randomsNumber,
                                      bool strictRadius);
+__global__ void chooseSamplesInTurn(const unsigned int* cellIndexes, unsigned int rangeStart, unsigned int cellCount,
+                                    const unsigned int* bucketIndex, unsigned int* const* tabKeys,
+                                    unsigned int* const* tabSamples, unsigned int hashTableSize, float r,
+                                    const unsigned int* pointCellIds, const unsigned int* map, int candidateCount,
+                                    bool strictRadius, StableTrials trials);
 
 // Collection of the accepted samples.
 __global__ void flattenSamples(unsigned int* const* tabSamples, unsigned int hashTableSize, unsigned int* samples);
@@ -45,3 +52,11 @@ __global__ void gatherSamples(const unsigned int* samples, unsigned int sampleCo
                               const float* z, float* points);
 __global__ void gatherSurfaceSamples(const unsigned int* samples, unsigned int sampleCount, const int* triId,
                                      const float* u, const float* v, int* sampleTriId, float* sampleU, float* sampleV);
+
+// The stable candidate layout: each triangle's own candidates, one in each of its strata.
+__global__ void countStableCandidates(const float* points, const int* triIds, int triCount, float perArea,
+                                      unsigned int seed, unsigned int* counts);
+__global__ void markTriangleStarts(const unsigned int* counts, const unsigned int* offsets, int triCount, int* triId);
+__global__ void placeStableCandidates(StrataView strata, GridFrame grid, int numElements, const int* triId, float* x,
+                                      float* y, float* z, float* u, float* v, unsigned int* cellId,
+                                      unsigned int* trialKey);

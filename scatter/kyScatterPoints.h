@@ -42,4 +42,5 @@ public:
     static MObject strictRadius;
     static MObject surfaceData;
     static MObject computeDevice;
+    static MObject stableLayout;
 };

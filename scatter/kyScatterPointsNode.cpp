@@ -46,6 +46,7 @@ MObject kyScatterPoints::candidateCount;
 MObject kyScatterPoints::strictRadius;
 MObject kyScatterPoints::surfaceData;
 MObject kyScatterPoints::computeDevice;
+MObject kyScatterPoints::stableLayout;
 
 kyScatterPoints::kyScatterPoints() {}
 
@@ -113,6 +114,7 @@ ScatterSettings readSettings(MDataBlock& block)
     settings.candidateCount = block.inputValue(kyScatterPoints::candidateCount).asInt();
     settings.strictRadius = block.inputValue(kyScatterPoints::strictRadius).asBool();
     settings.surfaceData = block.inputValue(kyScatterPoints::surfaceData).asBool();
+    settings.stableLayout = block.inputValue(kyScatterPoints::stableLayout).asBool();
     return settings;
 }
 
@@ -342,6 +344,7 @@ void createControls()
                                                     kDefaultCandidateCount, &minCandidates, &maxCandidates);
     kyScatterPoints::strictRadius = createControl("strictRadius", "sr", MFnNumericData::kBoolean, 0.0);
     kyScatterPoints::surfaceData = createControl("surfaceData", "srf", MFnNumericData::kBoolean, 0.0);
+    kyScatterPoints::stableLayout = createControl("stableLayout", "sl", MFnNumericData::kBoolean, 0.0);
 }
 
 // Where a compute runs: auto takes the GPU where a usable one is there and the CPU otherwise.
@@ -394,7 +397,7 @@ MStatus kyScatterPoints::initialize()
     if (computeDevice.isNull())
         return MS::kFailure;
     for (const MObject* input : {&inMesh, &boundingBox, &radius, &seed, &passes, &candidateCount, &strictRadius,
-                                 &surfaceData, &computeDevice})
+                                 &surfaceData, &computeDevice, &stableLayout})
         attributeAffects(*input, outPoints);
     return MS::kSuccess;
 }

@@ -74,7 +74,7 @@ public:
     void setMesh(const Mesh& mesh);
     void setRadius(float radius);
     void setBox(const Box& box);
-    // The seed, passes, candidate count, strict radius and surface data of `settings`.
+    // The seed, passes, candidate count, strict radius, surface data and stable layout of `settings`.
     void setControls(const ScatterSettings& settings);
     // Pulls outPoints; returns the status of the pull and fills the record's positions.
     MStatus pull(std::vector<Point>* points = nullptr);

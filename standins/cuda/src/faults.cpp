@@ -38,6 +38,10 @@ const std::vector<std::string> kKernelNames = {
     "sampleCellKeys",
     "gatherSamples",
     "gatherSurfaceSamples",
+    "countStableCandidates",
+    "markTriangleStarts",
+    "placeStableCandidates",
+    "chooseSamplesInTurn",
 };
 
 const std::pair<curandStatus_t, const char*> kCurandStatuses[] = {
