@@ -32,6 +32,7 @@ Examples:
   kyscatter terrain.fbx --box -10 0 -10 10 3 10      the grid box of the scatter node
   kyscatter rock.obj --count 5000 --out rock.ply     search the radius that gives about 5,000 points
   kyscatter rock.obj --strict --seed 7 --stats       no two points closer than the radius; another draw
+  kyscatter terrain.obj --stable --strict --stats    points that stay put where the mesh is not edited
   kyscatter part.stl --image top.png --view top --size 1024x1024 --point-size 3
   kyscatter scan.ply --out points.xyz --quiet        batch use: no summary
   kyscatter rock.obj --out rock.ply --normals        each point with its surface normal
@@ -134,6 +135,9 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
         ->check(CLI::Range(kMinCandidateCount, kMaxCandidateCount));
     app.add_flag("--strict", controls.strict,
                  "The scatter node's strictRadius: no two points closer than the radius (default off)");
+    app.add_flag("--stable", controls.stable,
+                 "The scatter node's stableLayout: each triangle draws its own candidates, so that editing one part "
+                 "of the mesh moves only the points near it (default off)");
     app.add_option("--device", controls.device,
                    "The scatter node's computeDevice: auto (the GPU where a usable one is there, the CPU otherwise; "
                    "the default), gpu or cpu")
