@@ -1,7 +1,7 @@
 // The quality of the point sets on a unit icosphere of 20,480 triangles at radius 0.02, as kyscatter --stats measures
 // it, for the defaults, for the strict radius with the default and with generous passes and candidates, and for the
-// stable layout, with the compute time of each row, its candidates and its stages' times. Built for each build:
-// qualityTable (CPU) and, with nvcc, qualityTableCuda.
+// stable layout, with the compute time of each row (the median of five, the rows taking turns), its candidates and its
+// stages' times. Built for each build: qualityTable (CPU) and, with nvcc, qualityTableCuda.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -64,21 +64,29 @@ struct Timing {
     std::size_t candidates = 0;
 };
 
-// The median of a few computes: the first warms the caches and the allocator.
-Timing timeCompute(const ScatterMesh& mesh, const ScatterSettings& settings, ScatterResult& result)
+// Every row computed in turn, a few rounds, so that a machine busy with other work slows every row alike; each row's
+// median, and its points.
+std::vector<Timing> timeRows(const ScatterMesh& mesh, const std::vector<Row>& rows, std::vector<ScatterResult>& results)
 {
-    std::vector<Timing> runs;
-    for (int run = 0; run < 3; ++run) {
-        CountingClock clock;
-        const auto started = std::chrono::steady_clock::now();
-        clock.start();
-        if (scatterPoints(mesh, settings, result, &clock) != ScatterStatus::ok)
-            return Timing();
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        runs.push_back({seconds, clock.seconds(), clock.candidates});
+    const int rounds = 5;
+    std::vector<std::vector<Timing>> runs(rows.size());
+    results.assign(rows.size(), ScatterResult());
+    for (int round = 0; round < rounds; ++round)
+        for (size_t r = 0; r < rows.size(); ++r) {
+            CountingClock clock;
+            const auto started = std::chrono::steady_clock::now();
+            clock.start();
+            if (scatterPoints(mesh, rows[r].settings, results[r], &clock) != ScatterStatus::ok)
+                return {};
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            runs[r].push_back({seconds, clock.seconds(), clock.candidates});
+        }
+    std::vector<Timing> medians;
+    for (std::vector<Timing>& row : runs) {
+        std::sort(row.begin(), row.end(), [](const Timing& a, const Timing& b) { return a.seconds < b.seconds; });
+        medians.push_back(row[rounds / 2]);
     }
-    std::sort(runs.begin(), runs.end(), [](const Timing& a, const Timing& b) { return a.seconds < b.seconds; });
-    return runs[1];
+    return medians;
 }
 
 void printStages(const char* name, const Timing& t)
@@ -99,26 +107,26 @@ int main()
     std::printf("unit icosphere, %zu triangles, area %.4f, radius %.3f\n", mesh.triangleVertices.size() / 3, area,
                 radius);
     std::printf("%-34s %8s %12s %9s %12s %10s\n", "", "points", "min/radius", "rel.rad.", "gap/radius", "compute");
-    std::vector<std::pair<const char*, Timing>> timings;
-    for (const Row& row : rows(radius)) {
-        ScatterResult result;
-        const Timing timing = timeCompute(mesh, row.settings, result);
-        if (timing.seconds < 0) {
-            std::fprintf(stderr, "qualityTable: the compute failed for %s\n", row.name);
-            return 1;
-        }
-        timings.emplace_back(row.name, timing);
+    const std::vector<Row> all = rows(radius);
+    std::vector<ScatterResult> results;
+    const std::vector<Timing> timings = timeRows(mesh, all, results);
+    if (timings.empty()) {
+        std::fprintf(stderr, "qualityTable: a compute failed\n");
+        return 1;
+    }
+    for (size_t r = 0; r < all.size(); ++r) {
+        const std::vector<float>& xyz = results[r].points;
         std::vector<kyscatter::Point> points;
-        for (size_t i = 0; i < result.points.size(); i += 3)
-            points.push_back({result.points[i], result.points[i + 1], result.points[i + 2]});
+        for (size_t i = 0; i < xyz.size(); i += 3)
+            points.push_back({xyz[i], xyz[i + 1], xyz[i + 2]});
         const kyscatter::PointStats stats = kyscatter::pointStats(points, radius, area);
         const double gap = kyscatter::largestGap(points, surface, kyscatter::gapSampleCount(points.size()));
-        std::printf("%-34s %8zu %12.3f %9.3f %12.3f %8.0f ms\n", row.name, stats.count,
-                    stats.smallestDistance / radius, stats.relativeRadius, gap / radius, 1e3 * timing.seconds);
+        std::printf("%-34s %8zu %12.3f %9.3f %12.3f %8.0f ms\n", all[r].name, stats.count,
+                    stats.smallestDistance / radius, stats.relativeRadius, gap / radius, 1e3 * timings[r].seconds);
     }
     std::printf("\nstage times (ms) of the same computes\n%-34s %10s %7s %10s %10s %7s %9s %7s\n", "", "candidates",
                 "areas", "candidates", "cell table", "phases", "selection", "collect");
-    for (const auto& [name, timing] : timings)
-        printStages(name, timing);
+    for (size_t r = 0; r < all.size(); ++r)
+        printStages(all[r].name, timings[r]);
     return 0;
 }
