@@ -92,7 +92,7 @@ __device__ inline unsigned int sampleOf(const TableRefs& table, unsigned int nke
                                     ? count
                                     : static_cast<unsigned int>(kSlotsPerBucket);
     const unsigned int s = slotOf(table.tabKeys, nb, nkey, filled);
-    return s == filled ? kNoSample : table.tabSamples[s][nb];
+    return s == filled ? kNoSample : loadSample(&table.tabSamples[s][nb]);
 }
 
 // Whether the cell with key `nkey` holds a sample too close to the candidate.
@@ -300,7 +300,7 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
     const Probe probe = {x[cand], y[cand], z[cand], r, x, y, z};
     if (neighbourRejects(table, key, stepZ, stepY, probe, strictRadius))
         return;
-    tabSamples[slot][bucket] = cand;
+    storeSample(&tabSamples[slot][bucket], cand);
 }
 
 // One thread per cell of one phase, stable layout: the cell tries the points of its candidates' strata in turn, every
@@ -337,5 +337,5 @@ __global__ void chooseSamplesInTurn(const unsigned int* cellIndexes, unsigned in
             takePlace(trials, cand, point);
     }
     if (cand != kNoSample)
-        tabSamples[slot][bucket] = cand;
+        storeSample(&tabSamples[slot][bucket], cand);
 }
