@@ -1,5 +1,6 @@
 #include "gridShape.h"
 
+#include <cfloat>
 #include <cmath>
 
 GridBox coverMesh(const GridBox& box, const float meshMin[3], const float meshMax[3])
@@ -21,8 +22,8 @@ GridBox anchorToPhaseBoxes(const GridBox& box, float radius)
     const double phaseBox = 3.0 * static_cast<double>(cellEdgeFor(radius));
     // A corner too far out to move keeps its place; the grid's size check refuses such a box in any case.
     auto anchored = [phaseBox](float corner) {
-        const float moved = static_cast<float>(std::floor(corner / phaseBox) * phaseBox);
-        return std::isfinite(moved) ? std::fmin(moved, corner) : corner;
+        const double moved = std::floor(corner / phaseBox) * phaseBox;
+        return moved >= -FLT_MAX ? std::fmin(static_cast<float>(moved), corner) : corner;
     };
     return {anchored(box.minX), anchored(box.minY), anchored(box.minZ), box.maxX, box.maxZ};
 }
