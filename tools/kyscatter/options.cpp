@@ -124,7 +124,8 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
         ->check(CLI::Range(std::int64_t{std::numeric_limits<int>::min()},
                            std::int64_t{std::numeric_limits<int>::max()}));
     app.add_option("--passes", controls.passes,
-                   "The scatter node's passes: how many times each still-empty cell offers a candidate, " +
+                   "The scatter node's passes: how many times each still-empty cell offers a candidate (with --stable, "
+                   "how many points each stratum offers), " +
                        std::to_string(kMinPassCount) + " to " + std::to_string(kMaxPassCount) +
                        " (default " + std::to_string(kDefaultPassCount) + ")")
         ->check(CLI::Range(kMinPassCount, kMaxPassCount));
