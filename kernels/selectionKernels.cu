@@ -56,6 +56,23 @@ __device__ inline unsigned int slotOf(unsigned int* const* tabKeys, unsigned int
     return slot;
 }
 
+// The cell a selection thread decides: its first sorted position, its key, and its own slot in the table.
+struct OwnSlot {
+    unsigned int first, key, bucket, slot;
+};
+
+// False when the cell was turned away from the table. All five slots of its bucket are searched, whatever the
+// bucket's counter says.
+__device__ inline bool findOwnSlot(unsigned int first, const unsigned int* pointCellIds, unsigned int* const* tabKeys,
+                                   unsigned int hashTableSize, OwnSlot& own)
+{
+    own.first = first;
+    own.key = pointCellIds[first];
+    own.bucket = own.key % hashTableSize;
+    own.slot = slotOf(tabKeys, own.bucket, own.key, kSlotsPerBucket);
+    return own.slot != static_cast<unsigned int>(kSlotsPerBucket);
+}
+
 // A candidate and the sample positions it is measured against.
 struct Probe {
     float px, py, pz;
@@ -279,16 +296,10 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
                                      bool strictRadius)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
-    if (i >= cellCount)
+    OwnSlot own;
+    if (i >= cellCount || !findOwnSlot(cellIndexes[rangeStart + i], pointCellIds, tabKeys, hashTableSize, own))
         return;
-    const unsigned int first = cellIndexes[rangeStart + i];
-    const unsigned int key = pointCellIds[first];
-    const unsigned int bucket = key % hashTableSize;
-
-    // The cell's own slot: all five are searched, whatever the bucket's counter says.
-    const unsigned int slot = slotOf(tabKeys, bucket, key, kSlotsPerBucket);
-    if (slot == static_cast<unsigned int>(kSlotsPerBucket))
-        return;  // turned away from the table
+    const unsigned int key = own.key, bucket = own.bucket, slot = own.slot;
     if (tabSamples[slot][bucket] != kNoSample)
         return;
 
@@ -314,14 +325,10 @@ __global__ void chooseSamplesInTurn(const unsigned int* cellIndexes, unsigned in
                                     bool strictRadius, StableTrials trials)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
-    if (i >= cellCount)
+    OwnSlot own;
+    if (i >= cellCount || !findOwnSlot(cellIndexes[rangeStart + i], pointCellIds, tabKeys, hashTableSize, own))
         return;
-    const unsigned int first = cellIndexes[rangeStart + i];
-    const unsigned int key = pointCellIds[first];
-    const unsigned int bucket = key % hashTableSize;
-    const unsigned int slot = slotOf(tabKeys, bucket, key, kSlotsPerBucket);
-    if (slot == static_cast<unsigned int>(kSlotsPerBucket))
-        return;  // turned away from the table
+    const unsigned int first = own.first, key = own.key;
     const CellTrials cell = {{bucketIndex, tabKeys, tabSamples, hashTableSize}, trials, pointCellIds, map,
                              static_cast<unsigned int>(candidateCount), key, first, r, strictRadius};
     Nearby nearby{{}, 0, false, false};
@@ -337,5 +344,5 @@ __global__ void chooseSamplesInTurn(const unsigned int* cellIndexes, unsigned in
             takePlace(trials, cand, point);
     }
     if (cand != kNoSample)
-        storeSample(&tabSamples[slot][bucket], cand);
+        storeSample(&tabSamples[own.slot][own.bucket], cand);
 }
