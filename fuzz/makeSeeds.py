@@ -37,6 +37,9 @@ seeds = {
   'noFaces': mesh(0, [(0,0,0),(1,0,0),(0,1,0)], [], ordinary) + integer(0,0,3) + between(0.0,-2.0,1.0) + unset,
   'degenerateOnly': mesh(1, [(1,1,1),(1,1,1),(2,2,2)], [(0,1,2),(0,0,1)], lattice) + integer(0,0,3) + between(0.0,-2.0,1.0) + unset,
 }
+# The stable layout, turned on by the byte after the box.
+for name in ('latticeCubeWholeCells', 'tetrahedronInBox', 'pentagonFan'):
+    seeds[name + 'Stable'] = seeds[name] + b'\x01'
 os.makedirs(out, exist_ok=True)
 for name, data in seeds.items():
     open(os.path.join(out, name), 'wb').write(data)

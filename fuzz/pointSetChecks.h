@@ -57,9 +57,9 @@ inline float kernelDistance(const Point& a, const Point& b)
 }
 
 // Empty when the points keep every promise; otherwise the first promise broken. `onSurface` may be left out for
-// meshes too large to search triangle by triangle.
+// meshes too large to search triangle by triangle; `stableLayout` names the layout whose grid the points were filed in.
 inline std::string brokenPromise(const Mesh& mesh, float radius, const Box* box, const std::vector<Point>& points,
-                                 bool onSurface = true)
+                                 bool onSurface = true, bool stableLayout = false)
 {
     std::ostringstream why;
     if (points.empty())
@@ -90,7 +90,9 @@ inline std::string brokenPromise(const Mesh& mesh, float radius, const Box* box,
     }
 
     ScatterGrid grid;
-    if (planGrid(harness::scatterMeshOf(mesh), harness::settingsOf(radius, box), grid) != ScatterStatus::ok)
+    ScatterSettings settings = harness::settingsOf(radius, box);
+    settings.stableLayout = stableLayout;
+    if (planGrid(harness::scatterMeshOf(mesh), settings, grid) != ScatterStatus::ok)
         return "no grid for a mesh that has points";
     struct Cell {
         int c[3];

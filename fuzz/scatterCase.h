@@ -65,6 +65,7 @@ struct Inputs {
     Mesh mesh;
     float radius = 1.0f;
     Box box = {{0, 0, 0}, {0, 0, 0}};
+    bool stableLayout = false;
 };
 
 float coordinate(ByteReader& in, int style)
@@ -135,6 +136,8 @@ Inputs decode(const uint8_t* data, size_t size)
         }
         break;
     }
+    // Last, so that the inputs found before the stable layout read as they did.
+    inputs.stableLayout = in.bits(1) == 1;
     return inputs;
 }
 
@@ -145,7 +148,7 @@ std::string describe(const Inputs& inputs)
     text << "mesh of " << inputs.mesh.points.size() << " vertices, " << inputs.mesh.counts.size()
          << " polygons; radius " << inputs.radius << "; box (" << inputs.box.min[0] << ", " << inputs.box.min[1] << ", "
          << inputs.box.min[2] << ") - (" << inputs.box.max[0] << ", " << inputs.box.max[1] << ", " << inputs.box.max[2]
-         << ")";
+         << ")" << (inputs.stableLayout ? "; stable layout" : "");
     return text.str();
 }
 
@@ -171,6 +174,7 @@ std::string run(const Inputs& inputs)
         mayaStandin::findPlug(node, minNames[axis]).setValue(inputs.box.min[axis]);
         mayaStandin::findPlug(node, maxNames[axis]).setValue(inputs.box.max[axis]);
     }
+    mayaStandin::findPlug(node, "stableLayout").setValue(inputs.stableLayout ? 1 : 0);
     float radius = 0.0f;  // as the data block delivers it, after the attribute's minimum
     mayaStandin::findPlug(node, "radius").getValue(radius);
 
@@ -183,7 +187,7 @@ std::string run(const Inputs& inputs)
             if (dirty)
                 problem = "a successful compute left outPoints dirty";
             else
-                problem = pointChecks::brokenPromise(inputs.mesh, radius, &inputs.box, points);
+                problem = pointChecks::brokenPromise(inputs.mesh, radius, &inputs.box, points, true, inputs.stableLayout);
         } else if (pulled != MS::kFailure) {
             problem = std::string("a compute failed with ") + pulled.errorString().asChar();
         } else if (!dirty || !points.empty()) {

@@ -16,6 +16,28 @@ constexpr unsigned int kNoKey = 0xFFFFFFFFu;
 // Cell coordinates modulo 3 on three axes; cells of one phase are never neighbours.
 constexpr int kPhaseCount = 27;
 
+// A sample slot of the cell hash table. During a selection launch a thread may read the slot of a cell of its own
+// launch, a neighbour reached across the end of a row whose sample never lies within r, so the value it reads does
+// not matter, while that cell's thread writes it. On the CPU road both sides are atomic, the write releasing the
+// sample's position and the read acquiring it, so that this is no data race; on the GPU aligned words are whole.
+__device__ inline unsigned int loadSample(const unsigned int* slot)
+{
+#if defined(__CUDA_ARCH__)
+    return *slot;
+#else
+    return __atomic_load_n(slot, __ATOMIC_ACQUIRE);
+#endif
+}
+
+__device__ inline void storeSample(unsigned int* slot, unsigned int sample)
+{
+#if defined(__CUDA_ARCH__)
+    *slot = sample;
+#else
+    __atomic_store_n(slot, sample, __ATOMIC_RELEASE);
+#endif
+}
+
 // Rounds toward minus infinity into the int range, saturating as the GPU's conversion does (NaN gives 0),
 // so that out-of-range values behave the same in both builds.
 __host__ __device__ inline int floorToInt(float value)

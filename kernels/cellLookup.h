@@ -30,25 +30,3 @@ __device__ inline unsigned int keyAt(unsigned int key, int dx, int dy, int dz, u
     return key + static_cast<unsigned int>(dz) * stepZ + static_cast<unsigned int>(dy) * stepY +
            static_cast<unsigned int>(dx);
 }
-
-// A neighbour's sample slot is read while other threads of the launch write the slots of their own cells. No cell of
-// the launch is a true neighbour, but a key wrapped past the end of a row can name one, three cells away, whose sample
-// never counts; the read and the write must not race all the same: on the host they are relaxed atomics, on the GPU
-// plain accesses of one aligned word.
-__device__ inline unsigned int readSample(const unsigned int* slot)
-{
-#if defined(__CUDACC__)
-    return *slot;
-#else
-    return __atomic_load_n(slot, __ATOMIC_RELAXED);
-#endif
-}
-
-__device__ inline void writeSample(unsigned int* slot, unsigned int sample)
-{
-#if defined(__CUDACC__)
-    *slot = sample;
-#else
-    __atomic_store_n(slot, sample, __ATOMIC_RELAXED);
-#endif
-}

@@ -10,7 +10,8 @@
 // One thread per candidate: the weight at its place, from its triangle's corner weights as its position was made from
 // the corners, so that equal corners give exactly their weight; clamped to [0, 1].
 __global__ void weighCandidates(const float* cornerWeights, const int* triId, const float* u, const float* v,
-                                unsigned int seed, float* weight, unsigned int* level, int numElements)
+                                const unsigned int* drawKeys, unsigned int seed, float* weight, unsigned int* level,
+                                int numElements)
 {
     const int i = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
     if (i >= numElements)
@@ -19,7 +20,7 @@ __global__ void weighCandidates(const float* cornerWeights, const int* triId, co
     const float alongB = (corner[1] - corner[0]) * u[i] + corner[0];
     const float w = fminf(fmaxf(alongB + (corner[2] - corner[0]) * v[i], 0.0f), 1.0f);
     weight[i] = w;
-    level[i] = ditheredLevel(w, static_cast<unsigned int>(i), seed);
+    level[i] = ditheredLevel(w, drawKeys ? drawKeys[i] : static_cast<unsigned int>(i), seed);
 }
 
 // One thread per candidate of a level: its position, its key in the level's grid and its own radius.
@@ -117,11 +118,11 @@ __global__ void blockNearSamples(const unsigned int* samples, unsigned int sampl
 // One thread per point of a level: its candidate number among all candidates, or none where the thinning below the
 // sparsest level's weight drops it.
 __global__ void levelSamplesAsCandidates(unsigned int* samples, unsigned int sampleCount, const unsigned int* members,
-                                         const float* weight, unsigned int seed)
+                                         const float* weight, const unsigned int* drawKeys, unsigned int seed)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
     if (i >= sampleCount)
         return;
     const unsigned int c = members[samples[i]];
-    samples[i] = keptBelowSparsest(c, seed, weight[c]) ? c : kNoSample;
+    samples[i] = keptBelowSparsest(drawKeys ? drawKeys[c] : c, seed, weight[c]) ? c : kNoSample;
 }

@@ -3,6 +3,8 @@
 
 #include <cuda_runtime.h>
 
+#include "strata.h"
+
 // Surface sampling.
 __global__ void calculateArea(const float* points, const int* triIds, float* areas, int numTris);
 __device__ int getTriIndex(const float* cumulativeArea, int triCount, float random, float totalArea);
@@ -36,6 +38,11 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
                                      const unsigned int* map, unsigned int hashTableSize, int randomsNumber,
                                      bool strictRadius, const float* candidateRadii,
                                      const unsigned int* blockedCandidates);
+__global__ void chooseSamplesInTurn(const unsigned int* cellIndexes, unsigned int rangeStart, unsigned int cellCount,
+                                    const unsigned int* bucketIndex, unsigned int* const* tabKeys,
+                                    unsigned int* const* tabSamples, unsigned int hashTableSize, float r,
+                                    const unsigned int* pointCellIds, const unsigned int* map, int candidateCount,
+                                    bool strictRadius, StableTrials trials);
 
 // Collection of the accepted samples.
 __global__ void flattenSamples(unsigned int* const* tabSamples, unsigned int hashTableSize, unsigned int* samples);
@@ -48,8 +55,10 @@ __global__ void gatherSurfaceSamples(const unsigned int* samples, unsigned int s
                                      const float* u, const float* v, int* sampleTriId, float* sampleU, float* sampleV);
 
 // Density map.
+// drawKeys, where given, key each candidate's draws in place of its number (the stable layout's trial keys).
 __global__ void weighCandidates(const float* cornerWeights, const int* triId, const float* u, const float* v,
-                                unsigned int seed, float* weight, unsigned int* level, int numElements);
+                                const unsigned int* drawKeys, unsigned int seed, float* weight, unsigned int* level,
+                                int numElements);
 __global__ void gatherLevelCandidates(const unsigned int* members, int memberCount, const float* x, const float* y,
                                       const float* z, const float* weight, float radius, float* levelX, float* levelY,
                                       float* levelZ, unsigned int* levelCellId, float* levelRadius, float cellSize,
@@ -62,4 +71,11 @@ __global__ void blockNearSamples(const unsigned int* samples, unsigned int sampl
                                  const float* radii, unsigned int* blocked, float cellSize, float bboxMinX,
                                  float bboxMinY, float bboxMinZ, int stepZ, int stepY);
 __global__ void levelSamplesAsCandidates(unsigned int* samples, unsigned int sampleCount, const unsigned int* members,
-                                         const float* weight, unsigned int seed);
+                                         const float* weight, const unsigned int* drawKeys, unsigned int seed);
+// The stable candidate layout: each triangle's own candidates, one in each of its strata.
+__global__ void countStableCandidates(const float* points, const int* triIds, int triCount, float perArea,
+                                      unsigned int seed, unsigned int* counts);
+__global__ void markTriangleStarts(const unsigned int* counts, const unsigned int* offsets, int triCount, int* triId);
+__global__ void placeStableCandidates(StrataView strata, GridFrame grid, int numElements, const int* triId, float* x,
+                                      float* y, float* z, float* u, float* v, unsigned int* cellId,
+                                      unsigned int* trialKey);

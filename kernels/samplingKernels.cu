@@ -2,21 +2,14 @@
 
 #include "cellGrid.h"
 #include "kyScatterPointsKernels.h"
+#include "triangle.h"
 
 __global__ void calculateArea(const float* points, const int* triIds, float* areas, int numTris)
 {
     const unsigned int t = blockIdx.x * blockDim.x + threadIdx.x;
     if (t >= static_cast<unsigned int>(numTris))
         return;
-    const float* a = points + 3 * triIds[3 * t];
-    const float* b = points + 3 * triIds[3 * t + 1];
-    const float* c = points + 3 * triIds[3 * t + 2];
-    const float e1x = b[0] - a[0], e1y = b[1] - a[1], e1z = b[2] - a[2];
-    const float e2x = c[0] - a[0], e2y = c[1] - a[1], e2z = c[2] - a[2];
-    const float wx = e1y * e2z - e1z * e2y;
-    const float wy = e1z * e2x - e1x * e2z;
-    const float wz = e1x * e2y - e1y * e2x;
-    areas[t] = 0.5f * sqrtf(wy * wy + wx * wx + wz * wz);
+    areas[t] = triangleArea(points + 3 * triIds[3 * t], points + 3 * triIds[3 * t + 1], points + 3 * triIds[3 * t + 2]);
 }
 
 // Triangle i owns [cumulativeArea[i-1], cumulativeArea[i]); a value on a boundary belongs to the next triangle.

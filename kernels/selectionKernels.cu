@@ -3,6 +3,7 @@
 #include "cellGrid.h"
 #include "cellLookup.h"
 #include "kyScatterPointsKernels.h"
+#include "strata.h"
 
 // The phase comes from the very cell coordinates the key was built from: a phase taken from the remainder within a
 // 3-cell box can round differently from the key, and then two neighbouring cells would be decided in one launch.
@@ -46,6 +47,23 @@ struct TableRefs {
     unsigned int hashTableSize;
 };
 
+// The cell a selection thread decides: its first sorted position, its key, and its own slot in the table.
+struct OwnSlot {
+    unsigned int first, key, bucket, slot;
+};
+
+// False when the cell was turned away from the table. All five slots of its bucket are searched, whatever the
+// bucket's counter says.
+__device__ inline bool findOwnSlot(unsigned int first, const unsigned int* pointCellIds, unsigned int* const* tabKeys,
+                                   unsigned int hashTableSize, OwnSlot& own)
+{
+    own.first = first;
+    own.key = pointCellIds[first];
+    own.bucket = own.key % hashTableSize;
+    own.slot = slotOf(tabKeys, own.bucket, own.key, kSlotsPerBucket);
+    return own.slot != static_cast<unsigned int>(kSlotsPerBucket);
+}
+
 // A candidate and the sample positions it is measured against.
 struct Probe {
     float px, py, pz;
@@ -75,17 +93,21 @@ __device__ bool tooClose(const Probe& p, unsigned int q)
     return ddy * ddy + ddx * ddx + ddz * ddz <= static_cast<double>(r) * r;
 }
 
-// Whether the cell with key `nkey` holds a sample too close to the candidate. Only the filled slots of its bucket are
-// searched, so an empty slot's key 0 never matches.
-template <bool Exact>
-__device__ bool sampleTooClose(const TableRefs& table, unsigned int nkey, const Probe& probe)
+// The sample of the cell with key `nkey`, or kNoSample. Only the filled slots of its bucket are searched, so an empty
+// slot's key never matches.
+__device__ inline unsigned int sampleOf(const TableRefs& table, unsigned int nkey)
 {
     const unsigned int nb = nkey % table.hashTableSize;
     const unsigned int filled = filledSlots(table.bucketIndex, nb);
     const unsigned int s = slotOf(table.tabKeys, nb, nkey, filled);
-    if (s == filled)
-        return false;
-    const unsigned int q = readSample(&table.tabSamples[s][nb]);
+    return s == filled ? kNoSample : loadSample(&table.tabSamples[s][nb]);
+}
+
+// Whether the cell with key `nkey` holds a sample too close to the candidate.
+template <bool Exact>
+__device__ bool sampleTooClose(const TableRefs& table, unsigned int nkey, const Probe& probe)
+{
+    const unsigned int q = sampleOf(table, nkey);
     return q != kNoSample && tooClose<Exact>(probe, q);
 }
 
@@ -122,6 +144,130 @@ __device__ bool farNeighbourTooClose(const TableRefs& table, unsigned int key, u
     return false;
 }
 
+// Whether a sample of a cell that can hold a point closer than r rejects the candidate: the 26 neighbours, and with a
+// strict radius the cells two steps away as well.
+__device__ inline bool neighbourRejects(const TableRefs& table, unsigned int key, unsigned int stepZ, unsigned int stepY,
+                                        const Probe& probe, bool strictRadius)
+{
+    return strictRadius ? neighbourTooClose<true>(table, key, stepZ, stepY, probe) ||
+                              farNeighbourTooClose(table, key, stepZ, stepY, probe)
+                        : neighbourTooClose<false>(table, key, stepZ, stepY, probe);
+}
+
+// The samples near a cell, gathered once for all the further draws of its strata. The nearest cells come first, and
+// the gathering stops at a sample that covers the whole cell: then no draw can fit.
+constexpr int kNearbyCapacity = 32;
+
+struct Nearby {
+    unsigned int samples[kNearbyCapacity];
+    int count;
+    bool overflow;  // more than fit: the trials ask the table themselves
+    bool covered;
+};
+
+// Whether sample q lies within r of every corner of the cell whose lowest corner is lo.
+__device__ bool coversCell(const StableTrials& trials, unsigned int q, const float lo[3], float r)
+{
+    const float p[3] = {trials.x[q], trials.y[q], trials.z[q]};
+    double farthest = 0.0;
+    for (int axis = 0; axis < 3; ++axis) {
+        const double below = static_cast<double>(p[axis]) - lo[axis];
+        const double above = static_cast<double>(lo[axis]) + trials.grid.cellSize - p[axis];
+        const double d = fmax(fabs(below), fabs(above));
+        farthest += d * d;
+    }
+    return farthest <= static_cast<double>(r) * r;
+}
+
+// The lowest corner of the cell of candidate q.
+__device__ inline void cellCorner(const StableTrials& trials, unsigned int q, float lo[3])
+{
+    const GridFrame& g = trials.grid;
+    lo[0] = g.minX + g.cellSize * static_cast<float>(cellCoordinate(trials.x[q] - g.minX, g.cellSize));
+    lo[1] = g.minY + g.cellSize * static_cast<float>(cellCoordinate(trials.y[q] - g.minY, g.cellSize));
+    lo[2] = g.minZ + g.cellSize * static_cast<float>(cellCoordinate(trials.z[q] - g.minZ, g.cellSize));
+}
+
+// Every cell that can hold a point closer than r: the 26 neighbours, then, with a strict radius, the cells two steps
+// away.
+__device__ void gatherNearby(const TableRefs& table, unsigned int key, const StableTrials& trials, const float lo[3],
+                             float r, bool strictRadius, Nearby& nearby)
+{
+    const unsigned int stepZ = static_cast<unsigned int>(trials.grid.stepZ);
+    const unsigned int stepY = static_cast<unsigned int>(trials.grid.stepY);
+    nearby = Nearby{{}, 0, false, false};
+    for (int ring = 1; ring <= (strictRadius ? 2 : 1); ++ring)
+        for (int dy = -ring; dy <= ring; ++dy)
+            for (int dz = -ring; dz <= ring; ++dz)
+                for (int dx = -ring; dx <= ring; ++dx) {
+                    const unsigned int nkey = keyAt(key, dx, dy, dz, stepZ, stepY);
+                    const bool onRing = abs(dx) == ring || abs(dy) == ring || abs(dz) == ring;
+                    const unsigned int q = onRing && nkey != key ? sampleOf(table, nkey) : kNoSample;
+                    if (q == kNoSample)
+                        continue;
+                    if (coversCell(trials, q, lo, r)) {
+                        nearby.covered = true;
+                        return;
+                    }
+                    nearby.overflow = nearby.overflow || nearby.count == kNearbyCapacity;
+                    if (!nearby.overflow)
+                        nearby.samples[nearby.count++] = q;
+                }
+}
+
+// The same answer as neighbourRejects over the same cells, from the gathered samples.
+__device__ bool nearbyRejects(const Nearby& nearby, const Probe& probe, bool strictRadius)
+{
+    for (int n = 0; n < nearby.count; ++n)
+        if (strictRadius ? tooClose<true>(probe, nearby.samples[n]) : tooClose<false>(probe, nearby.samples[n]))
+            return true;
+    return false;
+}
+
+// A cell of the stable layout and what its trials read.
+struct CellTrials {
+    TableRefs table;
+    StableTrials trials;
+    const unsigned int* pointCellIds;
+    const unsigned int* map;
+    unsigned int candidateCount;
+    unsigned int key;
+    unsigned int first;  // the cell's first sorted position
+    float r;
+    bool strictRadius;
+};
+
+// One round over the cell's candidates in trial order: their stored places (draw 0), measured against the table, or
+// their strata's draw `draw`, measured against the nearby samples. The first that fits, or kNoSample.
+__device__ unsigned int firstFit(const CellTrials& cell, unsigned int draw, const Nearby& nearby, StratumPoint& point)
+{
+    const unsigned int stepZ = static_cast<unsigned int>(cell.trials.grid.stepZ);
+    const unsigned int stepY = static_cast<unsigned int>(cell.trials.grid.stepY);
+    for (unsigned int a = cell.first; a < cell.candidateCount && cell.pointCellIds[a] == cell.key; ++a) {
+        const unsigned int cand = cell.map[a];
+        if (!pointOfStratum(cell.trials, cand, draw, cell.key, point))
+            continue;
+        const Probe probe = {point.p[0],      point.p[1],     point.p[2],    cell.r,
+                             nullptr,         cell.trials.x,  cell.trials.y, cell.trials.z};
+        const bool rejected = draw > 0 && !nearby.overflow
+                                  ? nearbyRejects(nearby, probe, cell.strictRadius)
+                                  : neighbourRejects(cell.table, cell.key, stepZ, stepY, probe, cell.strictRadius);
+        if (!rejected)
+            return cand;
+    }
+    return kNoSample;
+}
+
+// An accepted later draw takes its candidate's place, so that the neighbours and the collection find it there.
+__device__ inline void takePlace(const StableTrials& trials, unsigned int cand, const StratumPoint& point)
+{
+    trials.x[cand] = point.p[0];
+    trials.y[cand] = point.p[1];
+    trials.z[cand] = point.p[2];
+    trials.u[cand] = point.wu;
+    trials.v[cand] = point.wv;
+}
+
 }  // namespace
 
 // One thread per cell of one phase: offer the cell's candidate number t unless the cell already has a sample.
@@ -137,17 +283,11 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
                                      const unsigned int* blockedCandidates)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
-    if (i >= cellCount)
-        return;
-    const unsigned int first = cellIndexes[rangeStart + i];
-    const unsigned int key = pointCellIds[first];
-    const unsigned int bucket = key % hashTableSize;
-
-    // The cell's own slot: all five are searched, whatever the bucket's counter says.
-    const unsigned int slot = slotOf(tabKeys, bucket, key, kSlotsPerBucket);
-    if (slot == static_cast<unsigned int>(kSlotsPerBucket))
-        return;  // turned away from the table
-    if (tabSamples[slot][bucket] != kNoSample)
+    OwnSlot own;
+    if (i >= cellCount || !findOwnSlot(cellIndexes[rangeStart + i], pointCellIds, tabKeys, hashTableSize, own))
+        return;  // no cell, or one turned away from the table
+    const unsigned int key = own.key, bucket = own.bucket, slot = own.slot;
+    if (loadSample(&tabSamples[slot][bucket]) != kNoSample)
         return;
 
     const unsigned int a = static_cast<unsigned int>(static_cast<int>(t)) + tabAddress[slot][bucket];
@@ -157,12 +297,43 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
     if (blockedCandidates != nullptr && blockedCandidates[cand] != 0)
         return;  // too close to a point decided before this launch
     const TableRefs table = {bucketIndex, tabKeys, tabSamples, hashTableSize};
-    const float own = candidateRadii != nullptr ? candidateRadii[cand] : r;
-    const Probe probe = {x[cand], y[cand], z[cand], own, candidateRadii, x, y, z};
-    const bool rejected = strictRadius ? neighbourTooClose<true>(table, key, stepZ, stepY, probe) ||
-                                             farNeighbourTooClose(table, key, stepZ, stepY, probe)
-                                       : neighbourTooClose<false>(table, key, stepZ, stepY, probe);
-    if (rejected)
+    const float ownRadius = candidateRadii != nullptr ? candidateRadii[cand] : r;
+    const Probe probe = {x[cand], y[cand], z[cand], ownRadius, candidateRadii, x, y, z};
+    if (neighbourRejects(table, key, stepZ, stepY, probe, strictRadius))
         return;
-    writeSample(&tabSamples[slot][bucket], cand);
+    storeSample(&tabSamples[slot][bucket], cand);
+}
+
+
+// One thread per cell of one phase, stable layout: the cell tries the points of its candidates' strata in turn, every
+// stored candidate in trial order, then every stratum's next draw, and keeps the first that no sample near it rejects.
+// Like the kernel above it reads only samples of cells of other phases, decided in earlier launches, and writes only
+// its own cell's, and every point it tries lies in its cell: the result does not depend on timing.
+__global__ void chooseSamplesInTurn(const unsigned int* cellIndexes, unsigned int rangeStart, unsigned int cellCount,
+                                    const unsigned int* bucketIndex, unsigned int* const* tabKeys,
+                                    unsigned int* const* tabSamples, unsigned int hashTableSize, float r,
+                                    const unsigned int* pointCellIds, const unsigned int* map, int candidateCount,
+                                    bool strictRadius, StableTrials trials)
+{
+    const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
+    OwnSlot own;
+    if (i >= cellCount || !findOwnSlot(cellIndexes[rangeStart + i], pointCellIds, tabKeys, hashTableSize, own))
+        return;
+    const unsigned int first = own.first, key = own.key;
+    const CellTrials cell = {{bucketIndex, tabKeys, tabSamples, hashTableSize}, trials, pointCellIds, map,
+                             static_cast<unsigned int>(candidateCount), key, first, r, strictRadius};
+    Nearby nearby{{}, 0, false, false};
+    StratumPoint point;
+    unsigned int cand = firstFit(cell, 0, nearby, point);
+    if (cand == kNoSample && trials.draws > 1) {
+        float lo[3];
+        cellCorner(trials, map[first], lo);
+        gatherNearby(cell.table, key, trials, lo, r, strictRadius, nearby);
+        for (unsigned int draw = 1; draw < trials.draws && !nearby.covered && cand == kNoSample; ++draw)
+            cand = firstFit(cell, draw, nearby, point);
+        if (cand != kNoSample)
+            takePlace(trials, cand, point);
+    }
+    if (cand != kNoSample)
+        storeSample(&tabSamples[own.slot][own.bucket], cand);
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "../kernels/kyScatterPointsKernels.h"
+#include "stableLayout.h"
 #include "stages.h"
 
 ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted)
@@ -24,6 +25,8 @@ ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted)
         return budget;
     sorted.map.resize(c.count, 0u);
     thrust::sequence(sorted.map.begin(), sorted.map.end(), 0u, 1u);
+    if (!c.trialKey.empty())
+        orderByTrialKey(c, sorted.map);
     thrust::stable_sort_by_key(c.cellId.begin(), c.cellId.end(), sorted.map.begin(), thrust::less<unsigned int>());
     sorted.cellIndex.resize(c.count, 0u);
     sorted.cellIndex[0] = 1u;  // position 0 always starts a cell; the kernel never writes it
@@ -144,6 +147,8 @@ ScatterStatus choosePoints(CandidateArrays& c, const ScatterGrid& grid, const Sc
     std::vector<unsigned int> cellCountInPhase(kPhaseCount), phaseEnd(kPhaseCount);
     thrust::copy(phases.cellCountInPhase.begin(), phases.cellCountInPhase.end(), cellCountInPhase.begin());
     thrust::copy(phases.phaseEnd.begin(), phases.phaseEnd.end(), phaseEnd.begin());
+    if (settings.stableLayout)
+        return chooseInTurn(c, grid, settings, sorted, table, phases, cellCountInPhase, phaseEnd);
     for (int t = 0; t < settings.passes; ++t) {
         for (int p = 0; p < kPhaseCount; ++p) {
             const unsigned int cellCount = cellCountInPhase[p];

@@ -11,6 +11,7 @@
 #include <thrust/copy.h>
 #include <thrust/device_vector.h>
 #include <thrust/functional.h>
+#include <thrust/gather.h>
 #include <thrust/transform_reduce.h>
 #include <thrust/iterator/counting_iterator.h>
 #include <thrust/remove.h>
@@ -25,6 +26,13 @@
 #include "stages.h"
 
 namespace {
+
+// The stable layout keys a candidate's draws by its trial key, which an edit elsewhere in the mesh keeps, where the
+// global layout keys them by the candidate's number.
+const unsigned int* drawKeysOf(CandidateArrays& c)
+{
+    return c.trialKey.empty() ? nullptr : raw(c.trialKey);
+}
 
 // Each candidate's weight and level.
 struct DensityField {
@@ -45,7 +53,8 @@ ScatterStatus weighAll(const ScatterMesh& mesh, const ScatterSettings& settings,
     if (!launchChecked({"weighCandidates", "Failed to launch weighCandidates kernel, error code: ",
                         blocksFor(c.count, 64), 64},
                        weighCandidates, static_cast<const float*>(raw(corners)), raw(c.triId), raw(c.u), raw(c.v),
-                       static_cast<unsigned int>(settings.seed), raw(field.weight), raw(field.level), c.count))
+                       drawKeysOf(c), static_cast<unsigned int>(settings.seed), raw(field.weight), raw(field.level),
+                       c.count))
         return ScatterStatus::failed;
     return ScatterStatus::ok;
 }
@@ -94,7 +103,7 @@ ScatterStatus gatherLevel(const ScatterMesh& mesh, CandidateArrays& all, Density
     level.settings.radius = densityRadius(radius, levelWeight(level.index));
     ScatterStatus status = planGrid(mesh, level.settings, level.grid);
     if (status == ScatterStatus::ok)
-        status = budgetFor(24ull * static_cast<unsigned long long>(count));
+        status = budgetFor((all.trialKey.empty() ? 24ull : 28ull) * static_cast<unsigned long long>(count));
     if (status != ScatterStatus::ok)
         return status;
     CandidateArrays& c = level.candidates;
@@ -110,6 +119,11 @@ ScatterStatus gatherLevel(const ScatterMesh& mesh, CandidateArrays& all, Density
                        raw(field.weight), radius, raw(c.x), raw(c.y), raw(c.z), raw(c.cellId), raw(level.radii),
                        g.cellSize, g.minX, g.minY, g.minZ, g.stepZ, g.stepY))
         return ScatterStatus::failed;
+    // The level's cells try its candidates in trial-key order, so that an edit elsewhere keeps their turns.
+    if (!all.trialKey.empty()) {
+        c.trialKey.resize(count, 0u);
+        thrust::gather(level.members.begin(), level.members.end(), all.trialKey.begin(), c.trialKey.begin());
+    }
     return ScatterStatus::ok;
 }
 
@@ -135,7 +149,8 @@ ScatterStatus blockNearDecided(CandidateArrays& all, thrust::device_vector<unsig
 
 // The level's points, as candidate numbers, appended to the points decided before it.
 ScatterStatus appendLevelSamples(CellTable& table, const DensityField& field, const ScatterSettings& settings,
-                                 Level& level, thrust::device_vector<unsigned int>& decided)
+                                 const unsigned int* drawKeys, Level& level,
+                                 thrust::device_vector<unsigned int>& decided)
 {
     thrust::device_vector<unsigned int> samples;
     if (tableSamples(table, samples) != ScatterStatus::ok)
@@ -144,7 +159,7 @@ ScatterStatus appendLevelSamples(CellTable& table, const DensityField& field, co
     if (!launchChecked({"levelSamplesAsCandidates", "Failed to launch levelSamplesAsCandidates kernel, error code: ",
                         blocksFor(count, 64), 64},
                        levelSamplesAsCandidates, raw(samples), count, raw(level.members),
-                       field.weight.data().get(), static_cast<unsigned int>(settings.seed)))
+                       field.weight.data().get(), drawKeys, static_cast<unsigned int>(settings.seed)))
         return ScatterStatus::failed;
     samples.erase(thrust::remove(samples.begin(), samples.end(), kNoSample), samples.end());
     const std::size_t before = decided.size();
@@ -168,13 +183,16 @@ ScatterStatus selectLevel(CandidateArrays& all, const DensityField& field, Level
     PhaseRuns phases;
     if (status == ScatterStatus::ok)
         status = assignPhases(c, level.grid, sorted, phases);
+    // The stable layout's further draws of a stratum belong to the whole layout, not to a level: a level's cells
+    // try its candidates pass by pass, as the global layout's do.
+    ScatterSettings passByPass = level.settings;
+    passByPass.stableLayout = false;
     if (status == ScatterStatus::ok)
-        status = choosePoints(c, level.grid, level.settings, sorted, table, phases, raw(level.radii),
-                              raw(level.blocked));
+        status = choosePoints(c, level.grid, passByPass, sorted, table, phases, raw(level.radii), raw(level.blocked));
     if (status != ScatterStatus::ok)
         return status;
     phases = PhaseRuns();
-    return appendLevelSamples(table, field, level.settings, level, decided);
+    return appendLevelSamples(table, field, level.settings, drawKeysOf(all), level, decided);
 }
 
 }  // namespace

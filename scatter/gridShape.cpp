@@ -1,5 +1,6 @@
 #include "gridShape.h"
 
+#include <cfloat>
 #include <cmath>
 
 GridBox coverMesh(const GridBox& box, const float meshMin[3], const float meshMax[3])
@@ -11,10 +12,26 @@ GridBox coverMesh(const GridBox& box, const float meshMin[3], const float meshMa
             std::fmax(box.maxX, meshMax[0]), std::fmax(box.maxZ, meshMax[2])};
 }
 
+float cellEdgeFor(float radius)
+{
+    return static_cast<float>(static_cast<double>(radius) / 1.7320508075688772);
+}
+
+GridBox anchorToPhaseBoxes(const GridBox& box, float radius)
+{
+    const double phaseBox = 3.0 * static_cast<double>(cellEdgeFor(radius));
+    // A corner too far out to move keeps its place; the grid's size check refuses such a box in any case.
+    auto anchored = [phaseBox](float corner) {
+        const double moved = std::floor(corner / phaseBox) * phaseBox;
+        return moved >= -FLT_MAX ? std::fmin(static_cast<float>(moved), corner) : corner;
+    };
+    return {anchored(box.minX), anchored(box.minY), anchored(box.minZ), box.maxX, box.maxZ};
+}
+
 GridShape gridShapeFor(float radius, const GridBox& box, float meshMaxY)
 {
     GridShape shape;
-    shape.cellSize = static_cast<float>(static_cast<double>(radius) / 1.7320508075688772);
+    shape.cellSize = cellEdgeFor(radius);
     const float alongX = (box.maxX - box.minX) / shape.cellSize;
     const float alongZ = (box.maxZ - box.minZ) / shape.cellSize;
     const float alongY = (meshMaxY - box.minY) / shape.cellSize;

@@ -19,7 +19,14 @@ struct GridShape {
 // mesh's own bounds, any other box is widened to enclose the mesh.
 GridBox coverMesh(const GridBox& box, const float meshMin[3], const float meshMax[3]);
 
-// Cell edge radius / sqrt(3), so that a cell's diagonal is the radius, and the strides of the key.
+// Cell edge radius / sqrt(3), so that a cell's diagonal is the radius.
+float cellEdgeFor(float radius);
+
+// The box's corner moved down onto multiples of three cell edges: an edit that moves the mesh's bounds then moves the
+// corner by whole phase boxes, and every cell elsewhere keeps its place and its phase.
+GridBox anchorToPhaseBoxes(const GridBox& box, float radius);
+
+// The cell edge and the strides of the key.
 GridShape gridShapeFor(float radius, const GridBox& box, float meshMaxY);
 
 // Keys are 32-bit: every cell of the grid must have its own.

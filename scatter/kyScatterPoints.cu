@@ -15,6 +15,7 @@
 
 #include "../kernels/kyScatterPointsKernels.h"
 #include "gpuBudget.h"
+#include "stableLayout.h"
 #include "stages.h"
 
 namespace {
@@ -243,7 +244,9 @@ ScatterStatus planGrid(const ScatterMesh& mesh, const ScatterSettings& settings,
     }
     float meshMin[3], meshMax[3];
     meshBounds(mesh, meshMin, meshMax);
-    const GridBox covering = coverMesh(box, meshMin, meshMax);
+    GridBox covering = coverMesh(box, meshMin, meshMax);
+    if (settings.stableLayout)
+        covering = anchorToPhaseBoxes(covering, radius);
     const GridShape shape = gridShapeFor(radius, covering, meshMax[1]);
     if (!fitsCellKeys(shape)) {
         std::cerr << "ERROR radius " << radius << " is too small for the extent " << (covering.maxX - covering.minX)
@@ -279,16 +282,6 @@ ScatterStatus drawRandoms(const ScatterSettings& settings, RandomSource& randoms
     return ScatterStatus::ok;
 }
 
-void allocateCandidates(int count, CandidateArrays& candidates)
-{
-    candidates.count = count;
-    for (thrust::device_vector<float>* field :
-         {&candidates.x, &candidates.y, &candidates.z, &candidates.u, &candidates.v})
-        field->resize(count, 0.0f);
-    candidates.triId.resize(count, 0);
-    candidates.cellId.resize(count, 0u);
-}
-
 ScatterStatus placeCandidates(DeviceMesh& surface, const ScatterGrid& grid, RandomSource& randoms,
                               CandidateArrays& c)
 {
@@ -310,9 +303,20 @@ ScatterStatus placeCandidates(DeviceMesh& surface, const ScatterGrid& grid, Rand
     return ScatterStatus::ok;
 }
 
+// The mesh stays for the selection, which draws further points of the strata on it.
+ScatterStatus makeStableCandidates(DeviceMesh& surface, const ScatterGrid& grid, const ScatterSettings& settings,
+                                   CandidateArrays& candidates)
+{
+    releaseDeviceVector(surface.cumulativeArea);
+    return layStableCandidates({raw(surface.meshPoints), raw(surface.triIds), surface.triCount}, grid, settings,
+                               candidates);
+}
+
 ScatterStatus makeCandidates(DeviceMesh& surface, const ScatterGrid& grid, const ScatterSettings& settings,
                              CandidateArrays& candidates)
 {
+    if (settings.stableLayout)
+        return makeStableCandidates(surface, grid, settings, candidates);
     RandomSource randoms;
     const ScatterStatus status = drawRandoms(settings, randoms);
     if (status != ScatterStatus::ok)
@@ -332,6 +336,16 @@ CandidateView candidateViewOf(const CandidateArrays& c, const ScatterGrid& grid)
 }
 
 }  // namespace
+
+void allocateCandidates(int count, CandidateArrays& candidates)
+{
+    candidates.count = count;
+    for (thrust::device_vector<float>* field :
+         {&candidates.x, &candidates.y, &candidates.z, &candidates.u, &candidates.v})
+        field->resize(count, 0.0f);
+    candidates.triId.resize(count, 0);
+    candidates.cellId.resize(count, 0u);
+}
 
 ScatterStatus budgetFor(unsigned long long bytes)
 {
@@ -374,8 +388,8 @@ ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& sett
         return status;
     CandidateArrays candidates;
     status = makeCandidates(surface, grid, settings, candidates);
-    if (status != ScatterStatus::ok)
-        return status;
+    if (status != ScatterStatus::ok || candidates.count == 0)
+        return status;  // no candidates: no triangle of the stable layout drew one
     watch.candidatesReady(candidateViewOf(candidates, grid));
     if (!mesh.cornerWeights.empty())
         return selectWeightedSamples(mesh, candidates, grid, settings, result, watch);

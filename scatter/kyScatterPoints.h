@@ -42,6 +42,7 @@ public:
     static MObject strictRadius;
     static MObject surfaceData;
     static MObject computeDevice;
+    static MObject stableLayout;
     // Where and how many: a density map from a colour set, and a point count that the radius is searched for.
     static MObject densityMap;
     static MObject densityColorSet;

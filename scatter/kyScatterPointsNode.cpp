@@ -48,6 +48,7 @@ MObject kyScatterPoints::candidateCount;
 MObject kyScatterPoints::strictRadius;
 MObject kyScatterPoints::surfaceData;
 MObject kyScatterPoints::computeDevice;
+MObject kyScatterPoints::stableLayout;
 MObject kyScatterPoints::densityMap;
 MObject kyScatterPoints::densityColorSet;
 MObject kyScatterPoints::densityChannel;
@@ -153,6 +154,7 @@ ScatterSettings readSettings(MDataBlock& block)
     settings.candidateCount = block.inputValue(kyScatterPoints::candidateCount).asInt();
     settings.strictRadius = block.inputValue(kyScatterPoints::strictRadius).asBool();
     settings.surfaceData = block.inputValue(kyScatterPoints::surfaceData).asBool();
+    settings.stableLayout = block.inputValue(kyScatterPoints::stableLayout).asBool();
     return settings;
 }
 
@@ -422,6 +424,7 @@ void createControls()
                                                     kDefaultCandidateCount, &minCandidates, &maxCandidates);
     kyScatterPoints::strictRadius = createControl("strictRadius", "sr", MFnNumericData::kBoolean, 0.0);
     kyScatterPoints::surfaceData = createControl("surfaceData", "srf", MFnNumericData::kBoolean, 0.0);
+    kyScatterPoints::stableLayout = createControl("stableLayout", "sl", MFnNumericData::kBoolean, 0.0);
 }
 
 // Where a compute runs: auto takes the GPU where a usable one is there and the CPU otherwise.
@@ -518,8 +521,8 @@ MStatus kyScatterPoints::initialize()
     if (status != MS::kSuccess)
         return status;
     for (const MObject* input : {&inMesh, &boundingBox, &radius, &seed, &passes, &candidateCount, &strictRadius,
-                                 &surfaceData, &computeDevice, &densityMap, &densityColorSet, &densityChannel,
-                                 &pointCount}) {
+                                 &surfaceData, &computeDevice, &stableLayout, &densityMap, &densityColorSet,
+                                 &densityChannel, &pointCount}) {
         attributeAffects(*input, outPoints);
         attributeAffects(*input, radiusUsed);
     }

@@ -24,9 +24,12 @@ struct ScatterSettings {
     GridBox box = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f};  // all zero: unset, the mesh's own bounds
     int candidateCount = kDefaultCandidateCount;
     int seed = kDefaultSeed;
-    int passes = kDefaultPassCount;  // how many times each still-empty cell offers its next candidate
+    // How many times each still-empty cell offers its next candidate; with the stable layout, how many points each
+    // stratum offers, all in one launch.
+    int passes = kDefaultPassCount;
     bool strictRadius = false;       // test every cell that can hold a point closer than the radius, not just the 26
     bool surfaceData = false;        // also what each point lies on: its triangle's normal, polygon and weights
+    bool stableLayout = false;       // each triangle draws its own candidates: an edit moves only the points near it
 };
 
 // Per point, in the order of the points; filled only when asked for.

@@ -54,12 +54,25 @@ bool launchChecked(const KernelLaunch& launch, void (*kernel)(Params...), Args..
 // The budget test before a group of device allocations.
 ScatterStatus budgetFor(unsigned long long bytes);
 
+// The stable layout's strata: each triangle's candidate count and first candidate, and the mesh they lie on, from
+// which the selection draws further points. Empty for the global layout.
+struct StrataArrays {
+    thrust::device_vector<unsigned int> counts, offsets;
+    const float* meshPoints = nullptr;
+    const int* triIds = nullptr;
+};
+
 struct CandidateArrays {
     int count = 0;
     thrust::device_vector<float> x, y, z, u, v;
     thrust::device_vector<int> triId;
     thrust::device_vector<unsigned int> cellId;  // sorted in place by the cell stage
+    thrust::device_vector<unsigned int> trialKey;  // stable layout: orders the trials within a cell
+    StrataArrays strata;
 };
+
+// Every field of `count` candidates, zero-filled.
+void allocateCandidates(int count, CandidateArrays& candidates);
 
 struct SortedCandidates {
     thrust::device_vector<unsigned int> map;        // sorted position to candidate number

@@ -397,7 +397,8 @@ TEST_F(Attributes, ControlsDefaultsLimitsAndFlags)
     const Control controls[] = {{"seed", "sd", 1234, false, 0, 0},
                                 {"passes", "pas", 5, true, 1, 1000},
                                 {"candidateCount", "cc", 1000000, true, 1000, 1073741823},
-                                {"strictRadius", "sr", 0, false, 0, 0}};
+                                {"strictRadius", "sr", 0, false, 0, 0},
+                                {"stableLayout", "sl", 0, false, 0, 0}};
     for (const Control& c : controls) {
         SCOPED_TRACE(c.name);
         int value = -1;
@@ -425,6 +426,7 @@ TEST_F(Attributes, ControlsDefaultsLimitsAndFlags)
         EXPECT_EQ(value, static_cast<int>(c.max));
     }
     EXPECT_EQ(MFnNumericAttribute(attributeOf(node.node(), "sr")).unitType(), MFnNumericData::kBoolean);
+    EXPECT_EQ(MFnNumericAttribute(attributeOf(node.node(), "sl")).unitType(), MFnNumericData::kBoolean);
 }
 
 TEST_F(Attributes, BoundingBoxHierarchy)
@@ -460,7 +462,7 @@ TEST_F(Attributes, OnlyTheInputsDirtyOutPoints)
         computeClean();
     }
     const std::pair<const char*, int> controls[] = {{"seed", 7}, {"passes", 6}, {"candidateCount", 2000},
-                                                    {"strictRadius", 1}};
+                                                    {"strictRadius", 1}, {"stableLayout", 1}};
     for (const auto& [name, value] : controls) {
         int previous = 0;
         node.plug(name).getValue(previous);

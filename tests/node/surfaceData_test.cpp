@@ -33,7 +33,7 @@ struct Record {
     MDoubleArray id, faceId;
 };
 
-Record pull(const Mesh& mesh, float radius, bool surfaceData, int seed = kDefaultSeed)
+Record pull(const Mesh& mesh, float radius, bool surfaceData, int seed = kDefaultSeed, bool stableLayout = false)
 {
     ScatterNode node;
     node.setMesh(mesh);
@@ -41,6 +41,7 @@ Record pull(const Mesh& mesh, float radius, bool surfaceData, int seed = kDefaul
     ScatterSettings settings = harness::settingsOf(radius);
     settings.surfaceData = surfaceData;
     settings.seed = seed;
+    settings.stableLayout = stableLayout;
     node.setControls(settings);
     MObject data;
     EXPECT_EQ(node.plug("outPoints").getValue(data), MS::kSuccess);
@@ -138,10 +139,16 @@ TEST_F(SurfaceData, OffKeepsTheRecordToItsPositions)
     EXPECT_EQ(withData, without) << "the same points";
 }
 
-TEST_F(SurfaceData, EveryPointKnowsWhatItLiesOn)
+// In either layout: the stable one places some points at later draws of their strata, with their own weights.
+class SurfaceDataOfLayout : public SurfaceData, public ::testing::WithParamInterface<bool> {};
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SurfaceDataOfLayout, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& layout) { return layout.param ? "Stable" : "Global"; });
+
+TEST_P(SurfaceDataOfLayout, EveryPointKnowsWhatItLiesOn)
 {
     const Mesh& mesh = ball();  // quads between triangle fans at the poles
-    const Record r = pull(mesh, 0.2f, true);
+    const Record r = pull(mesh, 0.2f, true, kDefaultSeed, GetParam());
     const std::set<std::string> channels(r.channels.begin(), r.channels.end());
     EXPECT_EQ(channels, (std::set<std::string>{"position", "normal", "rotation", "aimDirection", "id", "faceId",
                                                "barycentric", "triangleVertices"}));

@@ -88,6 +88,17 @@ const Inputs kRampedBalls[2] = {{&harness::rampedBall(), 0.25f, fewCandidates(),
 const Inputs kCountedBalls[2] = {{&ball(), 1.0f, ScatterSettings(), false, 400},
                                  {&ball(), 1.0f, ScatterSettings(), false, 700}};
 
+ScatterSettings stableAndStrict()
+{
+    ScatterSettings controls;
+    controls.stableLayout = true;
+    controls.strictRadius = true;
+    controls.surfaceData = true;
+    return controls;
+}
+
+const Inputs kStableBalls[2] = {{&ball(), 0.3f, stableAndStrict()}, {&ball(), 0.45f, stableAndStrict()}};
+
 struct FailureCase {
     std::string what;
     std::function<void()> arm;
@@ -399,6 +410,29 @@ TEST_F(FaultSweep, AFailedComputeEndsThePointCountSearch)
                          MS::kFailure, "Failed to launch detectCells kernel, error code: " + launchFailure + "\n",
                          "^ERROR pointCount [47]00: the compute at radius [0-9.e-]+ failed; no points computed\n$"});
     runFailureCases(kCountedBalls, cases, baseline_);
+}
+
+// The stable layout's own launches, its budget checks, its selection and each of its device allocations.
+TEST_F(FaultSweep, StableLayoutFailuresAreReportedAndLoseNothing)
+{
+    const std::string launchFailure = cudaStandin::errorString("cudaErrorLaunchFailure");
+    std::vector<FailureCase> cases;
+    for (const char* kernel : {"countStableCandidates", "markTriangleStarts", "placeStableCandidates"})
+        cases.push_back({kernel, [=] { cudaStandin::failNextLaunch(kernel); }, MS::kFailure,
+                         std::string("Failed to launch ") + kernel + " kernel, error code: " + launchFailure + "\n",
+                         ""});
+    // The selection's first, middle and last launch: one pass of 27 phases.
+    for (int launch : {0, 13, 26})
+        cases.push_back({"selection launch " + std::to_string(launch),
+                         [=] { cudaStandin::failNextLaunch("chooseSamplesInTurn", "cudaErrorLaunchFailure", launch); },
+                         MS::kFailure, "", "Cuda error: " + launchFailure + ".\n"});
+    // After the mesh, its triangles and the areas: the strata, then the candidates.
+    for (int query : {3, 4})
+        cases.push_back({"no memory at budget check " + std::to_string(query + 1),
+                         [=] { cudaStandin::setFreeMemoryForQuery(0, query); }, MS::kFailure, "",
+                         "Not enough memory on GPU: " + errorText(MS::kSuccess) + "\n"});
+    runFailureCases(kStableBalls, cases, baseline_);
+    failEveryAllocation(kStableBalls, baseline_);
 }
 
 }  // namespace

@@ -241,6 +241,7 @@ void ScatterNode::setControls(const ScatterSettings& settings)
     check(plug("candidateCount").setValue(settings.candidateCount), "setting candidateCount");
     check(plug("strictRadius").setValue(settings.strictRadius ? 1 : 0), "setting strictRadius");
     check(plug("surfaceData").setValue(settings.surfaceData ? 1 : 0), "setting surfaceData");
+    check(plug("stableLayout").setValue(settings.stableLayout ? 1 : 0), "setting stableLayout");
 }
 
 void ScatterNode::setDensity(bool on, const std::string& colourSet, int channel)

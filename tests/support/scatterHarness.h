@@ -104,7 +104,7 @@ public:
     ScatterNode() : HostNode("kyScatterPoints") {}
     void setRadius(float radius);
     void setBox(const Box& box);
-    // The seed, passes, candidate count, strict radius and surface data of `settings`.
+    // The seed, passes, candidate count, strict radius, surface data and stable layout of `settings`.
     void setControls(const ScatterSettings& settings);
     // The density map: on or off, the colour set (empty: the current one), the channel's field.
     void setDensity(bool on, const std::string& colourSet = "", int channel = 0);

@@ -737,7 +737,8 @@ TEST(ToolControls, LimitsAndDefaultsAreTheNodes)
                           Case{"passes", kDefaultPassCount, kMinPassCount, kMaxPassCount},
                           Case{"candidateCount", kDefaultCandidateCount, kMinCandidateCount,
                                kMaxCandidateCount},
-                          Case{"strictRadius", 0, std::nullopt, std::nullopt}}) {
+                          Case{"strictRadius", 0, std::nullopt, std::nullopt},
+                          Case{"stableLayout", 0, std::nullopt, std::nullopt}}) {
         SCOPED_TRACE(c.attribute);
         MFnNumericAttribute fn(mayaStandin::findPlug(scatter, c.attribute).attribute());
         double value = -1, min = -1, max = -1;
@@ -763,7 +764,7 @@ TEST(ToolControls, EachControlReachesTheNode)
         return result;
     };
     const ToolRun base = run({}, "base.ply");
-    for (const char* line : {"\nseed:", "\npasses:", "\ncandidates:", "\nstrict radius:"})
+    for (const char* line : {"\nseed:", "\npasses:", "\ncandidates:", "\nstrict radius:", "\nstable layout:"})
         EXPECT_EQ(base.out.find(line), std::string::npos) << line;
     const double points = summaryValue(base.out, "points");
 
@@ -790,6 +791,12 @@ TEST(ToolControls, EachControlReachesTheNode)
     EXPECT_NE(strict.out.find("\nstrict radius: on\n"), std::string::npos) << strict.out;
     EXPECT_EQ(summaryValue(strict.out, "pairs closer than radius"), 0.0);
     EXPECT_GE(summaryValue(strict.out, "smallest distance"), 0.05 * (1 - 1e-6));
+
+    // Stable: another layout of candidates, the same promises.
+    const ToolRun stable = run({"--stable", "--strict"}, "stable.ply");
+    EXPECT_NE(stable.out.find("\nstable layout: on\n"), std::string::npos) << stable.out;
+    EXPECT_NE(slurp(scratch("stable.ply")), slurp(scratch("strict.ply")));
+    EXPECT_EQ(summaryValue(stable.out, "pairs closer than radius"), 0.0);
 }
 
 TEST(ToolCount, ReachesTheTargetWithinOnePercent)

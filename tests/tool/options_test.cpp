@@ -50,7 +50,8 @@ TEST(CommandLine, DefaultsLeaveRadiusAndBoxToTheMesh)
     EXPECT_EQ(pictured.picture->viewport, ViewportRoad::Vp2);
     EXPECT_EQ(pictured.picture->glyphs, Glyphs::None);
     // The node's controls stay as the node has them.
-    EXPECT_FALSE(s.controls.seed || s.controls.passes || s.controls.candidates || s.controls.strict);
+    EXPECT_FALSE(s.controls.seed || s.controls.passes || s.controls.candidates || s.controls.strict ||
+                 s.controls.stable);
     EXPECT_FALSE(s.targetCount);
 }
 
@@ -60,7 +61,7 @@ TEST(CommandLine, EveryOptionReachesTheSettings)
                              "p.XYZ", "--image", "p.png", "--size", "320x240", "--point-size", "5", "--view",
                              "top", "--stats", "--quiet", "--plugin", "/tmp/x.so", "--seed", "-7", "--passes",
                              "1000", "--candidates", "1000", "--strict", "--viewport", "legacy", "--glyphs",
-                             "lines", "--normals"})
+                             "lines", "--normals", "--stable"})
                           .options;
     EXPECT_EQ(o.meshPath, "rock.obj");
     EXPECT_EQ(o.outPath, "p.XYZ");
@@ -86,6 +87,7 @@ TEST(CommandLine, EveryOptionReachesTheSettings)
     EXPECT_EQ(s.controls.passes, 1000);
     EXPECT_EQ(s.controls.candidates, 1000);
     EXPECT_TRUE(s.controls.strict);
+    EXPECT_TRUE(s.controls.stable);
 }
 
 // Either output of the surface data asks the node for it; the other output stays off.
@@ -126,7 +128,7 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     EXPECT_TRUE(parse({"--help"}, help).handled);
     for (const char* option : {"--radius", "--box", "--out", "--image", "--size", "--point-size", "--view",
                                "--stats", "--quiet", "--plugin", "--version", "--seed", "--passes",
-                               "--candidates", "--strict", "--count", "--normals", "--viewport", "--glyphs",
+                               "--candidates", "--strict", "--stable", "--count", "--normals", "--viewport", "--glyphs",
                                "--density", "Examples:"})
         EXPECT_NE(help.str().find(option), std::string::npos) << option;
     std::ostringstream version;

@@ -51,6 +51,30 @@ TEST(GridShape, BoxIsWidenedToCoverTheMesh)
     EXPECT_GE(inverted.maxZ, kMeshMax[2]);
 }
 
+// The stable layout's corner lies on multiples of three cell edges, at or below the box's: a corner that moves within
+// one phase box leaves the grid where it was, one that moves further shifts it by whole phase boxes.
+TEST(GridShape, AnchoredCornersMoveByWholePhaseBoxes)
+{
+    const float radius = 1.7320508f;  // cell edge 1, phase box 3
+    const GridBox box = {-1.0f, 2.0f, -3.5f, 1.0f, 3.0f};
+    const GridBox anchored = anchorToPhaseBoxes(box, radius);
+    EXPECT_FLOAT_EQ(anchored.minX, -3.0f);
+    EXPECT_FLOAT_EQ(anchored.minY, 0.0f);
+    EXPECT_FLOAT_EQ(anchored.minZ, -6.0f);
+    EXPECT_EQ(anchored.maxX, box.maxX);
+    EXPECT_EQ(anchored.maxZ, box.maxZ);
+    const GridBox nearby = anchorToPhaseBoxes({-2.9f, 0.1f, -5.0f, 4.0f, 9.0f}, radius);
+    EXPECT_EQ(nearby.minX, anchored.minX);
+    EXPECT_EQ(nearby.minY, anchored.minY);
+    EXPECT_EQ(nearby.minZ, anchored.minZ);
+    const GridBox further = anchorToPhaseBoxes({-3.1f, -0.1f, -6.5f, 1.0f, 3.0f}, radius);
+    EXPECT_FLOAT_EQ(further.minX, -6.0f);
+    EXPECT_FLOAT_EQ(further.minY, -3.0f);
+    EXPECT_FLOAT_EQ(further.minZ, -9.0f);
+    const GridBox far = anchorToPhaseBoxes({-3e38f, 0.0f, 0.0f, 1.0f, 1.0f}, 1e38f);
+    EXPECT_EQ(far.minX, -3e38f) << "a corner that cannot move stays, and the grid's size check refuses it";
+}
+
 TEST(GridShape, KeysMustNumberEveryCell)
 {
     const float radius = 1.7320508f;

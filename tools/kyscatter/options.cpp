@@ -33,6 +33,7 @@ Examples:
   kyscatter rock.obj --count 5000 --out rock.ply     search the radius that gives about 5,000 points
   kyscatter painted.ply --density red --count 2000   2,000 points where the vertex colours' red says
   kyscatter rock.obj --strict --seed 7 --stats       no two points closer than the radius; another draw
+  kyscatter terrain.obj --stable --strict --stats    points that stay put where the mesh is not edited
   kyscatter part.stl --image top.png --view top --size 1024x1024 --point-size 3
   kyscatter scan.ply --out points.xyz --quiet        batch use: no summary
   kyscatter rock.obj --out rock.ply --normals        each point with its surface normal
@@ -126,7 +127,8 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
         ->check(CLI::Range(std::int64_t{std::numeric_limits<int>::min()},
                            std::int64_t{std::numeric_limits<int>::max()}));
     app.add_option("--passes", controls.passes,
-                   "The scatter node's passes: how many times each still-empty cell offers a candidate, " +
+                   "The scatter node's passes: how many times each still-empty cell offers a candidate (with --stable, "
+                   "how many points each stratum offers), " +
                        std::to_string(kMinPassCount) + " to " + std::to_string(kMaxPassCount) +
                        " (default " + std::to_string(kDefaultPassCount) + ")")
         ->check(CLI::Range(kMinPassCount, kMaxPassCount));
@@ -137,6 +139,9 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
         ->check(CLI::Range(kMinCandidateCount, kMaxCandidateCount));
     app.add_flag("--strict", controls.strict,
                  "The scatter node's strictRadius: no two points closer than the radius (default off)");
+    app.add_flag("--stable", controls.stable,
+                 "The scatter node's stableLayout: each triangle draws its own candidates, so that editing one part "
+                 "of the mesh moves only the points near it (default off)");
     app.add_option("--density", controls.density,
                    "Turn on the scatter node's densityMap with this densityChannel of the mesh file's vertex colours: "
                    "luminance, red, green, blue or alpha (0: no points, 1: as many as without a map)")

@@ -16,6 +16,7 @@ struct NodeControls {
     std::optional<int> passes;
     std::optional<int> candidates;
     bool strict = false;
+    bool stable = false;  // the node's stableLayout
     std::optional<std::string> device;  // the node's computeDevice by name: auto, gpu or cpu
     std::optional<std::string> density;  // the node's densityChannel by name; set: the density map is on
 };

@@ -310,6 +310,8 @@ private:
             setPlug(scatter_, "candidateCount", *controls.candidates);
         if (controls.strict)
             setPlug(scatter_, "strictRadius", 1);
+        if (controls.stable)
+            setPlug(scatter_, "stableLayout", 1);
         if (controls.device)
             setPlug(scatter_, "computeDevice", deviceNamed(*controls.device));
         if (controls.density) {

@@ -32,6 +32,8 @@ void reportControls(std::ostream& out, const NodeControls& controls)
         out << "candidates: " << *controls.candidates << "\n";
     if (controls.strict)
         out << "strict radius: on\n";
+    if (controls.stable)
+        out << "stable layout: on\n";
     if (controls.device && *controls.device != "auto")
         out << "device: " << *controls.device << "\n";
     if (controls.density)

@@ -40,6 +40,10 @@ const std::vector<std::string> kKernelNames = {
     "gatherLevelCandidates",
     "blockNearSamples",
     "levelSamplesAsCandidates",
+    "countStableCandidates",
+    "markTriangleStarts",
+    "placeStableCandidates",
+    "chooseSamplesInTurn",
 };
 
 const std::pair<curandStatus_t, const char*> kCurandStatuses[] = {
