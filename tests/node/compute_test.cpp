@@ -14,6 +14,7 @@
 
 using harness::ball;
 using harness::Box;
+using harness::CandidateSet;
 using harness::CapturedOutput;
 using harness::Mesh;
 using harness::Point;
@@ -25,22 +26,6 @@ namespace {
 class Compute : public harness::PluginTest {};
 
 // ------------------------------------------------------------------------------------------------ results
-
-// The candidates of a compute and its grid, recorded through the compute's own observer.
-struct CandidateSet : StageObserver {
-    std::vector<Point> positions;
-    std::vector<unsigned int> keys;
-    ScatterGrid grid;
-
-    void candidatesReady(const CandidateView& view) override
-    {
-        const std::vector<float> x = view.x.toHost(), y = view.y.toHost(), z = view.z.toHost();
-        for (size_t i = 0; i < x.size(); ++i)
-            positions.push_back({x[i], y[i], z[i]});
-        keys = view.cellId.toHost();
-        grid = view.grid;
-    }
-};
 
 // Runs the compute's stages on the node's inputs without the host; the node must have given the same points.
 void runStagesLikeTheNode(const Mesh& mesh, const ScatterSettings& settings, const std::vector<Point>& nodePoints,

@@ -148,21 +148,7 @@ TEST_F(StableLayout, ADensityMapKeepsTheFarPointsInPlaceToo)
     std::printf("far points kept with a density map: %.2f %% of %zu\n", 100 * kept.share, kept.far);
 }
 
-// The candidates of a compute, by position, recorded through the compute's own observer.
-struct Candidates : StageObserver {
-    std::vector<Point> positions;
-    std::vector<unsigned int> keys;
-    ScatterGrid grid;
-    void candidatesReady(const CandidateView& view) override
-    {
-        const std::vector<float> x = view.x.toHost(), y = view.y.toHost(), z = view.z.toHost();
-        positions.clear();
-        for (size_t i = 0; i < x.size(); ++i)
-            positions.push_back({x[i], y[i], z[i]});
-        keys = view.cellId.toHost();
-        grid = view.grid;
-    }
-};
+using Candidates = harness::CandidateSet;
 
 Candidates candidatesOf(const Mesh& mesh, const ScatterSettings& settings)
 {

@@ -420,4 +420,14 @@ std::vector<Point> sorted(std::vector<Point> points)
     return points;
 }
 
+void CandidateSet::candidatesReady(const CandidateView& view)
+{
+    const std::vector<float> x = view.x.toHost(), y = view.y.toHost(), z = view.z.toHost();
+    positions.clear();
+    for (size_t i = 0; i < x.size(); ++i)
+        positions.push_back({x[i], y[i], z[i]});
+    keys = view.cellId.toHost();
+    grid = view.grid;
+}
+
 }  // namespace harness

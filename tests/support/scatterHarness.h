@@ -169,4 +169,13 @@ CellCoordinates cellOf(const ScatterGrid& grid, const Point& p);
 // Points as a sorted list, to compare sets whose order may differ.
 std::vector<Point> sorted(std::vector<Point> points);
 
+// The candidates of a compute and its grid, recorded through the compute's own observer.
+struct CandidateSet : StageObserver {
+    std::vector<Point> positions;
+    std::vector<unsigned int> keys;
+    ScatterGrid grid;
+
+    void candidatesReady(const CandidateView& view) override;
+};
+
 }  // namespace harness
