@@ -63,7 +63,7 @@ float channelOf(const MColor& colour, DensityChannel channel)
 
 }  // namespace
 
-MStatus readColorSetWeights(const MFnMesh& meshFn, const MString& colorSet, DensityChannel channel, ScatterMesh& mesh)
+MStatus readColorSetWeights(MFnMesh& meshFn, const MString& colorSet, DensityChannel channel, ScatterMesh& mesh)
 {
     MString setName;
     MStatus status = chooseColorSet(meshFn, colorSet, setName);

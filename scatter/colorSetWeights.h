@@ -13,4 +13,5 @@ enum class DensityChannel { luminance = 0, red = 1, green = 2, blue = 3, alpha =
 // Fills mesh.cornerWeights, in the order of the mesh's triangles as getTriangles gives them, from the face-vertex
 // colours of `colorSet` (empty: the mesh's current set); face-vertices the set gives no colour weigh 0. A set the mesh
 // does not have, or one without colours, fails with a report that names it.
-MStatus readColorSetWeights(const MFnMesh& meshFn, const MString& colorSet, DensityChannel channel, ScatterMesh& mesh);
+// Takes the function set by reference, not const: the devkit's getFaceVertexColors is not a const member.
+MStatus readColorSetWeights(MFnMesh& meshFn, const MString& colorSet, DensityChannel channel, ScatterMesh& mesh);

@@ -96,7 +96,7 @@ bool readDensitySource(MDataBlock& block, DensitySource& source)
 }
 
 // The density map's weights, where it is on.
-MStatus readDensityMap(MDataBlock& block, const MFnMesh& meshFn, ScatterMesh& mesh)
+MStatus readDensityMap(MDataBlock& block, MFnMesh& meshFn, ScatterMesh& mesh)
 {
     DensitySource density;
     if (!readDensitySource(block, density))

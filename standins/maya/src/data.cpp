@@ -232,7 +232,7 @@ MString MFnMesh::currentColorSetName(int, MStatus* ReturnStatus) const {
     return mesh ? MString(mesh->currentColorSet.c_str()) : MString();
 }
 
-MStatus MFnMesh::setCurrentColorSetName(const MString& setName, MDGModifier*, int) {
+MStatus MFnMesh::setCurrentColorSetName(const MString& setName, MDGModifier*, MSelectionList*) {
     MStatus status;
     MeshData* mesh = writableMesh(object_, &status);
     if (!mesh) return status;
@@ -241,7 +241,8 @@ MStatus MFnMesh::setCurrentColorSetName(const MString& setName, MDGModifier*, in
     return MS::kSuccess;
 }
 
-MString MFnMesh::createColorSetWithName(const MString& colorSetName, MDGModifier*, int, MStatus* ReturnStatus) {
+MString MFnMesh::createColorSetWithName(const MString& colorSetName, MDGModifier*, const MUintArray*,
+                                       MStatus* ReturnStatus) {
     MeshData* mesh = writableMesh(object_, ReturnStatus);
     if (!mesh) return MString();
     if (colorSetName.length() == 0) {
@@ -298,7 +299,7 @@ MStatus MFnMesh::assignColors(const MIntArray& colorIds, const MString* colorSet
 }
 
 MStatus MFnMesh::getFaceVertexColors(MColorArray& colors, const MString* colorSet,
-                                     const MColor* defaultUnsetColor) const {
+                                     const MColor* defaultUnsetColor) {
     MStatus status;
     if (injectedFault("MFnMesh::getFaceVertexColors", status)) return status;
     const MeshData* mesh = attachedMesh(object_, &status);

@@ -32,8 +32,7 @@ std::string addColorSet(const MObject& meshData, const std::string& name,
     MStatus made;
     MFnMesh meshFn(meshData, &made);
     MString setName;
-    if (made) setName = meshFn.createColorSetWithName(MString(name.c_str()), nullptr, kMFnMeshInstanceUnspecified,
-                                                      &made);
+    if (made) setName = meshFn.createColorSetWithName(MString(name.c_str()), nullptr, nullptr, &made);
     MColorArray colors;
     MIntArray ids;
     for (std::size_t i = 0; i < faceVertexColors.size(); ++i) {

@@ -55,10 +55,12 @@ class MPlug;
 class MPoint;
 class MPointArray;
 class MPxNode;
+class MSelectionList;
 class MStatus;
 class MString;
 class MStringArray;
 class MTypeId;
+class MUintArray;
 class MUserData;
 class MVector;
 class MVectorArray;
@@ -109,10 +111,12 @@ OPENMAYA_NAMESPACE_CLOSE
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MPoint;                    \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MPointArray;               \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MPxNode;                   \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MSelectionList;            \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MStatus;                   \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MString;                   \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MStringArray;              \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MTypeId;                   \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MUintArray;                \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MUserData;                 \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MVector;                   \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MVectorArray;              \

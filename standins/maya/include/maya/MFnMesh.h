@@ -39,24 +39,25 @@ public:
     MStatus getTriangleOffsets(MIntArray& triangleCounts, MIntArray& triangleIndices) const;
 
     // Colour sets: named lists of colours, assigned by index to face-vertices. A mesh data object has no transform
-    // or instances, so `instance` and `modifier` are taken and ignored.
+    // or instances, so `instance`, `instances`, `modifier` and `currentSelection` are taken and ignored.
     int numColorSets(MStatus* ReturnStatus = NULL) const;
     MStatus getColorSetNames(MStringArray& setNames) const;
     // Empty when the mesh has no current colour set.
     MString currentColorSetName(int instance = kMFnMeshInstanceUnspecified, MStatus* ReturnStatus = NULL) const;
     MStatus setCurrentColorSetName(const MString& setName, MDGModifier* modifier = NULL,
-                                   int instance = kMFnMeshInstanceUnspecified);
+                                   MSelectionList* currentSelection = NULL);
     // A new set without colours; a name that is taken gets a number added, as Maya's do.
     MString createColorSetWithName(const MString& colorSetName, MDGModifier* modifier = NULL,
-                                   int instance = kMFnMeshInstanceUnspecified, MStatus* ReturnStatus = NULL);
+                                   const MUintArray* instances = NULL, MStatus* ReturnStatus = NULL);
     int numColors(const MString& colorSet, MStatus* ReturnStatus = NULL) const;
     // Null colorSet: the current set.
     MStatus setColors(const MColorArray& colors, const MString* colorSet = NULL, MColorRepresentation rep = kRGBA);
     // One colour index per face-vertex; -1 leaves the face-vertex without a colour.
     MStatus assignColors(const MIntArray& colorIds, const MString* colorSet = NULL);
-    // One colour per face-vertex; those without one get defaultUnsetColor, or (-1, -1, -1, -1).
+    // One colour per face-vertex; those without one get defaultUnsetColor, or (-1, -1, -1, -1). Not const, as in
+    // the devkit.
     MStatus getFaceVertexColors(MColorArray& colors, const MString* colorSet = NULL,
-                                const MColor* defaultUnsetColor = NULL) const;
+                                const MColor* defaultUnsetColor = NULL);
 };
 
 OPENMAYA_NAMESPACE_CLOSE
