@@ -16,6 +16,7 @@
 #include <maya/MVectorArray.h>
 
 #include <exception>
+#include <initializer_list>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -80,10 +81,12 @@ struct DensitySource {
     DensityChannel channel = DensityChannel::luminance;
 };
 
-// A channel no field names, as a connection can bring, is refused.
+// A channel no field names, as a connection can bring, is refused while the map is on.
 bool readDensitySource(MDataBlock& block, DensitySource& source)
 {
     source.on = block.inputValue(kyScatterPoints::densityMap).asBool();
+    if (!source.on)
+        return true;
     source.colorSet = block.inputValue(kyScatterPoints::densityColorSet).asString();
     const short channel = block.inputValue(kyScatterPoints::densityChannel).asShort();
     if (channel < static_cast<short>(DensityChannel::luminance) || channel > static_cast<short>(DensityChannel::alpha)) {
@@ -250,8 +253,9 @@ MStatus writeOutput(const MPlug& plug, MDataBlock& block, const ScatterResult& r
     if (status != MS::kSuccess)
         return reportMayaCall("ERROR\n", status);
     radiusHandle.set(settings.radius);
-    block.setClean(plug);
-    block.setClean(plug == kyScatterPoints::outPoints ? kyScatterPoints::radiusUsed : kyScatterPoints::outPoints);
+    // One compute makes both outputs, whichever plug asked for it.
+    block.setClean(kyScatterPoints::outPoints);
+    block.setClean(kyScatterPoints::radiusUsed);
     return MS::kSuccess;
 }
 
@@ -427,25 +431,24 @@ void createControls()
     kyScatterPoints::stableLayout = createControl("stableLayout", "sl", MFnNumericData::kBoolean, 0.0);
 }
 
-// Where a compute runs: auto takes the GPU where a usable one is there and the CPU otherwise.
-MObject createComputeDevice()
+// A keyable, storable enum input whose fields are numbered from 0 in the order given; the first is the default.
+MStatus createEnumControl(const char* longName, const char* shortName, std::initializer_list<const char*> fields,
+                          MObject& attribute)
 {
     MFnEnumAttribute enumFn;
     MStatus status;
-    MObject attribute = enumFn.create("computeDevice", "cdv", static_cast<short>(ComputeDevice::automatic), &status);
-    if (status != MS::kSuccess) {
-        reportMayaCall("ERROR in computeDevice = enumFn.create.\n", status);
-        return attribute;
-    }
-    CHECK_MSTATUS(enumFn.addField("auto", static_cast<short>(ComputeDevice::automatic)));
-    CHECK_MSTATUS(enumFn.addField("gpu", static_cast<short>(ComputeDevice::gpu)));
-    CHECK_MSTATUS(enumFn.addField("cpu", static_cast<short>(ComputeDevice::cpu)));
+    attribute = enumFn.create(longName, shortName, 0, &status);
+    if (status != MS::kSuccess)
+        return reportMayaCall(("ERROR in " + std::string(longName) + " = enumFn.create.\n").c_str(), status);
+    short index = 0;
+    for (const char* field : fields)
+        CHECK_MSTATUS(enumFn.addField(field, index++));
     CHECK_MSTATUS(enumFn.setKeyable(true)); CHECK_MSTATUS(enumFn.setStorable(true)); CHECK_MSTATUS(enumFn.setReadable(true)); CHECK_MSTATUS(enumFn.setWritable(true));
-    CHECK_MSTATUS(MPxNode::addAttribute(attribute));
-    return attribute;
+    return MPxNode::addAttribute(attribute);
 }
 
-// The density map's controls: off by default, the mesh's current colour set, its luminance.
+// The density map's controls: off by default, the mesh's current colour set, its luminance (the fields in the order
+// of DensityChannel).
 MStatus createDensityControls()
 {
     kyScatterPoints::densityMap = createControl("densityMap", "dmap", MFnNumericData::kBoolean, 0.0);
@@ -458,16 +461,8 @@ MStatus createDensityControls()
     // Maya keys no string.
     CHECK_MSTATUS(typedFn.setStorable(true)); CHECK_MSTATUS(typedFn.setReadable(true)); CHECK_MSTATUS(typedFn.setWritable(true));
     CHECK_MSTATUS(MPxNode::addAttribute(kyScatterPoints::densityColorSet));
-    MFnEnumAttribute enumFn;
-    kyScatterPoints::densityChannel =
-        enumFn.create("densityChannel", "dch", static_cast<short>(DensityChannel::luminance), &status);
-    if (status != MS::kSuccess)
-        return reportMayaCall("ERROR in densityChannel = enumFn.create.\n", status);
-    const char* const fields[] = {"luminance", "red", "green", "blue", "alpha"};
-    for (short field = 0; field < 5; ++field)
-        CHECK_MSTATUS(enumFn.addField(fields[field], field));
-    CHECK_MSTATUS(enumFn.setKeyable(true)); CHECK_MSTATUS(enumFn.setStorable(true)); CHECK_MSTATUS(enumFn.setReadable(true)); CHECK_MSTATUS(enumFn.setWritable(true));
-    return MPxNode::addAttribute(kyScatterPoints::densityChannel);
+    return createEnumControl("densityChannel", "dch", {"luminance", "red", "green", "blue", "alpha"},
+                             kyScatterPoints::densityChannel);
 }
 
 // pointCount (0: off, the radius is the node's own) and the radius a compute used, which only the node writes.
@@ -512,10 +507,11 @@ MStatus kyScatterPoints::initialize()
     CHECK_MSTATUS(status);
 
     createControls();
-    computeDevice = createComputeDevice();
-    if (computeDevice.isNull())
-        return MS::kFailure;
-    status = createDensityControls();
+    // Where a compute runs: auto takes the GPU where a usable one is there and the CPU otherwise (the fields in the
+    // order of ComputeDevice).
+    status = createEnumControl("computeDevice", "cdv", {"auto", "gpu", "cpu"}, computeDevice);
+    if (status == MS::kSuccess)
+        status = createDensityControls();
     if (status == MS::kSuccess)
         status = createCountControls();
     if (status != MS::kSuccess)

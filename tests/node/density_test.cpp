@@ -214,6 +214,9 @@ TEST_F(DensityMap, AMeshWithoutColoursOrAChannelOutOfRangeIsRefused)
     node.setDensity(true, "", 7);
     EXPECT_EQ(failedCompute(node), "ERROR densityChannel 7 is none of luminance (0), red, green, blue and alpha (4); "
                                    "no points computed\n");
+    // With the map off the channel is not read.
+    node.setDensity(false, "", 7);
+    EXPECT_EQ(node.pull(), MS::kSuccess);
 }
 
 class PointCount : public harness::PluginTest {};

@@ -112,8 +112,8 @@ public:
     float radiusUsed() const;
     // Pulls outPoints; returns the status of the pull and fills the record's positions.
     MStatus pull(std::vector<Point>* points = nullptr);
-    // Pulls outPoints and gives every channel of the record it holds then, byte for byte (recordBytes): after a failed
-// compute, its previous value.
+    // Pulls outPoints and gives every channel of the record it holds then, byte for byte (recordBytes): after a
+    // failed compute, its previous value.
     std::string pullBytes(MStatus* status = nullptr);
     bool outPointsDirty() const;
 };
