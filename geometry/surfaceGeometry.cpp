@@ -7,6 +7,17 @@ namespace {
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
+// (B - A) x (C - A): along the normal, as long as twice the area.
+void cross(const TriangleCorners& triangle, double w[3])
+{
+    const double(&c)[3][3] = triangle.corner;
+    const double e1[3] = {c[1][0] - c[0][0], c[1][1] - c[0][1], c[1][2] - c[0][2]};
+    const double e2[3] = {c[2][0] - c[0][0], c[2][1] - c[0][1], c[2][2] - c[0][2]};
+    w[0] = e1[1] * e2[2] - e1[2] * e2[1];
+    w[1] = e1[2] * e2[0] - e1[0] * e2[2];
+    w[2] = e1[0] * e2[1] - e1[1] * e2[0];
+}
+
 }  // namespace
 
 TriangleCorners triangleCorners(const float* points, const int vertices[3])
@@ -20,10 +31,8 @@ TriangleCorners triangleCorners(const float* points, const int vertices[3])
 
 void triangleNormal(const TriangleCorners& triangle, double n[3])
 {
-    const double(&c)[3][3] = triangle.corner;
-    const double e1[3] = {c[1][0] - c[0][0], c[1][1] - c[0][1], c[1][2] - c[0][2]};
-    const double e2[3] = {c[2][0] - c[0][0], c[2][1] - c[0][1], c[2][2] - c[0][2]};
-    const double w[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+    double w[3];
+    cross(triangle, w);
     const double length = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
     if (!(length > 0.0)) {
         n[0] = 0.0, n[1] = 1.0, n[2] = 0.0;
@@ -31,6 +40,13 @@ void triangleNormal(const TriangleCorners& triangle, double n[3])
     }
     for (int axis = 0; axis < 3; ++axis)
         n[axis] = w[axis] / length;
+}
+
+double triangleArea(const TriangleCorners& triangle)
+{
+    double w[3];
+    cross(triangle, w);
+    return 0.5 * std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
 }
 
 void pointOnTriangle(const TriangleCorners& triangle, const double weights[3], double p[3])

@@ -16,6 +16,9 @@ TriangleCorners triangleCorners(const float* points, const int vertices[3]);
 // NaN to an instancer.
 void triangleNormal(const TriangleCorners& triangle, double n[3]);
 
+// The triangle's area.
+double triangleArea(const TriangleCorners& triangle);
+
 // The point whose weights of the corners A, B and C are `weights`.
 void pointOnTriangle(const TriangleCorners& triangle, const double weights[3], double p[3]);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "controls.h"
+#include "geometry/surfaceGeometry.h"
 #include "scatterCompute.h"
 
 namespace {
@@ -171,16 +172,9 @@ double densityArea(const ScatterMesh& mesh)
     const std::vector<float>& w = mesh.cornerWeights;
     double area = 0;
     for (std::size_t t = 0; t + 2 < corners.size(); t += 3) {
-        double e[2][3];
-        for (int axis = 0; axis < 3; ++axis) {
-            e[0][axis] = p[3 * corners[t + 1] + axis] - p[3 * corners[t] + axis];
-            e[1][axis] = p[3 * corners[t + 2] + axis] - p[3 * corners[t] + axis];
-        }
-        const double cross = std::hypot(e[0][1] * e[1][2] - e[0][2] * e[1][1], e[0][2] * e[1][0] - e[0][0] * e[1][2],
-                                        e[0][0] * e[1][1] - e[0][1] * e[1][0]);
         const double weight =
             w.size() == corners.size() ? std::clamp((w[t] + w[t + 1] + w[t + 2]) / 3.0, 0.0, 1.0) : 1.0;
-        area += 0.5 * cross * weight;
+        area += triangleArea(triangleCorners(p.data(), &corners[t])) * weight;
     }
     return area;
 }
