@@ -65,6 +65,20 @@ __host__ __device__ inline unsigned int cellKey(int cx, int cy, int cz, int step
            static_cast<unsigned int>(stepY) * static_cast<unsigned int>(cy) + static_cast<unsigned int>(cx);
 }
 
+// The grid a point is filed in.
+struct GridFrame {
+    float cellSize;
+    float minX, minY, minZ;
+    int stepZ, stepY;
+};
+
+// The key of the cell that holds the point.
+__host__ __device__ inline unsigned int cellKeyOf(const GridFrame& grid, float x, float y, float z)
+{
+    return cellKey(cellCoordinate(x - grid.minX, grid.cellSize), cellCoordinate(y - grid.minY, grid.cellSize),
+                   cellCoordinate(z - grid.minZ, grid.cellSize), grid.stepZ, grid.stepY);
+}
+
 // Phase of a cell from its coordinates, which are never negative.
 __host__ __device__ inline unsigned int cellPhaseOf(int cx, int cy, int cz)
 {

@@ -23,10 +23,8 @@ __global__ void sampleCellKeys(const unsigned int* samples, unsigned int sampleC
     if (i >= sampleCount)
         return;
     const unsigned int cand = samples[i];
-    const int cx = cellCoordinate(x[cand] - bboxMinX, cellSize);
-    const int cy = cellCoordinate(y[cand] - bboxMinY, cellSize);
-    const int cz = cellCoordinate(z[cand] - bboxMinZ, cellSize);
-    keys[i] = cellKey(cx, cy, cz, stepZ, stepY);
+    const GridFrame grid = {cellSize, bboxMinX, bboxMinY, bboxMinZ, stepZ, stepY};
+    keys[i] = cellKeyOf(grid, x[cand], y[cand], z[cand]);
 }
 
 // One thread per accepted sample: its position, x, y and z in a row.

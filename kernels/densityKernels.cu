@@ -36,8 +36,8 @@ __global__ void gatherLevelCandidates(const unsigned int* members, int memberCou
     levelX[i] = x[c];
     levelY[i] = y[c];
     levelZ[i] = z[c];
-    levelCellId[i] = cellKey(cellCoordinate(x[c] - bboxMinX, cellSize), cellCoordinate(y[c] - bboxMinY, cellSize),
-                             cellCoordinate(z[c] - bboxMinZ, cellSize), stepZ, stepY);
+    const GridFrame grid = {cellSize, bboxMinX, bboxMinY, bboxMinZ, stepZ, stepY};
+    levelCellId[i] = cellKeyOf(grid, x[c], y[c], z[c]);
     levelRadius[i] = densityRadius(radius, weight[c]);
 }
 
@@ -104,9 +104,8 @@ __global__ void blockNearSamples(const unsigned int* samples, unsigned int sampl
     const LevelTable table = {bucketIndex,  tabKeys, tabAddress, hashTableSize,
                               pointCellIds, map,     static_cast<unsigned int>(candidateCount)};
     const Blocker point = {sampleX[q], sampleY[q], sampleZ[q], x, y, z, radii, blocked};
-    const unsigned int key = cellKey(cellCoordinate(sampleX[q] - bboxMinX, cellSize),
-                                     cellCoordinate(sampleY[q] - bboxMinY, cellSize),
-                                     cellCoordinate(sampleZ[q] - bboxMinZ, cellSize), stepZ, stepY);
+    const GridFrame grid = {cellSize, bboxMinX, bboxMinY, bboxMinZ, stepZ, stepY};
+    const unsigned int key = cellKeyOf(grid, sampleX[q], sampleY[q], sampleZ[q]);
     for (int dy = -2; dy <= 2; ++dy)
         for (int dz = -2; dz <= 2; ++dz)
             for (int dx = -2; dx <= 2; ++dx)

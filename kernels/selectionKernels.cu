@@ -304,7 +304,6 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
     storeSample(&tabSamples[slot][bucket], cand);
 }
 
-
 // One thread per cell of one phase, stable layout: the cell tries the points of its candidates' strata in turn, every
 // stored candidate in trial order, then every stratum's next draw, and keeps the first that no sample near it rejects.
 // Like the kernel above it reads only samples of cells of other phases, decided in earlier launches, and writes only

@@ -19,13 +19,6 @@ struct StrataView {
     unsigned int seed;
 };
 
-// The grid a point is filed in.
-struct GridFrame {
-    float cellSize;
-    float minX, minY, minZ;
-    int stepZ, stepY;
-};
-
 struct StratumPoint {
     float p[3];
     float wu, wv;           // weights of corners B and C
@@ -103,9 +96,7 @@ __device__ inline StratumPoint stratumPoint(const StrataView& strata, const Grid
     const int* corners = strata.triIds + 3 * tri;
     pointAt(strata.meshPoints + 3 * corners[0], strata.meshPoints + 3 * corners[1], strata.meshPoints + 3 * corners[2],
             point.wu, point.wv, point.p);
-    point.cellKey = cellKey(cellCoordinate(point.p[0] - grid.minX, grid.cellSize),
-                            cellCoordinate(point.p[1] - grid.minY, grid.cellSize),
-                            cellCoordinate(point.p[2] - grid.minZ, grid.cellSize), grid.stepZ, grid.stepY);
+    point.cellKey = cellKeyOf(grid, point.p[0], point.p[1], point.p[2]);
     point.trialKey = bits.z;
     return point;
 }

@@ -115,7 +115,6 @@ ScatterStatus publishSamples(const ScatterMesh& mesh, CandidateArrays& c, const 
 ScatterStatus selectSamples(const ScatterMesh& mesh, CandidateArrays& candidates, const ScatterGrid& grid,
                             const ScatterSettings& settings, ScatterResult& result, StageObserver& observer);
 
-
 // Refuses a density map that does not give three finite weights per triangle; no map passes.
 ScatterStatus checkDensityMap(const ScatterMesh& mesh);
 
