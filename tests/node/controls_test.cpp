@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "pointStats.h"
 #include "support/pluginTest.h"
+#include "support/pointMeasures.h"
 
 using harness::ball;
 using harness::Box;
 using harness::CapturedOutput;
 using harness::Mesh;
+using harness::pairsCloserThan;
 using harness::Point;
 using harness::ScatterNode;
 
@@ -41,15 +42,6 @@ ScatterSettings strict(float radius)
     ScatterSettings settings = harness::settingsOf(radius);
     settings.strictRadius = true;
     return settings;
-}
-
-// Every pair of points, found through a k-d tree, measured in double.
-size_t pairsCloserThan(const std::vector<Point>& points, float radius)
-{
-    std::vector<kyscatter::Point> wide;
-    for (const Point& p : points)
-        wide.push_back({p[0], p[1], p[2]});
-    return kyscatter::pointStats(wide, radius, 1.0).closePairs;
 }
 
 TEST_F(Controls, SeedVariesThePatternAndRepeatsIt)

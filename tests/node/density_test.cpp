@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "pointStats.h"
 #include "scatter/pointCount.h"
 #include "support/pluginTest.h"
+#include "support/pointMeasures.h"
 
 using harness::CapturedOutput;
 using harness::Colour;
@@ -20,6 +20,7 @@ using harness::ColourSet;
 using harness::Mesh;
 using harness::Point;
 using harness::ScatterNode;
+using harness::wide;
 
 namespace {
 
@@ -55,14 +56,6 @@ Mesh withColourSet(Mesh mesh, const std::string& name, Colour colour, bool curre
     std::vector<Colour> colours(mesh.connects.size(), colour);
     mesh.colourSets.push_back({name, colours, current});
     return mesh;
-}
-
-std::vector<kyscatter::Point> wide(const std::vector<Point>& points)
-{
-    std::vector<kyscatter::Point> result;
-    for (const Point& p : points)
-        result.push_back({p[0], p[1], p[2]});
-    return result;
 }
 
 // The points of band `b` at least `margin` inside its edges, and the area they lie on.

@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "pointStats.h"
 #include "support/pluginTest.h"
+#include "support/pointMeasures.h"
 
 using harness::ball;
 using harness::CapturedOutput;
 using harness::Mesh;
+using harness::pairsCloserThan;
 using harness::Point;
 using harness::ScatterNode;
 
@@ -41,14 +42,6 @@ std::vector<Point> scatter(const Mesh& mesh, const ScatterSettings& settings)
     std::vector<Point> points;
     EXPECT_EQ(node.pull(&points), MS::kSuccess);
     return points;
-}
-
-size_t pairsCloserThan(const std::vector<Point>& points, float radius)
-{
-    std::vector<kyscatter::Point> wide;
-    for (const Point& p : points)
-        wide.push_back({p[0], p[1], p[2]});
-    return kyscatter::pointStats(wide, radius, 1.0).closePairs;
 }
 
 // ------------------------------------------------------------------------------------------------ stability
