@@ -927,3 +927,23 @@ TEST(ToolDensity, TheFilesVertexColoursSayWherePointsGo)
     EXPECT_EQ(bare.status, 1);
     EXPECT_EQ(bare.err, "kyscatter: '" + asset("plane.obj") + "' has no vertex colours\n");
 }
+
+// --device names the node's computeDevice field: cpu gives the points of auto on a machine without a GPU, and gpu
+// there fails with the node's report and writes nothing.
+TEST(ToolDevice, TheFieldNamedIsTheOneSet)
+{
+    const ToolRun automatic = runTool({asset("plane.obj"), "--radius", "0.1", "--out", scratch("auto.xyz")});
+    ASSERT_EQ(automatic.status, 0) << automatic.err;
+    const ToolRun cpu =
+        runTool({asset("plane.obj"), "--radius", "0.1", "--device", "cpu", "--out", scratch("cpu.xyz")});
+    ASSERT_EQ(cpu.status, 0) << cpu.err;
+    EXPECT_NE(cpu.out.find("\ndevice: cpu\n"), std::string::npos) << cpu.out;
+    EXPECT_EQ(slurp(scratch("cpu.xyz")), slurp(scratch("auto.xyz")));
+    fs::remove(scratch("gpu.xyz"));
+    const ToolRun gpu =
+        runTool({asset("plane.obj"), "--radius", "0.1", "--device", "gpu", "--out", scratch("gpu.xyz")});
+    EXPECT_EQ(gpu.status, 1);
+    EXPECT_NE(gpu.err.find("ERROR computeDevice is gpu, but there is no usable CUDA device"), std::string::npos)
+        << gpu.err;
+    EXPECT_FALSE(fs::exists(scratch("gpu.xyz")));
+}

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <regex>
@@ -145,11 +146,11 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
     app.add_option("--density", controls.density,
                    "Turn on the scatter node's densityMap with this densityChannel of the mesh file's vertex colours: "
                    "luminance, red, green, blue or alpha (0: no points, 1: as many as without a map)")
-        ->check(CLI::IsMember({"luminance", "red", "green", "blue", "alpha"}));
+        ->check(CLI::IsMember(kChannelFields));
     app.add_option("--device", controls.device,
                    "The scatter node's computeDevice: auto (the GPU where a usable one is there, the CPU otherwise; "
                    "the default), gpu or cpu")
-        ->check(CLI::IsMember({"auto", "gpu", "cpu"}));
+        ->check(CLI::IsMember(kDeviceFields));
     app.add_option("--attach", options.attachPath,
                    "Carry the points onto this mesh file, MESH's vertices moved (the same vertices in the same "
                    "order), through a kyAttachPoints node: the points written, drawn and measured are the carried "
@@ -223,6 +224,12 @@ void takeGiven(const CLI::App& app, const Given& given, Options& options)
 }
 
 }  // namespace
+
+int fieldValue(const std::vector<std::string>& fields, const std::string& name)
+{
+    const auto found = std::find(fields.begin(), fields.end(), name);
+    return found == fields.end() ? 0 : static_cast<int>(found - fields.begin());
+}
 
 CommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out)
 {

@@ -5,10 +5,18 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "camera.h"
 
 namespace kyscatter {
+
+// The fields of the scatter node's enum controls, in the order of their values.
+const std::vector<std::string> kDeviceFields = {"auto", "gpu", "cpu"};
+const std::vector<std::string> kChannelFields = {"luminance", "red", "green", "blue", "alpha"};
+
+// The value of the field of that name, which the option has checked.
+int fieldValue(const std::vector<std::string>& fields, const std::string& name);
 
 // The scatter node's controls; each one unset is left at the node's default.
 struct NodeControls {

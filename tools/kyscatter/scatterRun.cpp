@@ -71,22 +71,6 @@ private:
     int saved_;
 };
 
-// The computeDevice field of that name, which the option has checked.
-int deviceNamed(const std::string& name)
-{
-    return name == "gpu" ? 1 : name == "cpu" ? 2 : 0;
-}
-
-// The densityChannel field of that name, which the option has checked.
-int channelNamed(const std::string& name)
-{
-    const char* const fields[] = {"luminance", "red", "green", "blue", "alpha"};
-    for (int field = 0; field < 5; ++field)
-        if (name == fields[field])
-            return field;
-    return 0;
-}
-
 class PluginSession {
 public:
     PluginSession(const std::string& path, bool quiet) : path_(path)
@@ -313,10 +297,10 @@ private:
         if (controls.stable)
             setPlug(scatter_, "stableLayout", 1);
         if (controls.device)
-            setPlug(scatter_, "computeDevice", deviceNamed(*controls.device));
+            setPlug(scatter_, "computeDevice", fieldValue(kDeviceFields, *controls.device));
         if (controls.density) {
             setPlug(scatter_, "densityMap", 1);
-            setPlug(scatter_, "densityChannel", channelNamed(*controls.density));
+            setPlug(scatter_, "densityChannel", fieldValue(kChannelFields, *controls.density));
         }
     }
 
