@@ -12,31 +12,27 @@ __global__ void detectCells(const unsigned int* cellId, unsigned int* aux, int n
     aux[i + 1] = cellId[i] != cellId[i + 1] ? 1u : 0u;
 }
 
-// Whether sorted position i starts a cell.
-__device__ inline bool startsCell(const unsigned int* pointCellId, unsigned int i)
-{
-    return i == 0 || pointCellId[i - 1] != pointCellId[i];
-}
-
-// Every occupied cell counts itself into its bucket; the count does not depend on the order the cells come in.
-__global__ void countBucketCells(const unsigned int* pointCellId, unsigned int* tabBucketIndex,
-                                 unsigned int hashTableSize, int numElements)
+// Each occupied cell, by its first sorted position, counts itself into its bucket; the count does not depend on the
+// order the cells come in.
+__global__ void countBucketCells(const unsigned int* cellStarts, const unsigned int* pointCellId,
+                                 unsigned int* tabBucketIndex, unsigned int hashTableSize, int cellCount)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
-    if (i >= static_cast<unsigned int>(numElements) || !startsCell(pointCellId, i))
+    if (i >= static_cast<unsigned int>(cellCount))
         return;
-    atomicAdd(&tabBucketIndex[pointCellId[i] % hashTableSize], 1u);
+    atomicAdd(&tabBucketIndex[pointCellId[cellStarts[i]] % hashTableSize], 1u);
 }
 
 // Every cell not yet in an earlier slot of its bucket offers its key to slot `slot`, which keeps the smallest: a
 // bucket's slots hold its cells in ascending key order, and a full bucket turns away the same cells on every run.
-__global__ void offerCellsToSlot(const unsigned int* pointCellId, unsigned int* const* tabKeys, unsigned int slot,
-                                 unsigned int hashTableSize, int numElements)
+__global__ void offerCellsToSlot(const unsigned int* cellStarts, const unsigned int* pointCellId,
+                                 unsigned int* const* tabKeys, unsigned int slot, unsigned int hashTableSize,
+                                 int cellCount)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
-    if (i >= static_cast<unsigned int>(numElements) || !startsCell(pointCellId, i))
+    if (i >= static_cast<unsigned int>(cellCount))
         return;
-    const unsigned int key = pointCellId[i];
+    const unsigned int key = pointCellId[cellStarts[i]];
     const unsigned int bucket = key % hashTableSize;
     for (unsigned int s = 0; s < slot; ++s)
         if (tabKeys[s][bucket] == key)
@@ -45,17 +41,18 @@ __global__ void offerCellsToSlot(const unsigned int* pointCellId, unsigned int* 
 }
 
 // The cell that slot `slot` kept enters its first sorted position there.
-__global__ void fillHashTable(const unsigned int* pointCellId, unsigned int* const* tabKeys,
-                              unsigned int* const* tabAddress, unsigned int slot, unsigned int hashTableSize,
-                              int numElements)
+__global__ void fillHashTable(const unsigned int* cellStarts, const unsigned int* pointCellId,
+                              unsigned int* const* tabKeys, unsigned int* const* tabAddress, unsigned int slot,
+                              unsigned int hashTableSize, int cellCount)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
-    if (i >= static_cast<unsigned int>(numElements) || !startsCell(pointCellId, i))
+    if (i >= static_cast<unsigned int>(cellCount))
         return;
-    const unsigned int key = pointCellId[i];
+    const unsigned int first = cellStarts[i];
+    const unsigned int key = pointCellId[first];
     const unsigned int bucket = key % hashTableSize;
     if (tabKeys[slot][bucket] == key)
-        tabAddress[slot][bucket] = i;
+        tabAddress[slot][bucket] = first;
 }
 
 __global__ void getCells(unsigned int* cells, const unsigned int* cellIndex, int numElements)

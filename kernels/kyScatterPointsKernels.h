@@ -16,13 +16,15 @@ __global__ void generateRandomPoints(const float* randoms, float* x, float* y, f
 
 // Cell grid over the candidates sorted by cell key.
 __global__ void detectCells(const unsigned int* cellId, unsigned int* aux, int numElements);
-__global__ void countBucketCells(const unsigned int* pointCellId, unsigned int* tabBucketIndex,
-                                 unsigned int hashTableSize, int numElements);
-__global__ void offerCellsToSlot(const unsigned int* pointCellId, unsigned int* const* tabKeys, unsigned int slot,
-                                 unsigned int hashTableSize, int numElements);
-__global__ void fillHashTable(const unsigned int* pointCellId, unsigned int* const* tabKeys,
-                              unsigned int* const* tabAddress, unsigned int slot, unsigned int hashTableSize,
-                              int numElements);
+// The table is built over the occupied cells, each given by its first sorted position.
+__global__ void countBucketCells(const unsigned int* cellStarts, const unsigned int* pointCellId,
+                                 unsigned int* tabBucketIndex, unsigned int hashTableSize, int cellCount);
+__global__ void offerCellsToSlot(const unsigned int* cellStarts, const unsigned int* pointCellId,
+                                 unsigned int* const* tabKeys, unsigned int slot, unsigned int hashTableSize,
+                                 int cellCount);
+__global__ void fillHashTable(const unsigned int* cellStarts, const unsigned int* pointCellId,
+                              unsigned int* const* tabKeys, unsigned int* const* tabAddress, unsigned int slot,
+                              unsigned int hashTableSize, int cellCount);
 __global__ void getCells(unsigned int* cells, const unsigned int* cellIndex, int numElements);
 
 // Phased selection.

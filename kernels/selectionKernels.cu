@@ -154,9 +154,10 @@ __device__ inline bool neighbourRejects(const TableRefs& table, unsigned int key
                         : neighbourTooClose<false>(table, key, stepZ, stepY, probe);
 }
 
-// The samples near a cell, gathered once for all the further draws of its strata. The nearest cells come first, and
-// the gathering stops at a sample that covers the whole cell: then no draw can fit.
-constexpr int kNearbyCapacity = 32;
+// The samples near a cell, gathered once for all the trials of its candidates and their strata's further draws: a
+// cell's trials would otherwise each look up the same cells in the table. Covered: a sample lies within r of the whole
+// cell, so that no further draw can fit.
+constexpr int kNearbyCapacity = 64;
 
 struct Nearby {
     unsigned int samples[kNearbyCapacity];
@@ -189,7 +190,8 @@ __device__ inline void cellCorner(const StableTrials& trials, unsigned int q, fl
 }
 
 // Every cell that can hold a point closer than r: the 26 neighbours, then, with a strict radius, the cells two steps
-// away.
+// away. All of them are gathered, whether or not one covers the cell, so that the stored candidates are measured
+// against exactly the samples the table would give them.
 __device__ void gatherNearby(const TableRefs& table, unsigned int key, const StableTrials& trials, const float lo[3],
                              float r, bool strictRadius, Nearby& nearby)
 {
@@ -205,10 +207,7 @@ __device__ void gatherNearby(const TableRefs& table, unsigned int key, const Sta
                     const unsigned int q = onRing && nkey != key ? sampleOf(table, nkey) : kNoSample;
                     if (q == kNoSample)
                         continue;
-                    if (coversCell(trials, q, lo, r)) {
-                        nearby.covered = true;
-                        return;
-                    }
+                    nearby.covered = nearby.covered || coversCell(trials, q, lo, r);
                     nearby.overflow = nearby.overflow || nearby.count == kNearbyCapacity;
                     if (!nearby.overflow)
                         nearby.samples[nearby.count++] = q;
@@ -237,8 +236,9 @@ struct CellTrials {
     bool strictRadius;
 };
 
-// One round over the cell's candidates in trial order: their stored places (draw 0), measured against the table, or
-// their strata's draw `draw`, measured against the nearby samples. The first that fits, or kNoSample.
+// One round over the cell's candidates in trial order: their stored places (draw 0) or their strata's draw `draw`,
+// measured against the nearby samples, or against the table when there were more than fit. The first that fits, or
+// kNoSample.
 __device__ unsigned int firstFit(const CellTrials& cell, unsigned int draw, const Nearby& nearby, StratumPoint& point)
 {
     const unsigned int stepZ = static_cast<unsigned int>(cell.trials.grid.stepZ);
@@ -249,7 +249,7 @@ __device__ unsigned int firstFit(const CellTrials& cell, unsigned int draw, cons
             continue;
         const Probe probe = {point.p[0],      point.p[1],     point.p[2],    cell.r,
                              nullptr,         cell.trials.x,  cell.trials.y, cell.trials.z};
-        const bool rejected = draw > 0 && !nearby.overflow
+        const bool rejected = !nearby.overflow
                                   ? nearbyRejects(nearby, probe, cell.strictRadius)
                                   : neighbourRejects(cell.table, cell.key, stepZ, stepY, probe, cell.strictRadius);
         if (!rejected)
@@ -321,13 +321,13 @@ __global__ void chooseSamplesInTurn(const unsigned int* cellIndexes, unsigned in
     const unsigned int first = own.first, key = own.key;
     const CellTrials cell = {{bucketIndex, tabKeys, tabSamples, hashTableSize}, trials, pointCellIds, map,
                              static_cast<unsigned int>(candidateCount), key, first, r, strictRadius};
-    Nearby nearby{{}, 0, false, false};
+    float lo[3];
+    cellCorner(trials, map[first], lo);
+    Nearby nearby;
+    gatherNearby(cell.table, key, trials, lo, r, strictRadius, nearby);
     StratumPoint point;
     unsigned int cand = firstFit(cell, 0, nearby, point);
-    if (cand == kNoSample && trials.draws > 1) {
-        float lo[3];
-        cellCorner(trials, map[first], lo);
-        gatherNearby(cell.table, key, trials, lo, r, strictRadius, nearby);
+    if (cand == kNoSample) {
         for (unsigned int draw = 1; draw < trials.draws && !nearby.covered && cand == kNoSample; ++draw)
             cand = firstFit(cell, draw, nearby, point);
         if (cand != kNoSample)

@@ -18,6 +18,29 @@
 #include "stableLayout.h"
 #include "stages.h"
 
+namespace {
+
+// Each occupied cell's first sorted position, in key order: the cell stages after the sort work over these, not over
+// every candidate. The positions' cell numbers are spent once the list is made.
+ScatterStatus listCells(const CandidateArrays& c, SortedCandidates& sorted)
+{
+    thrust::inclusive_scan(sorted.cellIndex.begin(), sorted.cellIndex.end(), sorted.cellIndex.begin(),
+                           thrust::plus<unsigned int>());
+    const unsigned int cellCount = sorted.cellIndex[c.count - 1] + 1u;
+    sorted.occupiedCellCount = cellCount;
+    const ScatterStatus budget = budgetFor(static_cast<uint64_t>(cellCount) * 8 + 108);
+    if (budget != ScatterStatus::ok)
+        return budget;
+    sorted.cellStarts.resize(cellCount, 0u);
+    if (!launchChecked({"getCells", "Failed to launch getCells kernel, error code: ", blocksFor(c.count, 64), 64},
+                       getCells, raw(sorted.cellStarts), raw(sorted.cellIndex), c.count))
+        return ScatterStatus::failed;
+    thrust::device_vector<unsigned int>().swap(sorted.cellIndex);
+    return ScatterStatus::ok;
+}
+
+}  // namespace
+
 ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted)
 {
     const ScatterStatus budget = budgetFor(8ull * static_cast<unsigned long long>(c.count));
@@ -28,14 +51,11 @@ ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted)
     if (!c.trialKey.empty())
         orderByTrialKey(c, sorted.map);
     thrust::stable_sort_by_key(c.cellId.begin(), c.cellId.end(), sorted.map.begin(), thrust::less<unsigned int>());
-    sorted.cellIndex.resize(c.count, 0u);
-    sorted.cellIndex[0] = 1u;  // position 0 always starts a cell; the kernel never writes it
+    sorted.cellIndex.resize(c.count, 0u);  // position 0 always starts cell 0; the kernel never writes it
     if (!launchChecked({"detectCells", "Failed to launch detectCells kernel, error code: ", blocksFor(c.count, 64), 64},
                        detectCells, raw(c.cellId), raw(sorted.cellIndex), c.count))
         return ScatterStatus::failed;
-    sorted.occupiedCellCount =
-        thrust::reduce(sorted.cellIndex.begin(), sorted.cellIndex.end(), 0u, thrust::plus<unsigned int>());
-    return ScatterStatus::ok;
+    return listCells(c, sorted);
 }
 
 namespace {
@@ -72,47 +92,28 @@ ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted,
     if (budget != ScatterStatus::ok)
         return budget;
     allocateCellTable(hashTableSize, table);
-    const unsigned int blocks = blocksFor(c.count, 64);
+    const int cellCount = static_cast<int>(sorted.occupiedCellCount);
+    const unsigned int blocks = blocksFor(cellCount, 64);
+    const unsigned int* starts = thrust::raw_pointer_cast(sorted.cellStarts.data());
     if (!launchChecked({"countBucketCells", "Failed to launch countBucketCells kernel, error code: ", blocks, 64},
-                       countBucketCells, raw(c.cellId), raw(table.bucketCounts), hashTableSize, c.count))
+                       countBucketCells, starts, raw(c.cellId), raw(table.bucketCounts), hashTableSize, cellCount))
         return ScatterStatus::failed;
     for (unsigned int slot = 0; slot < static_cast<unsigned int>(kSlotsPerBucket); ++slot) {
         if (!launchChecked({"offerCellsToSlot", "Failed to launch offerCellsToSlot kernel, error code: ", blocks, 64},
-                           offerCellsToSlot, raw(c.cellId), raw(table.tabKeys), slot, hashTableSize, c.count) ||
+                           offerCellsToSlot, starts, raw(c.cellId), raw(table.tabKeys), slot, hashTableSize,
+                           cellCount) ||
             !launchChecked({"fillHashTable", "Failed to launch fillHashTable kernel, error code: ", blocks, 64},
-                           fillHashTable, raw(c.cellId), raw(table.tabKeys), raw(table.tabAddress), slot,
-                           hashTableSize, c.count))
+                           fillHashTable, starts, raw(c.cellId), raw(table.tabKeys), raw(table.tabAddress), slot,
+                           hashTableSize, cellCount))
             return ScatterStatus::failed;
     }
     return ScatterStatus::ok;
 }
 
-namespace {
-
-ScatterStatus listCells(const CandidateArrays& c, SortedCandidates& sorted, PhaseRuns& phases)
-{
-    const unsigned int cellCount = sorted.occupiedCellCount;
-    const ScatterStatus budget = budgetFor(static_cast<uint64_t>(cellCount) * 8 + 108);
-    if (budget != ScatterStatus::ok)
-        return budget;
-    phases.cells.resize(cellCount, 0u);
-    sorted.cellIndex[0] = 0u;
-    thrust::inclusive_scan(sorted.cellIndex.begin(), sorted.cellIndex.end(), sorted.cellIndex.begin(),
-                           thrust::plus<unsigned int>());
-    if (!launchChecked({"getCells", "Failed to launch getCells kernel, error code: ", blocksFor(c.count, 64), 64},
-                       getCells, raw(phases.cells), raw(sorted.cellIndex), c.count))
-        return ScatterStatus::failed;
-    return ScatterStatus::ok;
-}
-
-}  // namespace
-
 ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCandidates& sorted, PhaseRuns& phases)
 {
-    const ScatterStatus listed = listCells(c, sorted, phases);
-    if (listed != ScatterStatus::ok)
-        return listed;
     const unsigned int cellCount = sorted.occupiedCellCount;
+    phases.cells.swap(sorted.cellStarts);  // the table is built: the list now orders the cells by phase
     phases.cellPhase.resize(cellCount, 0u);
     if (!launchChecked({"calculateCellPhase", "Failed to launch calculateCellPhase kernel, error code: ",
                         blocksFor(cellCount, 64), 64},

@@ -77,6 +77,7 @@ void allocateCandidates(int count, CandidateArrays& candidates);
 struct SortedCandidates {
     thrust::device_vector<unsigned int> map;        // sorted position to candidate number
     thrust::device_vector<unsigned int> cellIndex;  // cell-start flags at first, then each position's cell number
+    thrust::device_vector<unsigned int> cellStarts;  // each occupied cell's first position, in key order
     unsigned int occupiedCellCount = 0;
 };
 

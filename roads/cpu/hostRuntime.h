@@ -12,6 +12,9 @@
 #include <new>
 #include <tuple>
 
+#include <thrust/iterator/detail/normal_iterator.h>
+#include <thrust/device_ptr.h>
+#include <thrust/functional.h>
 #include <thrust/mr/fancy_pointer_resource.h>
 #include <thrust/mr/new.h>
 #include <thrust/pair.h>
@@ -22,11 +25,13 @@
 #include "blockPool.h"
 
 // ---------------------------------------------------------------------------------------------------------------
-// Built-in variables of the running GPU thread. Each host thread that runs a block has its own copy.
-inline thread_local uint3 threadIdx;
-inline thread_local uint3 blockIdx;
-inline thread_local dim3 blockDim;
-inline thread_local dim3 gridDim;
+// Built-in variables of the running GPU thread. Each host thread that runs a block has its own copy. Kernels read
+// them for every element: in the initial-exec model each read is one load off the thread pointer, where the default
+// model of a shared library calls __tls_get_addr; the few bytes fit the static TLS a loaded library may take.
+inline thread_local uint3 threadIdx __attribute__((tls_model("initial-exec")));
+inline thread_local uint3 blockIdx __attribute__((tls_model("initial-exec")));
+inline thread_local dim3 blockDim __attribute__((tls_model("initial-exec")));
+inline thread_local dim3 gridDim __attribute__((tls_model("initial-exec")));
 
 // 32-bit atomics on global memory: real read-modify-writes, since blocks run on several threads.
 inline unsigned int atomicAdd(unsigned int* address, unsigned int value)
@@ -58,6 +63,8 @@ bool reserveDeviceBytes(std::size_t bytes);  // false when the memory is not the
 void releaseDeviceBytes(std::size_t bytes);
 cudaError_t beginLaunch(const char* kernelName, dim3 grid, dim3 block);  // checks the configuration, records the error
 bool errorNamed(const char* name, int& code);  // the runtime error of that CUDA name, if the runtime has it
+// The stable sort of keys with their values, on the block pool; Thrust's bad_alloc when its scratch is not there.
+void sortPairs(unsigned int* keys, unsigned int* values, std::size_t count);
 // The host's memory, from the kernel's own figures; unlimited when they cannot be read.
 void hostMemory(std::size_t& available, std::size_t& total);
 
@@ -160,6 +167,19 @@ get_temporary_buffer(execution_policy<DerivedPolicy>&, std::ptrdiff_t n)
         return thrust::make_pair(thrust::pointer<T, DerivedPolicy>(), std::ptrdiff_t(0));
     }
     return thrust::make_pair(thrust::pointer<T, DerivedPolicy>(static_cast<T*>(p)), n);
+}
+
+// The stages' stable sorts of unsigned keys carrying unsigned values run on the block pool rather than sequentially;
+// a stable sort has one result, so nothing else changes. Found by Thrust through ADL, before its sequential sort.
+template <typename DerivedPolicy>
+void stable_sort_by_key(execution_policy<DerivedPolicy>&,
+                        thrust::detail::normal_iterator<thrust::device_ptr<unsigned int>> keysFirst,
+                        thrust::detail::normal_iterator<thrust::device_ptr<unsigned int>> keysLast,
+                        thrust::detail::normal_iterator<thrust::device_ptr<unsigned int>> valuesFirst,
+                        thrust::less<unsigned int>)
+{
+    hostRuntime::sortPairs(thrust::raw_pointer_cast(keysFirst.base()), thrust::raw_pointer_cast(valuesFirst.base()),
+                           static_cast<std::size_t>(keysLast - keysFirst));
 }
 
 template <typename DerivedPolicy, typename Pointer>

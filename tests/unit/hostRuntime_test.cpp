@@ -5,16 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <thrust/device_vector.h>
+#include <thrust/sort.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <numeric>
+#include <random>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -269,6 +273,44 @@ TEST_F(HostRuntime, InjectedMemoryFaults)
     EXPECT_EQ(cudaFree(buffer), cudaErrorInvalidValue);
     EXPECT_EQ(cudaFree(buffer), cudaSuccess);
     EXPECT_EQ(cudaStandin::deviceBytesInUse(), before);
+}
+
+// The stages' stable sorts run on the pool: the one order a stable sort has, on any number of threads, for keys that
+// share their high bytes (passes skipped) or not, and a sort whose scratch is not there fails as Thrust's does.
+TEST_F(HostRuntime, StableSortByKeyOnThePoolKeepsTheStableOrder)
+{
+    std::mt19937 random(7);
+    for (const std::size_t count : {std::size_t(1), std::size_t(1000), std::size_t(300001)}) {
+        for (const unsigned int range : {50u, 70000u, 0xFFFFFFFFu}) {
+            std::vector<unsigned int> keys(count), values(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                keys[i] = random() % range;
+                values[i] = static_cast<unsigned int>(i);
+            }
+            std::vector<std::size_t> order(count);
+            std::iota(order.begin(), order.end(), 0);
+            std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+            for (int threads : {1, 2, 3, 8}) {
+                cudaStandin::setKernelThreads(threads);
+                thrust::device_vector<unsigned int> k(keys.begin(), keys.end()), v(values.begin(), values.end());
+                thrust::stable_sort_by_key(k.begin(), k.end(), v.begin(), thrust::less<unsigned int>());
+                std::vector<unsigned int> sortedValues(count);
+                thrust::copy(v.begin(), v.end(), sortedValues.begin());
+                bool same = true;
+                for (std::size_t i = 0; i < count && same; ++i)
+                    same = sortedValues[i] == order[i] && k[i] == keys[order[i]];
+                EXPECT_TRUE(same) << count << " keys below " << range << " on " << threads << " threads";
+            }
+        }
+    }
+    cudaStandin::setKernelThreads(0);
+
+    thrust::device_vector<unsigned int> k(1000, 5u), v(1000, 0u);
+    const size_t before = cudaStandin::deviceBytesInUse();
+    cudaStandin::setDeviceMemory(before + 7999);
+    EXPECT_THROW(thrust::stable_sort_by_key(k.begin(), k.end(), v.begin(), thrust::less<unsigned int>()),
+                 std::bad_alloc);
+    EXPECT_EQ(cudaStandin::deviceBytesInUse(), before) << "the scratch is given back";
 }
 
 // The product asks for a device generator in both builds; here it gets the host generator and its sequence.

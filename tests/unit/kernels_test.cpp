@@ -181,23 +181,24 @@ struct HashTable {
     std::vector<unsigned int*> keyPtrs, addressPtrs, samplePtrs;
 };
 
-// Sorted keys -> flags, cell count, table (counted, then one slot a round) and cell list, as the driver does it.
+// Sorted keys -> flags, cell count, cell list and table (counted, then one slot a round, over the cells), as the
+// driver does it.
 struct CellGrid {
     std::vector<unsigned int> aux, cells;
     unsigned int occupied = 0;
     HashTable table{1};
 };
 
-void fillTable(const std::vector<unsigned int>& sortedKeys, HashTable& t)
+void fillTable(const std::vector<unsigned int>& cells, const std::vector<unsigned int>& sortedKeys, HashTable& t)
 {
-    const int n = static_cast<int>(sortedKeys.size());
+    const int n = static_cast<int>(cells.size());
     auto* const* keys = static_cast<unsigned int* const*>(t.keyPtrs.data());
-    launchKernel("countBucketCells", countBucketCells, blocksFor(n, 64), 64u, sortedKeys.data(), t.bucketIndex.data(),
-                 t.size, n);
+    launchKernel("countBucketCells", countBucketCells, blocksFor(n, 64), 64u, cells.data(), sortedKeys.data(),
+                 t.bucketIndex.data(), t.size, n);
     for (unsigned int slot = 0; slot < 5; ++slot) {
-        launchKernel("offerCellsToSlot", offerCellsToSlot, blocksFor(n, 64), 64u, sortedKeys.data(), keys, slot, t.size,
-                     n);
-        launchKernel("fillHashTable", fillHashTable, blocksFor(n, 64), 64u, sortedKeys.data(), keys,
+        launchKernel("offerCellsToSlot", offerCellsToSlot, blocksFor(n, 64), 64u, cells.data(), sortedKeys.data(),
+                     keys, slot, t.size, n);
+        launchKernel("fillHashTable", fillHashTable, blocksFor(n, 64), 64u, cells.data(), sortedKeys.data(), keys,
                      static_cast<unsigned int* const*>(t.addressPtrs.data()), slot, t.size, n);
     }
 }
@@ -207,16 +208,14 @@ CellGrid buildGrid(const std::vector<unsigned int>& sortedKeys, unsigned int tab
     const int n = static_cast<int>(sortedKeys.size());
     CellGrid grid;
     grid.aux.assign(n, 0u);
-    grid.aux[0] = 1;
     launchKernel("detectCells", detectCells, blocksFor(n, 64), 64u, sortedKeys.data(), grid.aux.data(), n);
-    grid.occupied = std::accumulate(grid.aux.begin(), grid.aux.end(), 0u);
-    grid.table = HashTable(tableSize);
-    fillTable(sortedKeys, grid.table);
-    grid.cells.assign(grid.occupied, 0u);
-    grid.aux[0] = 0;
     std::partial_sum(grid.aux.begin(), grid.aux.end(), grid.aux.begin());
+    grid.occupied = grid.aux.back() + 1;
+    grid.cells.assign(grid.occupied, 0u);
     launchKernel("getCells", getCells, blocksFor(n, 64), 64u, grid.cells.data(),
                  static_cast<const unsigned int*>(grid.aux.data()), n);
+    grid.table = HashTable(tableSize);
+    fillTable(grid.cells, sortedKeys, grid.table);
     EXPECT_EQ(cudaGetLastError(), cudaSuccess);
     return grid;
 }
