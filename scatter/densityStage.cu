@@ -16,7 +16,9 @@
 #include <thrust/iterator/counting_iterator.h>
 #include <thrust/remove.h>
 #include <thrust/sort.h>
+#include <thrust/transform.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
@@ -43,11 +45,14 @@ struct DensityField {
 ScatterStatus weighAll(const ScatterMesh& mesh, const ScatterSettings& settings, CandidateArrays& c,
                        DensityField& field)
 {
-    const std::size_t weights = mesh.cornerWeights.size();
+    // Without a map every corner weighs 1: a layered grid's candidates all fall in level 0.
+    const std::vector<float> full(mesh.cornerWeights.empty() ? mesh.triangleVertices.size() : 0, 1.0f);
+    const std::vector<float>& cornerWeights = mesh.cornerWeights.empty() ? full : mesh.cornerWeights;
+    const std::size_t weights = cornerWeights.size();
     const ScatterStatus budget = budgetFor(4ull * weights + 8ull * static_cast<unsigned long long>(c.count));
     if (budget != ScatterStatus::ok)
         return budget;
-    thrust::device_vector<float> corners(mesh.cornerWeights.begin(), mesh.cornerWeights.end());
+    thrust::device_vector<float> corners(cornerWeights.begin(), cornerWeights.end());
     field.weight.resize(c.count, 0.0f);
     field.level.resize(c.count, kNoLevel);
     if (!launchChecked({"weighCandidates", "Failed to launch weighCandidates kernel, error code: ",
@@ -68,6 +73,7 @@ struct Level {
     CandidateArrays candidates;                   // positions and keys only
     thrust::device_vector<float> radii;
     thrust::device_vector<unsigned int> blocked;
+    int layerRows = 0;  // a layer of a layered grid: only points near its rows can block its candidates
 };
 
 // A bit for each level that holds a candidate.
@@ -85,8 +91,7 @@ struct OfLevel {
 };
 
 // Gathers the level's candidates; a level without any leaves `members` empty.
-ScatterStatus gatherLevel(const ScatterMesh& mesh, CandidateArrays& all, DensityField& field, float radius,
-                          Level& level)
+ScatterStatus collectMembers(CandidateArrays& all, DensityField& field, Level& level)
 {
     const ScatterStatus budget = budgetFor(4ull * static_cast<unsigned long long>(all.count));
     if (budget != ScatterStatus::ok)
@@ -97,13 +102,15 @@ ScatterStatus gatherLevel(const ScatterMesh& mesh, CandidateArrays& all, Density
                                       OfLevel{raw(field.level), static_cast<unsigned int>(level.index)});
     level.members.resize(static_cast<std::size_t>(last - level.members.begin()));
     level.members.shrink_to_fit();
+    return ScatterStatus::ok;
+}
+
+// The level's members' positions, keys on its grid and radii.
+ScatterStatus fillLevel(CandidateArrays& all, DensityField& field, float radius, Level& level)
+{
     const int count = static_cast<int>(level.members.size());
-    if (count == 0)
-        return ScatterStatus::ok;
-    level.settings.radius = densityRadius(radius, levelWeight(level.index));
-    ScatterStatus status = planGrid(mesh, level.settings, level.grid);
-    if (status == ScatterStatus::ok)
-        status = budgetFor((all.trialKey.empty() ? 24ull : 28ull) * static_cast<unsigned long long>(count));
+    const ScatterStatus status =
+        budgetFor((all.trialKey.empty() ? 24ull : 28ull) * static_cast<unsigned long long>(count));
     if (status != ScatterStatus::ok)
         return status;
     CandidateArrays& c = level.candidates;
@@ -127,18 +134,50 @@ ScatterStatus gatherLevel(const ScatterMesh& mesh, CandidateArrays& all, Density
     return ScatterStatus::ok;
 }
 
+// Whether a point lies within two cells of a layer's rows, where it can block one of its candidates.
+struct NearLayer {
+    const float* y;
+    float minY, cellSize;
+    int rows;
+    __host__ __device__ bool operator()(unsigned int point) const
+    {
+        const float row = (y[point] - minY) / cellSize;
+        return row >= -2.0f && row < static_cast<float>(rows + 2);
+    }
+};
+
+// The decided points a layer's candidates can meet: the others lie in other layers, out of reach.
+ScatterStatus pointsNearLayer(CandidateArrays& all, thrust::device_vector<unsigned int>& decided, const Level& layer,
+                              thrust::device_vector<unsigned int>& near)
+{
+    if (decided.empty())
+        return ScatterStatus::ok;
+    const ScatterStatus budget = budgetFor(4ull * decided.size());
+    if (budget != ScatterStatus::ok)
+        return budget;
+    near.resize(decided.size(), 0u);
+    const ScatterGrid& g = layer.grid;
+    const auto last = thrust::copy_if(decided.begin(), decided.end(), near.begin(),
+                                      NearLayer{raw(all.y), g.minY, g.cellSize, layer.layerRows});
+    near.resize(static_cast<std::size_t>(last - near.begin()));
+    return ScatterStatus::ok;
+}
+
 // The points of the sparser levels block the level's candidates within their own radius of them.
 ScatterStatus blockNearDecided(CandidateArrays& all, thrust::device_vector<unsigned int>& decided,
                                SortedCandidates& sorted, CellTable& table, Level& level)
 {
-    const unsigned int count = static_cast<unsigned int>(decided.size());
-    if (count == 0)
-        return ScatterStatus::ok;
+    thrust::device_vector<unsigned int> near;
+    const ScatterStatus status = level.layerRows > 0 ? pointsNearLayer(all, decided, level, near) : ScatterStatus::ok;
+    thrust::device_vector<unsigned int>& blockers = level.layerRows > 0 ? near : decided;
+    const unsigned int count = static_cast<unsigned int>(blockers.size());
+    if (status != ScatterStatus::ok || count == 0)
+        return status;
     CandidateArrays& c = level.candidates;
     const ScatterGrid& g = level.grid;
     if (!launchChecked({"blockNearSamples", "Failed to launch blockNearSamples kernel, error code: ",
                         blocksFor(count, 64), 64},
-                       blockNearSamples, raw(decided), count, raw(all.x), raw(all.y), raw(all.z),
+                       blockNearSamples, raw(blockers), count, raw(all.x), raw(all.y), raw(all.z),
                        raw(table.bucketCounts), raw(table.tabKeys), raw(table.tabAddress), table.hashTableSize,
                        raw(c.cellId), raw(sorted.map), c.count, raw(c.x), raw(c.y),
                        raw(c.z), raw(level.radii), raw(level.blocked), g.cellSize, g.minX, g.minY, g.minZ, g.stepZ,
@@ -195,6 +234,81 @@ ScatterStatus selectLevel(CandidateArrays& all, const DensityField& field, Level
     return appendLevelSamples(table, field, level.settings, drawKeysOf(all), level, decided);
 }
 
+// The layer of a member of a layered grid.
+struct LayerOf {
+    const float* y;
+    float minY, cellSize;
+    int layerRows;
+    __host__ __device__ unsigned int operator()(unsigned int candidate) const
+    {
+        return static_cast<unsigned int>(cellCoordinate(y[candidate] - minY, cellSize) / layerRows);
+    }
+};
+
+// Layer `layer` of a layered grid, with keys of its own; its candidates' rows count from its lowest.
+ScatterGrid layerGrid(const ScatterGrid& grid, unsigned int layer)
+{
+    ScatterGrid g = grid;
+    g.minY = static_cast<float>(static_cast<double>(grid.minY) +
+                                static_cast<double>(layer) * grid.layerRows * static_cast<double>(grid.cellSize));
+    g.layerRows = 0;
+    g.rowCount = 0;
+    return g;
+}
+
+// A level of a layered grid, layer by layer from the lowest, each layer's members in candidate order and decided as a
+// level of their own, blocked by the points near them in the layers below, as a sparser level's points block.
+ScatterStatus decideLayers(CandidateArrays& all, DensityField& field, float radius, Level& level,
+                           thrust::device_vector<unsigned int>& decided)
+{
+    const ScatterGrid grid = level.grid;
+    const std::size_t count = level.members.size();
+    ScatterStatus status = budgetFor(4ull * count);
+    if (status != ScatterStatus::ok)
+        return status;
+    thrust::device_vector<unsigned int> layers(count, 0u);
+    thrust::transform(level.members.begin(), level.members.end(), layers.begin(),
+                      LayerOf{raw(all.y), grid.minY, grid.cellSize, grid.layerRows});
+    thrust::stable_sort_by_key(layers.begin(), layers.end(), level.members.begin(), thrust::less<unsigned int>());
+    std::vector<unsigned int> layerOf(count);
+    thrust::copy(layers.begin(), layers.end(), layerOf.begin());
+    thrust::device_vector<unsigned int>().swap(layers);
+    for (std::size_t begin = 0, end = 0; begin < count && status == ScatterStatus::ok; begin = end) {
+        end = static_cast<std::size_t>(std::upper_bound(layerOf.begin() + begin, layerOf.end(), layerOf[begin]) -
+                                       layerOf.begin());
+        Level layer;
+        layer.index = level.index;
+        layer.settings = level.settings;
+        layer.grid = layerGrid(grid, layerOf[begin]);
+        layer.layerRows = grid.layerRows;
+        status = budgetFor(4ull * (end - begin));
+        if (status != ScatterStatus::ok)
+            break;
+        layer.members.assign(level.members.begin() + static_cast<std::ptrdiff_t>(begin),
+                             level.members.begin() + static_cast<std::ptrdiff_t>(end));
+        status = fillLevel(all, field, radius, layer);
+        if (status == ScatterStatus::ok)
+            status = selectLevel(all, field, layer, decided);
+    }
+    return status;
+}
+
+// A level on its own grid, or layer by layer where that grid has more cells than a 32-bit key numbers.
+ScatterStatus decideLevel(const ScatterMesh& mesh, CandidateArrays& all, DensityField& field, float radius,
+                          Level& level, thrust::device_vector<unsigned int>& decided)
+{
+    level.settings.radius = densityRadius(radius, levelWeight(level.index));
+    ScatterStatus status = planGrid(mesh, level.settings, level.grid);
+    if (status != ScatterStatus::ok)
+        return status;
+    if (level.grid.layerRows > 0)
+        return decideLayers(all, field, radius, level, decided);
+    status = fillLevel(all, field, radius, level);
+    if (status != ScatterStatus::ok)
+        return status;
+    return selectLevel(all, field, level, decided);
+}
+
 }  // namespace
 
 ScatterStatus checkDensityMap(const ScatterMesh& mesh)
@@ -234,9 +348,9 @@ ScatterStatus selectWeightedSamples(const ScatterMesh& mesh, CandidateArrays& ca
         Level level;
         level.index = index;
         level.settings = settings;
-        status = gatherLevel(mesh, candidates, field, settings.radius, level);
+        status = collectMembers(candidates, field, level);
         if (status == ScatterStatus::ok && !level.members.empty())
-            status = selectLevel(candidates, field, level, decided);
+            status = decideLevel(mesh, candidates, field, settings.radius, level, decided);
     }
     if (status != ScatterStatus::ok)
         return status;

@@ -18,12 +18,14 @@ bool queryDeviceMemory(size_t& freeBytes, size_t& totalBytes)
 
 }  // namespace
 
-BudgetResult checkGPUMemoryBudget(unsigned long bytes)
+BudgetResult checkGPUMemoryBudget(unsigned long bytes, unsigned long long* freeFigure)
 {
     size_t freeBytes = 0;
     size_t totalBytes = 0;
     if (!queryDeviceMemory(freeBytes, totalBytes))
         return BudgetResult::queryFailed;
+    if (freeFigure != nullptr)
+        *freeFigure = freeBytes;
     return static_cast<unsigned long long>(freeBytes) >= static_cast<unsigned long long>(bytes) ? BudgetResult::enough
                                                                                                : BudgetResult::notEnough;
 }

@@ -9,8 +9,9 @@
 
 enum class BudgetResult { enough, notEnough, queryFailed };
 
-// Asks the device how much memory is free; a failed query is reported on the standard output.
-BudgetResult checkGPUMemoryBudget(unsigned long bytes);
+// Asks the device how much memory is free, and gives the figure where asked; a failed query is reported on the
+// standard output.
+BudgetResult checkGPUMemoryBudget(unsigned long bytes, unsigned long long* freeBytes = nullptr);
 
 // True when at least `bytes` of device memory are free. A failed query is reported and counts as not enough:
 // it must never end the host process.

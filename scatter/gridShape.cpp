@@ -28,6 +28,22 @@ GridBox anchorToPhaseBoxes(const GridBox& box, float radius)
     return {anchored(box.minX), anchored(box.minY), anchored(box.minZ), box.maxX, box.maxZ};
 }
 
+namespace {
+
+// The most rows, a multiple of three so that a layer's phases are the grid's, whose keys fit 32 bits with three rows
+// to spare: a point filed just past a layer's top row keeps a key of its own. 0 when not even three rows fit, or
+// when the rows would be more than an int counts.
+int layerRowsFor(float alongX, float alongZ)
+{
+    const double layer = (std::floor(static_cast<double>(alongX)) + 1.0) * (std::floor(static_cast<double>(alongZ)) + 1.0);
+    const double rows = std::floor(4294967296.0 / layer) - 3.0;
+    if (!(rows >= 3.0) || !(rows < 2147483647.0))
+        return 0;
+    return static_cast<int>(rows) / 3 * 3;
+}
+
+}  // namespace
+
 GridShape gridShapeFor(float radius, const GridBox& box, float meshMaxY)
 {
     GridShape shape;
@@ -37,10 +53,14 @@ GridShape gridShapeFor(float radius, const GridBox& box, float meshMaxY)
     const float alongY = (meshMaxY - box.minY) / shape.cellSize;
     shape.cellCount = (std::floor(static_cast<double>(alongX)) + 1.0) * (std::floor(static_cast<double>(alongZ)) + 1.0) *
                       (std::floor(static_cast<double>(alongY)) + 1.0);
+    shape.stepZ = 0;
+    shape.stepY = 0;
     if (!fitsCellKeys(shape)) {
-        shape.stepZ = 0;
-        shape.stepY = 0;
-        return shape;
+        // Rows beyond an int's count are refused with the grid.
+        shape.layerRows = alongY < 2147483000.0f ? layerRowsFor(alongX, alongZ) : 0;
+        if (shape.layerRows == 0)
+            return shape;
+        shape.rowCount = static_cast<int>(std::floor(static_cast<double>(alongY))) + 1;
     }
     const uint32_t cellsAlongX = static_cast<uint32_t>(alongX) + 1u;
     const uint32_t cellsAlongZ = static_cast<uint32_t>(alongZ) + 1u;

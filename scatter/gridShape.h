@@ -13,6 +13,10 @@ struct GridShape {
     int stepZ;  // cells along X
     int stepY;  // cells along X times cells along Z; wraps at 32 bits like the keys themselves
     double cellCount;  // cells along X, Z and Y up to the mesh's top
+    // A grid of more cells than a 32-bit key numbers is decided in layers of this many cell rows along Y, each with
+    // keys of its own; 0 where one grid holds them all, or where not even a layer of three rows fits.
+    int layerRows = 0;
+    int rowCount = 0;  // cell rows along Y, where the grid is layered
 };
 
 // The grid must cover the surface, or keys of distinct cells coincide: an unset (all-zero) box becomes the
@@ -33,4 +37,10 @@ GridShape gridShapeFor(float radius, const GridBox& box, float meshMaxY);
 inline bool fitsCellKeys(const GridShape& shape)
 {
     return shape.cellCount <= 4294967296.0;
+}
+
+// Whether the grid can be decided at all: in one piece, or layer by layer.
+inline bool fitsCellKeysInLayers(const GridShape& shape)
+{
+    return fitsCellKeys(shape) || shape.layerRows > 0;
 }

@@ -248,14 +248,17 @@ ScatterStatus planGrid(const ScatterMesh& mesh, const ScatterSettings& settings,
     if (settings.stableLayout)
         covering = anchorToPhaseBoxes(covering, radius);
     const GridShape shape = gridShapeFor(radius, covering, meshMax[1]);
-    if (!fitsCellKeys(shape)) {
+    if (!fitsCellKeysInLayers(shape)) {
         std::cerr << "ERROR radius " << radius << " is too small for the extent " << (covering.maxX - covering.minX)
                   << " x " << (meshMax[1] - covering.minY) << " x " << (covering.maxZ - covering.minZ)
                   << ": the grid would need " << shape.cellCount
-                  << " cells, more than a 32-bit cell key can number; no points computed" << std::endl;
+                  << " cells, and even a layer of three cell rows more than a 32-bit cell key can number; no points "
+                     "computed"
+                  << std::endl;
         return ScatterStatus::failed;
     }
-    grid = {shape.cellSize, covering.minX, covering.minY, covering.minZ, shape.stepZ, shape.stepY};
+    grid = {shape.cellSize, covering.minX, covering.minY, covering.minZ, shape.stepZ, shape.stepY,
+            shape.layerRows, shape.rowCount};
     return ScatterStatus::ok;
 }
 
@@ -347,12 +350,22 @@ void allocateCandidates(int count, CandidateArrays& candidates)
     candidates.cellId.resize(count, 0u);
 }
 
+namespace {
+
+// The request a budget check last refused on this thread, for the compute's result.
+thread_local unsigned long long refusedBytes = 0, refusedFree = 0;
+
+}  // namespace
+
 ScatterStatus budgetFor(unsigned long long bytes)
 {
-    switch (checkGPUMemoryBudget(static_cast<unsigned long>(bytes))) {
+    unsigned long long freeBytes = 0;
+    switch (checkGPUMemoryBudget(static_cast<unsigned long>(bytes), &freeBytes)) {
     case BudgetResult::enough:
         return ScatterStatus::ok;
     case BudgetResult::notEnough:
+        refusedBytes = bytes;
+        refusedFree = freeBytes;
         return ScatterStatus::notEnoughMemory;
     case BudgetResult::queryFailed:
         break;  // already reported; the host process must live on
@@ -360,13 +373,11 @@ ScatterStatus budgetFor(unsigned long long bytes)
     return ScatterStatus::failed;
 }
 
-ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& settings, ScatterResult& result,
-                            StageObserver* observer)
-{
-    StageObserver silent;
-    StageObserver& watch = observer != nullptr ? *observer : silent;
-    result = ScatterResult();
+namespace {
 
+ScatterStatus computeStages(const ScatterMesh& mesh, const ScatterSettings& settings, ScatterResult& result,
+                            StageObserver& watch)
+{
     DeviceMesh surface;
     ScatterStatus status = checkControls(settings);
     if (status == ScatterStatus::ok)
@@ -391,9 +402,26 @@ ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& sett
     if (status != ScatterStatus::ok || candidates.count == 0)
         return status;  // no candidates: no triangle of the stable layout drew one
     watch.candidatesReady(candidateViewOf(candidates, grid));
-    if (!mesh.cornerWeights.empty())
+    // A layered grid is decided layer by layer as a density map's levels are, at full weight where there is no map.
+    if (!mesh.cornerWeights.empty() || grid.layerRows > 0)
         return selectWeightedSamples(mesh, candidates, grid, settings, result, watch);
     return selectSamples(mesh, candidates, grid, settings, result, watch);
+}
+
+}  // namespace
+
+ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& settings, ScatterResult& result,
+                            StageObserver* observer)
+{
+    StageObserver silent;
+    result = ScatterResult();
+    refusedBytes = refusedFree = 0;
+    const ScatterStatus status = computeStages(mesh, settings, result, observer != nullptr ? *observer : silent);
+    if (status == ScatterStatus::notEnoughMemory) {
+        result.memoryNeeded = refusedBytes;
+        result.memoryFree = refusedFree;
+    }
+    return status;
 }
 
 CellCoordinates cellOf(const ScatterGrid& grid, float x, float y, float z)

@@ -16,8 +16,10 @@
 #include <maya/MVectorArray.h>
 
 #include <exception>
+#include <iomanip>
 #include <initializer_list>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -276,11 +278,24 @@ bool readDevice(MDataBlock& block, ComputeDevice& device)
     }
 }
 
-// A compute that failed for want of device memory says so, as the plug-in always has.
-bool succeeded(ScatterStatus status)
+// A figure of memory in bytes, and in mebibytes to read.
+std::string bytesText(unsigned long long bytes)
 {
-    if (status == ScatterStatus::notEnoughMemory)
+    std::ostringstream text;
+    text << bytes << " bytes (" << std::fixed << std::setprecision(1)
+         << static_cast<double>(bytes) / (1024.0 * 1024.0) << " MiB)";
+    return text.str();
+}
+
+// A compute that failed for want of device memory says so, as the plug-in always has, and how much it asked for.
+bool succeeded(ScatterStatus status, const ScatterResult& result)
+{
+    if (status == ScatterStatus::notEnoughMemory) {
         MStatus().perror("Not enough memory on GPU");
+        if (result.memoryNeeded > 0)
+            std::cerr << "kyScatterPoints: a step of this compute needs " << bytesText(result.memoryNeeded)
+                      << " of device memory, and " << bytesText(result.memoryFree) << " are free" << std::endl;
+    }
     return status == ScatterStatus::ok;
 }
 
@@ -294,7 +309,7 @@ bool computeForCount(ComputeDevice device, const ScatterMesh& mesh, int target, 
     computes.countAt = [&](double radius) -> std::optional<std::size_t> {
         ScatterSettings tried = settings;
         tried.radius = static_cast<float>(radius);
-        if (!succeeded(scatterOnRoad(device, mesh, tried, last)))
+        if (!succeeded(scatterOnRoad(device, mesh, tried, last), last))
             return std::nullopt;
         return last.pointCount();
     };
@@ -327,7 +342,7 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
     ScatterResult result;
     const int target = block.inputValue(kyScatterPoints::pointCount).asInt();
     const bool computed = target > 0 ? computeForCount(device, mesh, target, settings, result)
-                                     : succeeded(scatterOnRoad(device, mesh, settings, result));
+                                     : succeeded(scatterOnRoad(device, mesh, settings, result), result);
     return computed ? writeOutput(plug, block, result, settings) : MS::kFailure;
 }
 

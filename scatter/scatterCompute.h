@@ -45,6 +45,8 @@ struct SurfaceData {
 struct ScatterResult {
     std::vector<float> points;  // x, y, z per accepted sample, in ascending order of their cells' keys
     SurfaceData surface;
+    // Where the compute stopped for want of memory: what the step asked for, and what its road had free.
+    unsigned long long memoryNeeded = 0, memoryFree = 0;
     std::size_t pointCount() const { return points.size() / 3; }
 };
 
@@ -68,6 +70,10 @@ struct ScatterGrid {
     float minX = 0.0f, minY = 0.0f, minZ = 0.0f;
     int stepZ = 1;
     int stepY = 1;
+    // Where the grid has more cells than a 32-bit key numbers: it is decided in layers of this many rows along Y,
+    // each on keys of its own, and its own keys wrap. 0: one grid.
+    int layerRows = 0;
+    int rowCount = 0;
 };
 
 // A cell by its coordinates along x, y and z.
@@ -114,7 +120,8 @@ public:
 };
 
 // The grid a compute files its candidates in: the box widened to cover the mesh, cells of edge radius / sqrt(3).
-// Refuses, with a report, a radius or box that is not finite and a grid whose keys would not fit 32 bits.
+// Refuses, with a report, a radius or box that is not finite and a grid whose keys would not fit 32 bits even in
+// layers of three rows.
 ScatterStatus planGrid(const ScatterMesh& mesh, const ScatterSettings& settings, ScatterGrid& grid);
 
 // Runs every stage on the device. Failures other than a short budget are reported on the standard streams as they

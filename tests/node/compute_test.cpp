@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/pluginTest.h"
+#include "support/pointMeasures.h"
 
 using harness::ball;
 using harness::Box;
@@ -200,6 +201,55 @@ TEST_F(Compute, GridCoversTheMeshWhateverTheBox)
         expectSelectionInvariants(mesh, radius, partial, &small);
     }
     EXPECT_NEAR(static_cast<double>(partial.size()), static_cast<double>(unset.size()), 0.05 * unset.size());
+}
+
+// A scene in centimetres 200 m across and 20 m high at 5 cm spacing: 3.3e10 cells, more than a 32-bit key numbers.
+// A wall as high as the scene crosses every layer the grid is decided in, and a patch of ground lies in the lowest.
+Mesh wideScene()
+{
+    Mesh scene;
+    scene.points = {{0, 0, 0},          {1, 0, 0},          {0, 0, 1},         {20000, 2000, 20000},
+                    {19999, 2000, 20000}, {20000, 2000, 19999}, {10000, 0, 10000}, {10060, 0, 10000},
+                    {10060, 2000, 10000}, {10000, 2000, 10000}, {5000, 0, 5000},   {5200, 0, 5000},
+                    {5200, 0, 5200},     {5000, 0, 5200}};
+    scene.counts = {3, 3, 4, 4};
+    scene.connects = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    return scene;
+}
+
+TEST_F(Compute, AScenePastThirtyTwoBitKeysIsDecidedLayerByLayer)
+{
+    const Mesh scene = wideScene();
+    for (const bool stable : {false, true}) {
+        ScatterSettings controls;
+        controls.strictRadius = true;
+        controls.stableLayout = stable;
+        std::string first;
+        std::vector<Point> points;
+        for (const int threads : {1, 3}) {
+            cudaStandin::setKernelThreads(threads);
+            ScatterNode node;
+            node.setMesh(scene);
+            node.setRadius(5.0f);
+            node.setControls(controls);
+            MStatus status;
+            const std::string bytes = node.pullBytes(&status);
+            ASSERT_EQ(status, MS::kSuccess) << "stable " << stable;
+            if (first.empty()) {
+                first = bytes;
+                ASSERT_EQ(node.pull(&points), MS::kSuccess);
+            }
+            EXPECT_EQ(bytes, first) << "the same record on " << threads << " threads, stable " << stable;
+        }
+        cudaStandin::setKernelThreads(0);
+        EXPECT_EQ(harness::pairsCloserThan(points, 5.0f), 0u) << "strict across the layers' borders, stable " << stable;
+        const auto onWall = std::count_if(points.begin(), points.end(), [](const Point& p) { return p[2] == 10000; });
+        const auto high = std::count_if(points.begin(), points.end(), [](const Point& p) { return p[1] > 1900; });
+        // About one point per 1.3 r^2 of the 60 x 2000 wall and the 200 x 200 patch.
+        EXPECT_GT(onWall, 3000) << "stable " << stable;
+        EXPECT_GT(high, 100) << "the top layer too, stable " << stable;
+        EXPECT_GT(static_cast<long>(points.size()) - onWall, 1000) << "stable " << stable;
+    }
 }
 
 TEST_F(Compute, BadMeshesAndGridsAreRefusedWithAReport)

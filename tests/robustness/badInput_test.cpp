@@ -234,12 +234,17 @@ TEST_F(BadInput, BoxFarFromTheMesh)
 {
     const Mesh ball = harness::sphere(12, 24, 1.0f);
     const Box far = {{1000, 1000, 1000}, {1001, 1001, 1001}};
-    // Widened to take in the mesh, the grid spans a thousand units: coarse enough it works...
+    // Widened to take in the mesh, the grid spans a thousand units: coarse enough it works in one piece...
     const Outcome coarse = scatter(ball, 5.0f, far);
     expectSoundPoints(coarse, ball, 5.0f, far);
     EXPECT_GE(coarse.points.size(), 1u);
-    // ...too fine for the key, and it is refused with the extent named.
-    expectRefused(scatter(ball, 0.1f, far), "radius 0.1");
+    // ...finer than one 32-bit key numbers, and it is decided layer by layer, with the same promises...
+    const Outcome layered = scatter(ball, 0.1f, far);
+    expectSoundPoints(layered, ball, 0.1f, far);
+    EXPECT_GT(layered.points.size(), 500u);
+    // ...and too fine for even a layer of three cell rows: refused with the extent named.
+    const Box farther = {{1e6f, 1e6f, 1e6f}, {1e6f + 1, 1e6f + 1, 1e6f + 1}};
+    expectRefused(scatter(ball, 0.1f, farther), "radius 0.1");
 }
 
 // ------------------------------------------------------------------------------------------------ fuzzing

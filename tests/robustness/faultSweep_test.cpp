@@ -99,6 +99,24 @@ ScatterSettings stableAndStrict()
 
 const Inputs kStableBalls[2] = {{&ball(), 0.3f, stableAndStrict()}, {&ball(), 0.45f, stableAndStrict()}};
 
+// A scene whose grid has more cells than a 32-bit key numbers, decided layer by layer: a far corner, and a small wall
+// across a layer's border, with few points to decide.
+const Mesh& layeredScene()
+{
+    static const Mesh scene = [] {
+        Mesh m;
+        m.points = {{0, 0, 0},           {1, 0, 0},       {0, 0, 1},       {20000, 2000, 20000},
+                    {19999, 2000, 20000}, {20000, 2000, 19999}, {10000, 400, 0}, {10020, 400, 0},
+                    {10020, 600, 0},     {10000, 600, 0}};
+        m.counts = {3, 3, 4};
+        m.connects = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+        return m;
+    }();
+    return scene;
+}
+
+const Inputs kLayeredScenes[2] = {{&layeredScene(), 5.0f, fewCandidates()}, {&layeredScene(), 6.0f, fewCandidates()}};
+
 struct FailureCase {
     std::string what;
     std::function<void()> arm;
@@ -106,6 +124,11 @@ struct FailureCase {
     std::string out;  // exact standard output, or a regular expression when it starts with '^'
     std::string err;
 };
+
+std::string escapedForRegex(const std::string& text)
+{
+    return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+}
 
 void expectStream(const std::string& expected, const std::string& actual, const char* what)
 {
@@ -184,9 +207,15 @@ TEST_F(FaultSweep, BudgetIsAskedForTheExactFiguresAtEachCheckpoint)
         std::vector<Point> points;
         EXPECT_EQ(node.pull(&points), MS::kSuccess) << "exactly the request free passes, checkpoint " << checkpoint;
         EXPECT_EQ(points.size(), 1u);
+        const auto mib = [](size_t bytes) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%zu bytes (%.1f MiB)", bytes, bytes / 1048576.0);
+            return std::string(text);
+        };
         cases.push_back({"one byte short at checkpoint " + std::to_string(checkpoint + 1),
                          [=] { cudaStandin::setFreeMemoryForQuery(request - 1, checkpoint); }, MS::kFailure, "",
-                         notEnough});
+                         notEnough + "kyScatterPoints: a step of this compute needs " + mib(request) +
+                             " of device memory, and " + mib(request - 1) + " are free\n"});
     }
     runFailureCases(kSpecks, cases, baseline_);
 }
@@ -320,6 +349,42 @@ TEST_F(FaultSweep, EveryDeviceAllocationOfASteeredComputeCanFailSafely)
     failEveryAllocation(kSteeredBalls, baseline_);
 }
 
+// A layered grid's own steps, its layers' launches and every memory check and allocation of its compute, fail as any
+// other compute's do: reported, the earlier points kept.
+TEST_F(FaultSweep, LayeredGridFailuresAreReportedAndLoseNothing)
+{
+    const std::string launchFailure = cudaStandin::errorString("cudaErrorLaunchFailure");
+    std::vector<FailureCase> cases;
+    // The second layer's launches: it is blocked by the first one's points.
+    for (const char* kernel : {"weighCandidates", "gatherLevelCandidates", "blockNearSamples", "detectCells"}) {
+        const int skip = std::string(kernel) == "weighCandidates" || std::string(kernel) == "blockNearSamples" ? 0 : 1;
+        cases.push_back({kernel, [=] { cudaStandin::failNextLaunch(kernel, "cudaErrorLaunchFailure", skip); },
+                         MS::kFailure,
+                         std::string("Failed to launch ") + kernel + " kernel, error code: " + launchFailure + "\n",
+                         ""});
+    }
+    // The checks both inputs make: as many as the one with fewer makes.
+    int queries = 0;
+    for (bool both = true; both; queries += both ? 1 : 0) {
+        for (const Inputs& in : kLayeredScenes) {
+            ScatterNode node;
+            apply(node, in);
+            cudaStandin::setFreeMemoryForQuery(0, queries);
+            CapturedOutput quiet;
+            both = both && node.pull() != MS::kSuccess;
+            cudaStandin::clearFaults();
+        }
+        ASSERT_LT(queries, 200);
+    }
+    EXPECT_GT(queries, 20) << "the layers' own checks";
+    for (int query = 0; query < queries; ++query)
+        cases.push_back({"no memory at budget check " + std::to_string(query + 1),
+                         [=] { cudaStandin::setFreeMemoryForQuery(0, query); }, MS::kFailure, "",
+                         "^Not enough memory on GPU: .*\nkyScatterPoints: a step of this compute needs .*\n$"});
+    runFailureCases(kLayeredScenes, cases, baseline_);
+    failEveryAllocation(kLayeredScenes, baseline_);
+}
+
 // With surface data on, the record's further channels and their gathering on the device can fail as well.
 TEST_F(FaultSweep, SurfaceDataFailuresAreReportedAndLoseNothing)
 {
@@ -431,7 +496,9 @@ TEST_F(FaultSweep, StableLayoutFailuresAreReportedAndLoseNothing)
     for (int query : {3, 4})
         cases.push_back({"no memory at budget check " + std::to_string(query + 1),
                          [=] { cudaStandin::setFreeMemoryForQuery(0, query); }, MS::kFailure, "",
-                         "Not enough memory on GPU: " + errorText(MS::kSuccess) + "\n"});
+                         "^" + escapedForRegex("Not enough memory on GPU: " + errorText(MS::kSuccess)) +
+                             "\nkyScatterPoints: a step of this compute needs [0-9]+ bytes \\([0-9.]+ MiB\\) of "
+                             "device memory, and 0 bytes \\(0\\.0 MiB\\) are free\n$"});
     runFailureCases(kStableBalls, cases, baseline_);
     failEveryAllocation(kStableBalls, baseline_);
 }

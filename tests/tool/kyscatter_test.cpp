@@ -651,9 +651,10 @@ TEST(ToolErrors, OneLineNamingTheProblemAndTheRightStatus)
         EXPECT_EQ(run.out, "");
     }
 
-    // A compute that fails: the plug-in's own report, then the tool's line. A radius this small
-    // needs more grid cells around the built-in surface than a 32-bit key can number.
-    const ToolRun refused = runTool({"--radius", "0.001", "--out", scratch("none.ply")});
+    // A compute that fails: the plug-in's own report, then the tool's line. A radius this small in a box this wide
+    // needs more grid cells than 32-bit keys can number, even layer by layer.
+    const ToolRun refused = runTool({"--radius", "0.001", "--box", "-1e5", "-1e5", "-1e5", "1e5", "1e5", "1e5", "--out",
+                                     scratch("none.ply")});
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(onlyThePluginSpeaks(refused.out)) << refused.out;
     const std::string ours = "kyscatter: the scatter compute failed: ";
@@ -869,9 +870,9 @@ TEST(ToolCount, TargetsOutOfReachFailCleanly)
               0u)
         << tooMany.err;
 
-    // The radius for 800,000 points of a million candidates needs more grid cells around the built-in
-    // surface than the node can number: the compute's report, the search's, then the tool's line.
-    const ToolRun refused = runTool({"--count", "800000", "--quiet"});
+    // The radius for 800,000 points in a box this wide needs more grid cells than the node can number, even layer by
+    // layer: the compute's report, the search's, then the tool's line.
+    const ToolRun refused = runTool({"--count", "800000", "--box", "-1e5", "-1e5", "-1e5", "1e5", "1e5", "1e5", "--quiet"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(std::regex_match(refused.err, std::regex("ERROR radius [0-9.e-]+ is too small for the extent .*\n"
                                                          "ERROR pointCount 800000: the compute at radius [0-9.e-]+ "

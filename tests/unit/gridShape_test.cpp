@@ -85,4 +85,25 @@ TEST(GridShape, KeysMustNumberEveryCell)
     EXPECT_FALSE(fitsCellKeys(gridShapeFor(1e-30f, {0, 0, 0, 1, 1}, 1))) << "cell counts beyond every integer";
 }
 
+// A grid past 32-bit keys is decided in layers of whole phase boxes along Y whose keys fit with three rows to spare;
+// one whose every layer of three rows would not fit is refused.
+TEST(GridShape, GridsPastThirtyTwoBitKeysAreLayered)
+{
+    const float radius = 5.0f;  // a scene in centimetres: 200 m by 20 m by 200 m
+    const GridShape shape = gridShapeFor(radius, {0, 0, 0, 20000, 20000}, 2000);
+    EXPECT_FALSE(fitsCellKeys(shape));
+    ASSERT_TRUE(fitsCellKeysInLayers(shape));
+    EXPECT_EQ(shape.layerRows % 3, 0);
+    const double layer = static_cast<double>(shape.stepY);
+    EXPECT_EQ(layer, static_cast<double>(shape.stepZ) * 6929.0);
+    EXPECT_LE((shape.layerRows + 3) * layer, 4294967296.0);
+    EXPECT_GT((shape.layerRows + 6) * layer, 4294967296.0) << "the most rows that fit";
+    EXPECT_EQ(shape.rowCount, 693);
+
+    EXPECT_EQ(gridShapeFor(radius, {0, 0, 0, 200, 200}, 20).layerRows, 0) << "one grid holds them all";
+    const GridShape vast = gridShapeFor(0.01f, {0, 0, 0, 1e5f, 1e5f}, 1);
+    EXPECT_FALSE(fitsCellKeysInLayers(vast));
+    EXPECT_FALSE(fitsCellKeysInLayers(gridShapeFor(1.0f, {0, 0, 0, 10, 10}, 1e30f))) << "rows past an int";
+}
+
 }  // namespace
