@@ -354,6 +354,20 @@ TEST(ToolFormats, EachFormatRunsEndToEnd)
     }
 }
 
+// Faces stored as triangle strips, which the importer passes over, reach the node whole.
+TEST(ToolFormats, TriangleStripsRunEndToEnd)
+{
+    const ToolRun run = runTool({asset("strips.ply"), "--radius", "0.05", "--out", scratch("strips.xyz")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("6 vertices, 4 polygons, 4 triangles, area 2"), std::string::npos) << run.out;
+    const auto points = readPointFile(scratch("strips.xyz"));
+    EXPECT_GT(points.size(), 200u);
+    for (const Point& p : points) {
+        ASSERT_NEAR(p[2], 0.0, 1e-6);
+        ASSERT_TRUE(p[0] >= -1e-6 && p[0] <= 2 + 1e-6 && p[1] >= -1e-6 && p[1] <= 1 + 1e-6);
+    }
+}
+
 // --normals: one unit normal per point, the normal of the face it lies on, in every format; the
 // points are those of a run without them.
 TEST(ToolNormals, EachPointCarriesItsFacesUnitNormal)
@@ -578,6 +592,8 @@ TEST(ToolErrors, OneLineNamingTheProblemAndTheRightStatus)
     const std::vector<Case> cases{
         {{"nowhere.obj"}, 1, "kyscatter: cannot read 'nowhere.obj': no such file"},
         {{asset("lines.obj")}, 1, "kyscatter: '" + asset("lines.obj") + "' has no faces"},
+        {{asset("cubeShort.ply")}, 1,
+         "kyscatter: '" + asset("cubeShort.ply") + "' declares 6 faces but holds 4 that can be read"},
         {{plane, "--radius", "abc"}, 2, "kyscatter: Could not convert: --radius = abc (see kyscatter --help)"},
         {{plane, "--radius", "0"}, 2, "kyscatter: --radius: must be greater than 0, got 0 (see kyscatter --help)"},
         {{plane, "--radius", "-1"}, 2, "kyscatter: --radius: must be greater than 0, got -1 (see kyscatter --help)"},

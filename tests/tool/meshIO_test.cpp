@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -45,6 +47,64 @@ std::string failureOf(const std::string& path)
         return failure.what();
     }
     return "no failure";
+}
+
+// Every triangle's normal, by its winding, unnormalised.
+std::vector<Point> triangleNormals(const Mesh& mesh)
+{
+    std::vector<Point> normals;
+    const std::vector<int> triangles = fanTriangles(mesh);
+    for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
+        const Point a = mesh.vertex(triangles[t]), b = mesh.vertex(triangles[t + 1]), c = mesh.vertex(triangles[t + 2]);
+        const Point u{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        normals.push_back({u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]});
+    }
+    return normals;
+}
+
+// A value in the byte order a binary PLY names.
+template <typename T>
+void put(std::string& out, T value, bool bigEndian)
+{
+    char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    if (bigEndian)
+        std::reverse(bytes, bytes + sizeof(T));
+    out.append(bytes, sizeof(T));
+}
+
+// strips.ply's ladder as a binary PLY with a grey vertex colour, in either byte order; heldStrips of its declared
+// strips are written.
+std::string binaryLadder(bool bigEndian, int heldStrips = 2)
+{
+    std::string out = std::string("ply\nformat ") + (bigEndian ? "binary_big_endian" : "binary_little_endian") +
+                      " 1.0\nelement vertex 6\nproperty double x\nproperty float y\nproperty float z\n"
+                      "property uchar red\nproperty uchar green\nproperty uchar blue\n"
+                      "element tristrips 2\nproperty list uchar int vertex_indices\nend_header\n";
+    const float corners[6][2] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {2, 0}, {2, 1}};
+    for (const auto& c : corners) {
+        put<double>(out, c[0], bigEndian);
+        put<float>(out, c[1], bigEndian);
+        put<float>(out, 0.0f, bigEndian);
+        for (int k = 0; k < 3; ++k)
+            put<std::uint8_t>(out, 51, bigEndian);
+    }
+    const std::vector<std::vector<int>> strips = {{0, 1, 2, 3, -1, 2, 3, 4, 5}, {0, 0, 1}};
+    for (int s = 0; s < heldStrips; ++s) {
+        put<std::uint8_t>(out, static_cast<std::uint8_t>(strips[s].size()), bigEndian);
+        for (int index : strips[s])
+            put<std::int32_t>(out, index, bigEndian);
+    }
+    return out;
+}
+
+void expectLadder(const Mesh& mesh)
+{
+    EXPECT_EQ(mesh.vertexCount(), 6u);
+    EXPECT_EQ(mesh.polygonCount(), 4u);
+    EXPECT_NEAR(surfaceArea(mesh), 2.0, 1e-6);
+    for (const Point& n : triangleNormals(mesh))
+        EXPECT_LT(n[2], 0.0) << "a strip's triangle turned over";
 }
 
 }  // namespace
@@ -134,4 +194,72 @@ TEST(BuiltinSurface, IsAClosedQuadMeshOfTheAdvertisedSize)
                    a[2] * (b[0] * c[1] - b[1] * c[0])) / 6;
     }
     EXPECT_NEAR(volume, 3.14159265 * 0.45 * 0.45 * 31.90, 0.3);
+}
+
+// The importer skips a PLY's triangle strips; they are read here, each run in its winding, -1 restarting a run, and
+// triangles with a repeated vertex left out.
+TEST(MeshPly, TriangleStripsAreReadInEveryEncoding)
+{
+    expectLadder(readMesh(asset("strips.ply")));
+    for (bool bigEndian : {false, true}) {
+        SCOPED_TRACE(bigEndian ? "big endian" : "little endian");
+        const std::string path = scratchFile("ladder.ply", binaryLadder(bigEndian));
+        const Mesh mesh = readMesh(path, {}, kLargeMeshFileBytes, MeshExtras::vertexColors);
+        expectLadder(mesh);
+        ASSERT_EQ(mesh.cornerColors.size(), mesh.connects.size());
+        EXPECT_FLOAT_EQ(mesh.cornerColors[0][0], 0.2f);
+        EXPECT_FLOAT_EQ(mesh.cornerColors[0][3], 1.0f);
+        std::filesystem::remove(path);
+    }
+}
+
+// A file that holds less than its header declares is refused with both counts, never read in part.
+TEST(MeshPly, FilesHoldingLessThanDeclaredAreRefused)
+{
+    EXPECT_EQ(failureOf(asset("cubeShort.ply")),
+              "'" + asset("cubeShort.ply") + "' declares 6 faces but holds 4 that can be read");
+    const std::string cut = scratchFile("cut.ply", binaryLadder(false, 1));
+    EXPECT_EQ(failureOf(cut), "'" + cut + "' declares 2 triangle strips but holds 1 that can be read");
+    const std::string noVertices = scratchFile(
+        "noVertices.ply", "ply\nformat ascii 1.0\nelement vertex 5\nproperty float x\nproperty float y\n"
+                          "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+                          "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
+    EXPECT_EQ(failureOf(noVertices), "'" + noVertices + "' declares 5 vertices but holds 4 that can be read");
+    // The importer keeps only the last of two face elements.
+    const std::string twoFaceElements =
+        scratchFile("twoFaceElements.ply",
+                    "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+                    "element face 1\nproperty list uchar int vertex_indices\nelement face 1\n"
+                    "property list uchar int vertex_indices\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n3 2 1 0\n");
+    EXPECT_EQ(failureOf(twoFaceElements),
+              "'" + twoFaceElements + "' declares 3 vertices and 2 faces, but the importer read 3 vertices and 1 face");
+    for (const std::string& path : {cut, noVertices, twoFaceElements})
+        std::filesystem::remove(path);
+}
+
+TEST(MeshPly, BadHeadersAndIndicesAreRefused)
+{
+    const std::string head = "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+                             "property float z\n";
+    const std::string points = "0 0 0\n1 0 0\n0 1 0\n";
+    struct Case {
+        std::string content;
+        std::string problem;
+    };
+    const std::vector<Case> cases{
+        {head + "element tristrips 1\nproperty list int int vertex_indices\nend_header\n" + points + "3 0 1 7\n",
+         "has a face with a vertex index out of range (it has 3 vertices)"},
+        {head + "element face 1\nproperty list uchar int vertex_indices\n", "has a PLY header without end_header"},
+        {head + "property half w\nend_header\n", "has a PLY property of unknown type 'half'"},
+        {"ply\nformat binary_middle_endian 1.0\nend_header\n", "has an unknown PLY format 'binary_middle_endian'"},
+        {head + "end_header\n" + points, "has no faces"},
+        {head + "element face many\nend_header\n", "has a PLY header line that cannot be read: 'element face many'"},
+        {head + "element tristrips 1\nproperty list int int corners\nend_header\n" + points + "3 0 1 2\n",
+         "has triangle strips without vertex indices"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = scratchFile("bad.ply", c.content);
+        EXPECT_EQ(failureOf(path), "'" + path + "' " + c.problem);
+        std::filesystem::remove(path);
+    }
 }

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "errors.h"
+#include "plyFile.h"
 
 namespace kyscatter {
 namespace {
@@ -78,6 +79,53 @@ std::string megabytes(std::uintmax_t bytes)
     return text.str();
 }
 
+// A PLY header says what its file holds: what the importer read must be that, whole.
+void checkAgainstPlyHeader(const std::string& path, const PlyHeader& header, const aiScene& scene)
+{
+    std::uint64_t vertices = 0, faces = 0;
+    for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+        vertices += scene.mMeshes[m]->mNumVertices;
+        faces += scene.mMeshes[m]->mNumFaces;
+    }
+    const std::uint64_t declaredVertices = header.count("vertex"), declaredFaces = header.count("face");
+    if (vertices != declaredVertices || faces != declaredFaces)
+        throw Failure("'" + path + "' declares " + plyCountText("vertex", declaredVertices) + " and " +
+                      plyCountText("face", declaredFaces) + ", but the importer read " +
+                      plyCountText("vertex", vertices) + " and " + plyCountText("face", faces));
+}
+
+Mesh readWithImporter(const std::string& path, const std::optional<PlyHeader>& ply, bool colors)
+{
+    if (ply && ply->count("face") == 0)
+        throw Failure("'" + path + "' has no faces");
+    if (ply)
+        checkPlyRecords(path, *ply);
+    Assimp::Importer importer;
+    // Only positions (and colours, when asked for) matter; dropping the rest lets vertices that differ in normals or
+    // UVs merge.
+    importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
+                                aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
+                                    (colors ? 0 : aiComponent_COLORS) | aiComponent_TEXCOORDS |
+                                    aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS |
+                                    aiComponent_TEXTURES | aiComponent_LIGHTS |
+                                    aiComponent_CAMERAS | aiComponent_MATERIALS);
+    // The counts are compared before the vertices are joined.
+    const aiScene* scene = importer.ReadFile(path, aiProcess_ValidateDataStructure);
+    if (scene && ply)
+        checkAgainstPlyHeader(path, *ply, *scene);
+    if (scene)
+        scene = importer.ApplyPostProcessing(aiProcess_RemoveComponent | aiProcess_JoinIdenticalVertices);
+    if (!scene || !scene->mRootNode)
+        throw Failure("cannot read '" + path + "': " + importer.GetErrorString());
+
+    for (unsigned m = 0; colors && m < scene->mNumMeshes; ++m)
+        if (!scene->mMeshes[m]->HasVertexColors(0))
+            throw Failure("'" + path + "' has no vertex colours");
+    Mesh mesh;
+    appendNode(*scene, *scene->mRootNode, aiMatrix4x4(), colors, mesh);
+    return mesh;
+}
+
 }  // namespace
 
 Mesh readMesh(const std::string& path, const Notice& notice, std::uintmax_t largeFileBytes, MeshExtras extras)
@@ -88,27 +136,11 @@ Mesh readMesh(const std::string& path, const Notice& notice, std::uintmax_t larg
     if (!ec && bytes >= largeFileBytes && notice)
         notice("reading '" + path + "' (" + megabytes(bytes) + ")...");
 
-    Assimp::Importer importer;
-    // Only positions (and colours, when asked for) matter; dropping the rest lets vertices that differ in normals or
-    // UVs merge.
     const bool colors = extras == MeshExtras::vertexColors;
-    importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
-                                aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
-                                    (colors ? 0 : aiComponent_COLORS) | aiComponent_TEXCOORDS |
-                                    aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS |
-                                    aiComponent_TEXTURES | aiComponent_LIGHTS |
-                                    aiComponent_CAMERAS | aiComponent_MATERIALS);
-    const aiScene* scene = importer.ReadFile(
-        path, aiProcess_RemoveComponent | aiProcess_JoinIdenticalVertices |
-                  aiProcess_ValidateDataStructure);
-    if (!scene || !scene->mRootNode)
-        throw Failure("cannot read '" + path + "': " + importer.GetErrorString());
-
-    for (unsigned m = 0; colors && m < scene->mNumMeshes; ++m)
-        if (!scene->mMeshes[m]->HasVertexColors(0))
-            throw Failure("'" + path + "' has no vertex colours");
-    Mesh mesh;
-    appendNode(*scene, *scene->mRootNode, aiMatrix4x4(), colors, mesh);
+    // The importer passes over triangle strips without a word; they are read here instead.
+    const std::optional<PlyHeader> ply = readPlyHeader(path);
+    const Mesh mesh = ply && ply->element("tristrips") ? readPlyMesh(path, *ply, colors)
+                                                        : readWithImporter(path, ply, colors);
     if (mesh.counts.empty())
         throw Failure("'" + path + "' has no faces");
     for (float c : mesh.points) {
