@@ -30,3 +30,25 @@ __device__ inline unsigned int keyAt(unsigned int key, int dx, int dy, int dz, u
     return key + static_cast<unsigned int>(dz) * stepZ + static_cast<unsigned int>(dy) * stepY +
            static_cast<unsigned int>(dx);
 }
+
+// The cells of one row of the grid, keys firstKey, firstKey + 1, ..., and their buckets with one division for the row:
+// consecutive keys fall in consecutive buckets, but where a key wrapped past 2^32.
+struct RowBuckets {
+    unsigned int firstKey;
+    unsigned int firstBucket;
+    unsigned int hashTableSize;
+
+    __device__ RowBuckets(unsigned int first, unsigned int size)
+        : firstKey(first), firstBucket(first % size), hashTableSize(size)
+    {
+    }
+
+    __device__ unsigned int bucketOf(unsigned int j) const
+    {
+        const unsigned int key = firstKey + j;
+        if (key < firstKey)
+            return key % hashTableSize;
+        const unsigned int bucket = firstBucket + j;
+        return bucket >= hashTableSize ? bucket - hashTableSize : bucket;
+    }
+};

@@ -93,36 +93,37 @@ __device__ bool tooClose(const Probe& p, unsigned int q)
     return ddy * ddy + ddx * ddx + ddz * ddz <= static_cast<double>(r) * r;
 }
 
-// The sample of the cell with key `nkey`, or kNoSample. Only the filled slots of its bucket are searched, so an empty
-// slot's key never matches.
-__device__ inline unsigned int sampleOf(const TableRefs& table, unsigned int nkey)
+// The sample of the cell with key `nkey` in `bucket`, or kNoSample. Only the filled slots of its bucket are searched,
+// so an empty slot's key never matches.
+__device__ inline unsigned int sampleIn(const TableRefs& table, unsigned int nkey, unsigned int bucket)
 {
-    const unsigned int nb = nkey % table.hashTableSize;
-    const unsigned int filled = filledSlots(table.bucketIndex, nb);
-    const unsigned int s = slotOf(table.tabKeys, nb, nkey, filled);
-    return s == filled ? kNoSample : loadSample(&table.tabSamples[s][nb]);
+    const unsigned int filled = filledSlots(table.bucketIndex, bucket);
+    const unsigned int s = slotOf(table.tabKeys, bucket, nkey, filled);
+    return s == filled ? kNoSample : loadSample(&table.tabSamples[s][bucket]);
 }
 
-// Whether the cell with key `nkey` holds a sample too close to the candidate.
+// Whether the cell with key `nkey`, in `bucket`, holds a sample too close to the candidate.
 template <bool Exact>
-__device__ bool sampleTooClose(const TableRefs& table, unsigned int nkey, const Probe& probe)
+__device__ bool sampleTooClose(const TableRefs& table, unsigned int nkey, unsigned int bucket, const Probe& probe)
 {
-    const unsigned int q = sampleOf(table, nkey);
+    const unsigned int q = sampleIn(table, nkey, bucket);
     return q != kNoSample && tooClose<Exact>(probe, q);
 }
 
-// Whether a sample of one of the 26 neighbouring cells is too close.
+// Whether a sample of one of the 26 neighbouring cells is too close. Row by row, x fastest.
 template <bool Exact>
 __device__ bool neighbourTooClose(const TableRefs& table, unsigned int key, unsigned int stepZ, unsigned int stepY,
                                   const Probe& probe)
 {
     for (int dy = -1; dy <= 1; ++dy)
-        for (int dz = -1; dz <= 1; ++dz)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const unsigned int nkey = keyAt(key, dx, dy, dz, stepZ, stepY);
-                if (nkey != key && sampleTooClose<Exact>(table, nkey, probe))
+        for (int dz = -1; dz <= 1; ++dz) {
+            const RowBuckets row(keyAt(key, -1, dy, dz, stepZ, stepY), table.hashTableSize);
+            for (unsigned int j = 0; j < 3; ++j) {
+                const unsigned int nkey = row.firstKey + j;
+                if (nkey != key && sampleTooClose<Exact>(table, nkey, row.bucketOf(j), probe))
                     return true;
             }
+        }
     return false;
 }
 
@@ -135,12 +136,20 @@ __device__ bool farNeighbourTooClose(const TableRefs& table, unsigned int key, u
 {
     for (int farAxes = 1; farAxes <= 3; ++farAxes)
         for (int dy = -2; dy <= 2; ++dy)
-            for (int dz = -2; dz <= 2; ++dz)
+            for (int dz = -2; dz <= 2; ++dz) {
+                // The axes two steps away that x must add: none (x one step or none away), one (x two away), or
+                // more than x can give, and then the row has no such cell.
+                const int alongX = farAxes - (dy * dy == 4) - (dz * dz == 4);
+                if (alongX < 0 || alongX > 1)
+                    continue;
+                const RowBuckets row(keyAt(key, -2, dy, dz, stepZ, stepY), table.hashTableSize);
                 for (int dx = -2; dx <= 2; ++dx) {
-                    if ((dx * dx == 4) + (dy * dy == 4) + (dz * dz == 4) == farAxes &&
-                        sampleTooClose<true>(table, keyAt(key, dx, dy, dz, stepZ, stepY), probe))
+                    const unsigned int j = static_cast<unsigned int>(dx + 2);
+                    if ((dx * dx == 4) == (alongX == 1) &&
+                        sampleTooClose<true>(table, row.firstKey + j, row.bucketOf(j), probe))
                         return true;
                 }
+            }
     return false;
 }
 
@@ -200,11 +209,13 @@ __device__ void gatherNearby(const TableRefs& table, unsigned int key, const Sta
     nearby = Nearby{{}, 0, false, false};
     for (int ring = 1; ring <= (strictRadius ? 2 : 1); ++ring)
         for (int dy = -ring; dy <= ring; ++dy)
-            for (int dz = -ring; dz <= ring; ++dz)
+            for (int dz = -ring; dz <= ring; ++dz) {
+                const RowBuckets row(keyAt(key, -ring, dy, dz, stepZ, stepY), table.hashTableSize);
                 for (int dx = -ring; dx <= ring; ++dx) {
-                    const unsigned int nkey = keyAt(key, dx, dy, dz, stepZ, stepY);
+                    const unsigned int j = static_cast<unsigned int>(dx + ring);
+                    const unsigned int nkey = row.firstKey + j;
                     const bool onRing = abs(dx) == ring || abs(dy) == ring || abs(dz) == ring;
-                    const unsigned int q = onRing && nkey != key ? sampleOf(table, nkey) : kNoSample;
+                    const unsigned int q = onRing && nkey != key ? sampleIn(table, nkey, row.bucketOf(j)) : kNoSample;
                     if (q == kNoSample)
                         continue;
                     nearby.covered = nearby.covered || coversCell(trials, q, lo, r);
@@ -212,6 +223,7 @@ __device__ void gatherNearby(const TableRefs& table, unsigned int key, const Sta
                     if (!nearby.overflow)
                         nearby.samples[nearby.count++] = q;
                 }
+            }
 }
 
 // The same answer as neighbourRejects over the same cells, from the gathered samples.
