@@ -60,13 +60,14 @@ ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted)
 
 namespace {
 
-void allocateCellTable(unsigned int hashTableSize, CellTable& table)
+void allocateCellTable(unsigned int hashTableSize, bool withAddresses, CellTable& table)
 {
     table.hashTableSize = hashTableSize;
     table.bucketCounts.resize(hashTableSize, 0u);
     for (int s = 0; s < kSlotsPerBucket; ++s) {
         table.slotKeys[s].resize(hashTableSize, kNoKey);
-        table.slotAddress[s].resize(hashTableSize, 0u);
+        if (withAddresses)
+            table.slotAddress[s].resize(hashTableSize, 0u);
         table.slotSamples[s].resize(hashTableSize, kNoSample);
     }
     std::vector<unsigned int*> slots(kSlotsPerBucket);
@@ -84,14 +85,15 @@ void allocateCellTable(unsigned int hashTableSize, CellTable& table)
 }  // namespace
 
 // Each bucket takes its cells in ascending key order, one slot a round, so that the table is the same on every run,
-// whatever order the threads run in.
-ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table)
+// whatever order the threads run in. Without addresses a slot holds a key and a sample only: 16 bytes a bucket fewer.
+ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table, bool withAddresses)
 {
     const unsigned int hashTableSize = sorted.occupiedCellCount * kBucketsPerCell;
-    const ScatterStatus budget = budgetFor(static_cast<uint64_t>(hashTableSize) * 64 + 120);
+    const uint64_t perBucket = withAddresses ? 64 : 44;
+    const ScatterStatus budget = budgetFor(static_cast<uint64_t>(hashTableSize) * perBucket + 120);
     if (budget != ScatterStatus::ok)
         return budget;
-    allocateCellTable(hashTableSize, table);
+    allocateCellTable(hashTableSize, withAddresses, table);
     const int cellCount = static_cast<int>(sorted.occupiedCellCount);
     const unsigned int blocks = blocksFor(cellCount, 64);
     const unsigned int* starts = thrust::raw_pointer_cast(sorted.cellStarts.data());
@@ -101,7 +103,9 @@ ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted,
     for (unsigned int slot = 0; slot < static_cast<unsigned int>(kSlotsPerBucket); ++slot) {
         if (!launchChecked({"offerCellsToSlot", "Failed to launch offerCellsToSlot kernel, error code: ", blocks, 64},
                            offerCellsToSlot, starts, raw(c.cellId), raw(table.tabKeys), slot, hashTableSize,
-                           cellCount) ||
+                           cellCount))
+            return ScatterStatus::failed;
+        if (withAddresses &&
             !launchChecked({"fillHashTable", "Failed to launch fillHashTable kernel, error code: ", blocks, 64},
                            fillHashTable, starts, raw(c.cellId), raw(table.tabKeys), raw(table.tabAddress), slot,
                            hashTableSize, cellCount))
@@ -261,7 +265,7 @@ ScatterStatus selectSamples(const ScatterMesh& mesh, CandidateArrays& candidates
     ScatterStatus status = sortByCell(candidates, sorted);
     CellTable table;
     if (status == ScatterStatus::ok)
-        status = buildCellTable(candidates, sorted, table);
+        status = buildCellTable(candidates, sorted, table, !settings.stableLayout);
     if (status != ScatterStatus::ok)
         return status;
     observer.cellTableReady(cellTableViewOf(candidates, sorted, table));

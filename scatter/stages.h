@@ -99,7 +99,9 @@ struct PhaseRuns {
 
 // The cell stages, each a step of selectSamples; a density map runs them once per level of its weights.
 ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted);
-ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table);
+// The stable layout's cells know their first candidate from the cell list: its table keeps no addresses.
+ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table,
+                             bool withAddresses = true);
 ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCandidates& sorted, PhaseRuns& phases);
 // Candidates with radii of their own (null: settings.radius for all) and blocked ones (null: none) for a density map.
 ScatterStatus choosePoints(CandidateArrays& c, const ScatterGrid& grid, const ScatterSettings& settings,
