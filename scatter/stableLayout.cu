@@ -34,13 +34,24 @@ bool countAt(const DeviceTriangles& mesh, float perArea, unsigned int seed, Stra
     return true;
 }
 
+// The most candidates the layout may draw: kStableCandidatesPerCount for each of candidateCount, as many as the
+// cell stages can number.
+unsigned long long stableBound(const ScatterSettings& settings)
+{
+    const unsigned long long bound =
+        kStableCandidatesPerCount * static_cast<unsigned long long>(settings.candidateCount);
+    return bound < static_cast<unsigned long long>(kMaxCandidateCount) ? bound : kMaxCandidateCount;
+}
+
 void warnThinned(unsigned long long needed, const ScatterSettings& settings, unsigned long long drawn)
 {
+    const unsigned long long perCount = kStableCandidatesPerCount;
     std::cerr << "WARNING the stable layout needs " << needed << " candidates at radius " << settings.radius
-              << ", more than candidateCount " << settings.candidateCount << ": it draws " << drawn
+              << ", more than the " << stableBound(settings) << " candidateCount " << settings.candidateCount
+              << " lets it draw: it draws " << drawn
               << ", fewer on every triangle, so the points are sparser and an edit anywhere can move them all; raise "
                  "candidateCount to at least "
-              << needed << " to keep them stable" << std::endl;
+              << (needed + perCount - 1) / perCount << " to keep them stable" << std::endl;
 }
 
 // The counts at the layout's density where candidateCount holds them; otherwise at the density, lowered in steps,
@@ -54,7 +65,7 @@ ScatterStatus countCandidates(const DeviceTriangles& mesh, const ScatterSettings
     strata.counts.resize(mesh.triCount, 0u);
     const double radius = settings.radius;
     double perArea = std::fmin(kStableCandidatesPerSquareRadius / (radius * radius), FLT_MAX);
-    const unsigned long long bound = static_cast<unsigned long long>(settings.candidateCount);
+    const unsigned long long bound = stableBound(settings);
     unsigned long long needed = 0, drawn = 0;
     for (int attempt = 0;; ++attempt) {
         if (!countAt(mesh, static_cast<float>(perArea), static_cast<unsigned int>(settings.seed), strata, drawn))

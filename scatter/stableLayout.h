@@ -10,6 +10,10 @@
 // Candidates per radius² of surface: stratified, each with further draws of its stratum, enough that hardly any room
 // for another point is left.
 constexpr double kStableCandidatesPerSquareRadius = 30.0;
+// The layout may draw this many candidates for each of candidateCount: its cells share one table and its candidates
+// keep the global layout's arrays, so that the memory guard lets it keep some 100,000 points stable at the default
+// count, where it needs about 43 candidates a point.
+constexpr unsigned long long kStableCandidatesPerCount = 5;
 
 // The mesh on the device, as the layout reads it.
 struct DeviceTriangles {

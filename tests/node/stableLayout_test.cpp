@@ -291,25 +291,29 @@ TEST_F(StableLayout, MorePassesDrawMoreOfEachStratum)
     EXPECT_EQ(pairsCloserThan(points, 0.1f), 0u);
 }
 
-// More candidates than candidateCount are not drawn: the density falls for the whole mesh, with a warning.
+// More candidates than five for each of candidateCount are not drawn: the density falls for the whole mesh, with a
+// warning that names the count that would keep them all.
 TEST_F(StableLayout, CandidateCountBoundsTheLayout)
 {
     ScatterSettings settings = layout(0.05f, true);
     const size_t needed = candidatesOf(ball(), settings).positions.size();
-    settings.candidateCount = static_cast<int>(needed / 3);
+    settings.candidateCount = static_cast<int>(needed / 15);
     CapturedOutput output;
     const Candidates bounded = candidatesOf(ball(), settings);
     const std::vector<Point> points = scatter(ball(), settings);
     output.finish();
-    EXPECT_LE(bounded.positions.size(), static_cast<size_t>(settings.candidateCount));
-    EXPECT_GT(bounded.positions.size(), static_cast<size_t>(settings.candidateCount) * 9 / 10);
+    const size_t bound = 5 * static_cast<size_t>(settings.candidateCount);
+    EXPECT_LE(bounded.positions.size(), bound);
+    EXPECT_GT(bounded.positions.size(), bound * 9 / 10);
     EXPECT_NE(output.err().find("WARNING the stable layout needs " + std::to_string(needed) + " candidates"),
               std::string::npos)
         << output.err();
-    EXPECT_NE(output.err().find("raise candidateCount"), std::string::npos);
+    EXPECT_NE(output.err().find("raise candidateCount to at least " + std::to_string((needed + 4) / 5)),
+              std::string::npos)
+        << output.err();
     EXPECT_EQ(pairsCloserThan(points, 0.05f), 0u);
 
-    settings.candidateCount = static_cast<int>(needed);
+    settings.candidateCount = static_cast<int>((needed + 4) / 5);
     CapturedOutput quiet;
     EXPECT_EQ(candidatesOf(ball(), settings).positions.size(), needed);
     quiet.finish();
