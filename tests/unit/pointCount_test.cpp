@@ -271,6 +271,11 @@ TEST(ExactCount, ACountOutOfReachFailsAndAFailedComputeEndsTheSearch)
     const RunCompute failing = [](const ScatterSettings&, ScatterResult&) { return false; };
     const CountSearch failed = computeForCount(computes.square, 500, true, failing, settings, result);
     EXPECT_NE(failed.failure.find("failed"), std::string::npos) << failed.failure;
+    // Counts that jump from 495 straight to 540: the closest to the aim holds fewer than the target, which is named.
+    computes.law = [](double r) { return r > 0.036 ? 495.0 : 540.0; };
+    const CountSearch jumped = computeForCount(computes.square, 500, true, computes.run(), settings, result);
+    EXPECT_EQ(jumped.failure.rfind("pointCount 500 exactly: the closest compute holds 495 points, at radius ", 0), 0u)
+        << jumped.failure;
     settings.candidateCount = 1000;
     EXPECT_EQ(computeForCount(computes.square, 1001, true, computes.run(), settings, result).failure,
               "pointCount 1001 is more than the 1000 candidates the node draws (raise candidateCount)");
