@@ -19,20 +19,22 @@ _DEVICES = ("auto", "gpu", "cpu")
 class Points:
     """Points scattered over a mesh, in the order of the node's point record.
 
-    ``positions`` is a (K, 3) float32 array; ``radius`` the radius the points were computed with. With surface data:
+    ``positions`` is a (K, 3) float32 array; ``radius`` the radius the points were computed with;
+    ``compute_seconds`` how long the compute (or the count search) took, inside the call. With surface data:
     ``normals`` (K, 3), ``rotations`` (K, 3, degrees, rotation order XYZ, turning +Y onto the normal), ``ids`` (K,),
     the points' candidate numbers, ``face_ids`` (K,), the polygon each lies on, ``barycentric`` (K, 3), its weights
     of its triangle's corners, and ``triangle_vertices`` (K, 3), those corners' vertex numbers. Without, these are
     None.
     """
 
-    __slots__ = ("positions", "radius", "normals", "rotations", "ids", "face_ids", "barycentric",
+    __slots__ = ("positions", "radius", "compute_seconds", "normals", "rotations", "ids", "face_ids", "barycentric",
                  "triangle_vertices")
 
     def __init__(self, positions, radius, normals=None, rotations=None, ids=None, face_ids=None, barycentric=None,
-                 triangle_vertices=None):
+                 triangle_vertices=None, compute_seconds=None):
         self.positions = positions
         self.radius = radius
+        self.compute_seconds = compute_seconds
         self.normals = normals
         self.rotations = rotations
         self.ids = ids

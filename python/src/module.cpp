@@ -7,6 +7,7 @@
 #include <nanobind/stl/vector.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -158,7 +159,7 @@ ComputeDevice deviceNamed(const std::string& name)
 
 // The node's settings from the request, checked as the tool checks its options; no radius and no count: the tool's
 // default, a radius for some 30,000 points.
-ScatterSettings settingsOf(const Request& request, double area)
+ScatterSettings settingsOf(const Request& request, const kyscatter::Mesh& mesh)
 {
     ScatterSettings settings;
     asValueError([&] {
@@ -176,7 +177,10 @@ ScatterSettings settingsOf(const Request& request, double area)
         refuse("radius and count cannot be given together: count searches the radius");
     if (request.exact && !request.count)
         refuse("exact_count needs count: it gives exactly count points");
-    settings.radius = static_cast<float>(request.radius.value_or(kyscatter::defaultRadius(area)));
+    if (request.radius)
+        settings.radius = static_cast<float>(*request.radius);
+    else if (!request.count)
+        settings.radius = static_cast<float>(kyscatter::defaultRadius(kyscatter::surfaceArea(mesh)));
     if (request.box) {
         const std::vector<double>& b = *request.box;
         settings.box = {static_cast<float>(b[0]), static_cast<float>(b[1]), static_cast<float>(b[2]),
@@ -198,12 +202,13 @@ bool succeeded(ScatterStatus status)
     return status == ScatterStatus::ok;
 }
 
-// Runs the compute, or the count search, with the interpreter free for other threads.
-void compute(const ScatterMesh& mesh, const Request& request, ComputeDevice device, ScatterSettings& settings,
-             ScatterResult& result)
+// Runs the compute, or the count search, with the interpreter free for other threads; its seconds.
+double compute(const ScatterMesh& mesh, const Request& request, ComputeDevice device, ScatterSettings& settings,
+               ScatterResult& result)
 {
     std::string failure;
     bool ok = true;
+    const auto started = std::chrono::steady_clock::now();
     {
         nb::gil_scoped_release release;
         if (request.count) {
@@ -219,6 +224,7 @@ void compute(const ScatterMesh& mesh, const Request& request, ComputeDevice devi
         refuse(failure);
     if (!ok)
         throw std::runtime_error("the scatter compute failed; its report is on standard error");
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 }
 
 // A view of one of the result's arrays, kept alive by `owner`: no copy.
@@ -232,13 +238,14 @@ nb::object view(std::vector<T>& values, std::size_t width, nb::handle owner)
     return nb::cast(Array(values.data(), {rows, width}, owner));
 }
 
-nb::dict resultArrays(std::unique_ptr<ScatterResult> result, float radius, bool surfaceData)
+nb::dict resultArrays(std::unique_ptr<ScatterResult> result, float radius, double seconds, bool surfaceData)
 {
     ScatterResult* r = result.release();
     nb::capsule owner(r, [](void* p) noexcept { delete static_cast<ScatterResult*>(p); });
     nb::dict arrays;
     arrays["positions"] = view(r->points, 3, owner);
     arrays["radius"] = static_cast<double>(radius);
+    arrays["compute_seconds"] = seconds;
     if (!surfaceData)
         return arrays;
     SurfaceData& s = r->surface;
@@ -255,12 +262,12 @@ nb::dict scatter(const Vertices& vertices, const Indices& counts, const Indices&
                  const std::optional<Weights>& density, const Request& request)
 {
     kyscatter::Mesh mesh = meshOf(vertices, counts, connects);
-    ScatterSettings settings = settingsOf(request, kyscatter::surfaceArea(mesh));
+    ScatterSettings settings = settingsOf(request, mesh);
     const ComputeDevice device = deviceNamed(request.device);
     const ScatterMesh scatterMesh = scatterMeshOf(std::move(mesh), density, request.surfaceData);
     auto result = std::make_unique<ScatterResult>();
-    compute(scatterMesh, request, device, settings, *result);
-    return resultArrays(std::move(result), settings.radius, request.surfaceData);
+    const double seconds = compute(scatterMesh, request, device, settings, *result);
+    return resultArrays(std::move(result), settings.radius, seconds, request.surfaceData);
 }
 
 // The attach node's compute: each point at its weights of its triangle's vertices, moved.
