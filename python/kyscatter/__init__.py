@@ -75,13 +75,20 @@ def _vertices(vertices):
     return array
 
 
+def _is_pair(faces):
+    """Whether faces are (face_vertex_counts, face_vertex_indices) rather than two triangles: two flat sequences, the
+    indices longer than the counts, as every polygon has at least three corners."""
+    if not isinstance(faces, (tuple, list)) or len(faces) != 2:
+        return False
+    first, second = (np.asarray(part, dtype=object) for part in faces)
+    return first.ndim == 1 and second.ndim == 1 and len(first) != len(second)
+
+
 def _faces(faces):
     """(counts, connects) from an (M, 3) array of triangles or a pair (face vertex counts, face vertex indices)."""
-    if isinstance(faces, (tuple, list)) and len(faces) == 2 and not isinstance(faces[0], numbers.Number):
+    if _is_pair(faces):
         counts = _array("faces: face_vertex_counts", faces[0], "iu", np.int32)
         connects = _array("faces: face_vertex_indices", faces[1], "iu", np.int32)
-        if counts.ndim != 1 or connects.ndim != 1:
-            raise ValueError("faces: face_vertex_counts and face_vertex_indices must be one-dimensional")
         return counts, connects
     triangles = _array("faces", faces, "iu", np.int32)
     if triangles.ndim != 2 or triangles.shape[1] != 3:

@@ -1,6 +1,7 @@
 """Bad input raises ValueError or TypeError with the node's or the tool's message; nothing takes the interpreter
 down."""
 
+import pathlib
 import re
 
 import numpy as np
@@ -55,6 +56,20 @@ def nan_vertex():
 def test_bad_input_is_named(vertices, faces, keywords, error, message):
     with pytest.raises(error, match=re.escape(message)):
         kyscatter.scatter(vertices, faces, **keywords)
+
+
+def test_two_triangles_as_nested_sequences_are_triangles_and_no_points_is_an_empty_array():
+    as_lists = kyscatter.scatter(SQUARE.tolist(), ((0, 1, 2), (0, 2, 3)), radius=0.1)
+    np.testing.assert_array_equal(as_lists.positions, kyscatter.scatter(SQUARE, TRIANGLES, radius=0.1).positions)
+    empty = kyscatter.scatter(SQUARE, TRIANGLES, radius=0.1, density=np.zeros(4), surface_data=True)
+    assert empty.positions.shape == (0, 3) and empty.ids.shape == (0,) and len(empty) == 0
+
+
+def test_a_gpu_asked_for_where_there_is_none_fails_as_an_exception():
+    if (pathlib.Path(kyscatter.__file__).parent / "kyScatterPointsCuda.so.1").exists():
+        pytest.skip("this package carries the GPU road")
+    with pytest.raises(RuntimeError, match="the scatter compute failed"):
+        kyscatter.scatter(SQUARE, TRIANGLES, radius=0.1, device="gpu")
 
 
 def test_a_compute_the_grid_cannot_hold_fails_as_an_exception():
