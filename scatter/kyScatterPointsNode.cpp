@@ -23,8 +23,8 @@
 
 #include "colorSetWeights.h"
 #include "computeRoads.h"
-#include "geometry/polygonTriangles.h"
 #include "countCompute.h"
+#include "geometry/polygonTriangles.h"
 #include "scatterCompute.h"
 
 MTypeId kyScatterPoints::id(0xB2);
