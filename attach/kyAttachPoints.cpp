@@ -164,37 +164,10 @@ MStatus readMeshPoints(MDataBlock& block, std::vector<float>& points)
     return status;
 }
 
-// The three vertices a point names, when each is one the mesh has.
-bool vertexIndices(const MVector& named, double vertexCount, int vertices[3])
+MStatus refuseVertices(unsigned int point, const double named[3], size_t vertexCount)
 {
-    const double values[3] = {named.x, named.y, named.z};
-    for (int k = 0; k < 3; ++k) {
-        // In range before the conversion, so that it meets only numbers an int holds; NaN fails the comparison.
-        if (!(values[k] >= 0.0 && values[k] < vertexCount))
-            return false;
-        vertices[k] = static_cast<int>(values[k]);
-        if (vertices[k] != values[k])
-            return false;
-    }
-    return true;
-}
-
-bool isWholeNumber(double value)
-{
-    return value >= 0.0 && value == std::floor(value) && std::isfinite(value);
-}
-
-MStatus refuseVertices(unsigned int point, const MVector& named, size_t vertexCount)
-{
-    std::ostringstream message;
-    message << "point " << point << " lies on the triangle of vertices " << named.x << " " << named.y << " "
-            << named.z;
-    if (isWholeNumber(named.x) && isWholeNumber(named.y) && isWholeNumber(named.z))
-        message << ", but inMesh has " << vertexCount
-                << " vertices: connect the mesh the points were scattered on, deformed (the same vertices, moved)";
-    else
-        message << ", which are no vertex numbers";
-    return refuse(message.str());
+    return refuse(unplacedPoint(point, named, vertexCount, "inMesh",
+                                ": connect the mesh the points were scattered on, deformed (the same vertices, moved)"));
 }
 
 struct PlacedChannels {
@@ -232,23 +205,19 @@ struct Placement {
 // thread Maya computes on: a host evaluating many nodes at once has its own threads to spread them over.
 MStatus placePoints(const Placement& job)
 {
-    const double vertexCount = static_cast<double>(job.points.size() / 3);
     const unsigned int count = job.vertices.length();
     for (unsigned int i = 0; i < count; ++i) {
-        int corners[3];
-        if (!vertexIndices(job.vertices[i], vertexCount, corners))
-            return refuseVertices(i, job.vertices[i], job.points.size() / 3);
-        const TriangleCorners triangle = triangleCorners(job.points.data(), corners);
+        const MVector& v = job.vertices[i];
         const MVector& w = job.weights[i];
+        const double named[3] = {v.x, v.y, v.z};
         const double weight[3] = {w.x, w.y, w.z};
-        double position[3], normal[3], rotation[3];
-        pointOnTriangle(triangle, weight, position);
-        triangleNormal(triangle, normal);
-        rotationOntoNormal(normal, rotation);
-        setVector(job.placed.position[i], position);
-        setVector(job.placed.normal[i], normal);
-        setVector(job.placed.rotation[i], rotation);
-        setVector(job.placed.aimDirection[i], normal);
+        PlacedPoint placed;
+        if (!placeOnTriangle(job.points.data(), job.points.size() / 3, named, weight, placed))
+            return refuseVertices(i, named, job.points.size() / 3);
+        setVector(job.placed.position[i], placed.position);
+        setVector(job.placed.normal[i], placed.normal);
+        setVector(job.placed.rotation[i], placed.rotation);
+        setVector(job.placed.aimDirection[i], placed.normal);
     }
     return MS::kSuccess;
 }

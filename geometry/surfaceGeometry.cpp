@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <sstream>
 
 namespace {
 
@@ -16,6 +17,25 @@ void cross(const TriangleCorners& triangle, double w[3])
     w[0] = e1[1] * e2[2] - e1[2] * e2[1];
     w[1] = e1[2] * e2[0] - e1[0] * e2[2];
     w[2] = e1[0] * e2[1] - e1[1] * e2[0];
+}
+
+// The three vertices a point names, when each is one the mesh has.
+bool vertexIndices(const double named[3], double vertexCount, int vertices[3])
+{
+    for (int k = 0; k < 3; ++k) {
+        // In range before the conversion, so that it meets only numbers an int holds; NaN fails the comparison.
+        if (!(named[k] >= 0.0 && named[k] < vertexCount))
+            return false;
+        vertices[k] = static_cast<int>(named[k]);
+        if (vertices[k] != named[k])
+            return false;
+    }
+    return true;
+}
+
+bool isWholeNumber(double value)
+{
+    return value >= 0.0 && value == std::floor(value) && std::isfinite(value);
 }
 
 }  // namespace
@@ -64,4 +84,30 @@ void rotationOntoNormal(const double n[3], double degrees[3])
     degrees[0] = x * kDegreesPerRadian;
     degrees[1] = 0.0;
     degrees[2] = z * kDegreesPerRadian;
+}
+
+bool placeOnTriangle(const float* points, std::size_t vertexCount, const double named[3], const double weights[3],
+                     PlacedPoint& placed)
+{
+    int corners[3];
+    if (!vertexIndices(named, static_cast<double>(vertexCount), corners))
+        return false;
+    const TriangleCorners triangle = triangleCorners(points, corners);
+    pointOnTriangle(triangle, weights, placed.position);
+    triangleNormal(triangle, placed.normal);
+    rotationOntoNormal(placed.normal, placed.rotation);
+    return true;
+}
+
+std::string unplacedPoint(std::size_t point, const double named[3], std::size_t vertexCount, const std::string& mesh,
+                          const std::string& hint)
+{
+    std::ostringstream message;
+    message << "point " << point << " lies on the triangle of vertices " << named[0] << " " << named[1] << " "
+            << named[2];
+    if (isWholeNumber(named[0]) && isWholeNumber(named[1]) && isWholeNumber(named[2]))
+        message << ", but " << mesh << " has " << vertexCount << " vertices" << hint;
+    else
+        message << ", which are no vertex numbers";
+    return message.str();
 }

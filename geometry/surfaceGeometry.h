@@ -3,6 +3,9 @@
 // rotation in either.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 // A triangle's corners A, B and C, widened to double from the mesh's single-precision points.
 struct TriangleCorners {
     double corner[3][3];
@@ -25,3 +28,21 @@ void pointOnTriangle(const TriangleCorners& triangle, const double weights[3], d
 // The rotation, in degrees with rotation order XYZ, that turns +Y onto the unit vector n: about X, then about Z, none
 // about Y, so the same normal always gives the same rotation.
 void rotationOntoNormal(const double n[3], double degrees[3]);
+
+// A point carried onto a mesh: where it lies and how it stands there.
+struct PlacedPoint {
+    double position[3];
+    double normal[3];
+    double rotation[3];
+};
+
+// The point at `weights` of the corners of the triangle of the vertices `named`, on the mesh whose `vertexCount`
+// vertices are `points`, standing on that triangle, as the attach node carries a point onto a deformed mesh. False,
+// with nothing placed, when a named vertex is none of the mesh's: not a whole number below vertexCount.
+bool placeOnTriangle(const float* points, std::size_t vertexCount, const double named[3], const double weights[3],
+                     PlacedPoint& placed);
+
+// Why point `point`, which names those vertices, cannot be placed on `mesh`, a mesh of vertexCount vertices; `hint`
+// follows where the names are vertex numbers, out of the mesh's range, to say what to give instead.
+std::string unplacedPoint(std::size_t point, const double named[3], std::size_t vertexCount, const std::string& mesh,
+                          const std::string& hint);

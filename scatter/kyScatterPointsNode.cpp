@@ -25,7 +25,8 @@
 
 #include "colorSetWeights.h"
 #include "computeRoads.h"
-#include "pointCount.h"
+#include "countCompute.h"
+#include "geometry/polygonTriangles.h"
 #include "scatterCompute.h"
 
 MTypeId kyScatterPoints::id(0xB2);
@@ -163,14 +164,12 @@ ScatterSettings readSettings(MDataBlock& block)
     return settings;
 }
 
-std::vector<int> polygonOfEachTriangle(const MIntArray& triangleCounts, size_t triangleCount)
+std::vector<int> valuesOf(const MIntArray& array)
 {
-    std::vector<int> polygons;
-    polygons.reserve(triangleCount);
-    for (unsigned int polygon = 0; polygon < triangleCounts.length(); ++polygon)
-        for (int k = 0; k < triangleCounts[polygon]; ++k)
-            polygons.push_back(static_cast<int>(polygon));
-    return polygons;
+    std::vector<int> values(array.length());
+    for (unsigned int i = 0; i < array.length(); ++i)
+        values[i] = array[i];
+    return values;
 }
 
 MStatus reportChannel(const char* name, const MStatus& status)
@@ -303,18 +302,10 @@ bool succeeded(ScatterStatus status, const ScatterResult& result)
 bool computeForCount(ComputeDevice device, const ScatterMesh& mesh, int target, ScatterSettings& settings,
                      ScatterResult& result)
 {
-    const CountTarget wanted{target, settings.candidateCount, radiusForCount(densityArea(mesh), target)};
-    ScatterResult last;
-    CountComputes computes;
-    computes.countAt = [&](double radius) -> std::optional<std::size_t> {
-        ScatterSettings tried = settings;
-        tried.radius = static_cast<float>(radius);
-        if (!succeeded(scatterOnRoad(device, mesh, tried, last), last))
-            return std::nullopt;
-        return last.pointCount();
+    const RunCompute run = [device, &mesh](const ScatterSettings& tried, ScatterResult& computed) {
+        return succeeded(scatterOnRoad(device, mesh, tried, computed), computed);
     };
-    computes.keepLast = [&] { result = std::move(last); };
-    const CountSearch search = searchRadiusForCount(wanted, computes);
+    const CountSearch search = computeForCount(mesh, target, false, run, settings, result);
     if (!search.failure.empty()) {
         std::cerr << "ERROR " << search.failure << "; no points computed" << std::endl;
         return false;
@@ -322,7 +313,6 @@ bool computeForCount(ComputeDevice device, const ScatterMesh& mesh, int target, 
     if (!search.withinTolerance)
         std::cout << "kyScatterPoints: pointCount " << target << ": no radius gives it within 1 %; the closest, "
                   << search.count << " points, came at radius " << search.radius << std::endl;
-    settings.radius = static_cast<float>(search.radius);
     return true;
 }
 
@@ -338,7 +328,7 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
     if (!readDevice(block, device))
         return MS::kFailure;
     if (settings.surfaceData)
-        mesh.trianglePolygons = polygonOfEachTriangle(triangleCounts, mesh.triangleVertices.size() / 3);
+        mesh.trianglePolygons = polygonOfEachTriangle(valuesOf(triangleCounts));
     ScatterResult result;
     const int target = block.inputValue(kyScatterPoints::pointCount).asInt();
     const bool computed = target > 0 ? computeForCount(device, mesh, target, settings, result)

@@ -186,3 +186,30 @@ double radiusForCount(double area, double count)
     const double radius = std::sqrt(kPointsPerSquareRadius * area / count);
     return std::isfinite(radius) ? std::max(kMinRadius, radius) : kMinRadius;
 }
+
+std::int64_t exactCountAim(std::int64_t target, std::int64_t candidates)
+{
+    // Twice the tolerance above: a count within it of the aim is still above the target; a few more for small
+    // targets, whose tolerance is under one point.
+    const auto margin = static_cast<std::int64_t>(std::ceil(2 * kCountTolerance * static_cast<double>(target)));
+    return std::max(target, std::min(target + std::max<std::int64_t>(margin, 2), candidates));
+}
+
+std::string exactCountShortfall(std::int64_t target, std::size_t reached, double radius)
+{
+    if (reached >= static_cast<std::size_t>(target))
+        return "";
+    return "pointCount " + std::to_string(target) + " exactly: the closest compute holds " + std::to_string(reached) +
+           " points, at radius " + number(radius);
+}
+
+bool keptByExactCount(std::size_t index, std::size_t reached, std::size_t target)
+{
+    if (target >= reached)
+        return true;
+    // Point i is kept where floor(i * target / reached) steps up: exactly `target` of them, evenly spaced.
+    const auto step = [&](std::size_t i) {
+        return static_cast<unsigned __int128>(i) * target / reached;
+    };
+    return step(index + 1) > step(index);
+}

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct ScatterMesh;
 
@@ -48,3 +49,13 @@ double radiusForCount(double area, double count);
 
 // The mesh's area; with a density map, each triangle's weighed by the mean of its corners' weights.
 double densityArea(const ScatterMesh& mesh);
+
+// What an exact count searches for: enough above the target that a compute within the tolerance holds it.
+std::int64_t exactCountAim(std::int64_t target, std::int64_t candidates);
+
+// Why a compute of `reached` points at `radius` cannot give exactly `target`; empty when it can.
+std::string exactCountShortfall(std::int64_t target, std::size_t reached, double radius);
+
+// Whether the point at `index` of a record of `reached` is one of the `target` an exact count keeps: they are spread
+// evenly over the record's order, which walks the grid's cells, so the points dropped are spread over the surface.
+bool keptByExactCount(std::size_t index, std::size_t reached, std::size_t target);

@@ -22,6 +22,7 @@
 #include "imageWriter.h"
 #include "meshIO.h"
 #include "scatter/controls.h"
+#include "scatter/pointCount.h"
 #include "scatterRun.h"
 
 using namespace kyscatter;
@@ -844,6 +845,35 @@ TEST(ToolCount, ReachesTheTargetWithinOnePercent)
         if (run.out.find("\nstrict radius: on") != std::string::npos)
             EXPECT_EQ(summaryValue(run.out, "pairs closer than radius"), 0.0) << "at the radius found";
     }
+}
+
+// --exact: exactly the target, still no pair closer than the radius found, kept from the points of the search a little
+// above the target.
+TEST(ToolCount, ExactGivesTheTargetFromTheSearchAboveIt)
+{
+    for (const std::string& mesh : {asset("plane.obj"), asset("tube.obj")}) {
+        SCOPED_TRACE(mesh);
+        const ToolRun run =
+            runTool({mesh, "--count", "700", "--exact", "--strict", "--stats", "--out", scratch("exact.xyz")});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(readPointFile(scratch("exact.xyz")).size(), 700u);
+        const CountLine line = countLine(run.out);
+        EXPECT_EQ(line.reached, 700) << run.out;
+        EXPECT_TRUE(line.within) << run.out;
+        EXPECT_EQ(summaryValue(run.out, "pairs closer than radius"), 0.0) << run.out;
+    }
+    // The plain search on the same mesh: the exact points are some of those the search a little above gives.
+    const ToolRun above = runTool({asset("plane.obj"), "--count", std::to_string(exactCountAim(700, 1000000)),
+                                   "--strict", "--out", scratch("above.xyz")});
+    ASSERT_EQ(above.status, 0) << above.err;
+    const ToolRun exact = runTool({asset("plane.obj"), "--count", "700", "--exact", "--strict", "--out",
+                                   scratch("exact.xyz")});
+    const std::vector<Point> all = readPointFile(scratch("above.xyz")), kept = readPointFile(scratch("exact.xyz"));
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (keptByExactCount(i, all.size(), 700))
+            ASSERT_EQ(all[i], kept[k++]) << i;
+    EXPECT_EQ(k, 700u);
 }
 
 // On a cube the count jumps where the grid's cells fit the faces anew, and no radius gives 30:

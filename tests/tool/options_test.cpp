@@ -111,6 +111,15 @@ TEST(CommandLine, CountIsTheNodesAndDensityNeedsAMeshFile)
     EXPECT_EQ(s.targetCount, 5000);
     EXPECT_EQ(settingsFor(parse({}).options, 90.0).radius, radiusForCount(90.0, 30000)) << "30,000 by default";
 
+    EXPECT_TRUE(settingsFor(parse({"--count", "5000", "--exact"}).options, 90.0).exactCount);
+    EXPECT_FALSE(s.exactCount);
+    try {
+        parse({"--exact", "--radius", "0.1"});
+        ADD_FAILURE() << "--exact without --count";
+    } catch (const UsageError& error) {
+        EXPECT_STREQ(error.what(), "--exact needs --count: it gives exactly the --count points");
+    }
+
     EXPECT_EQ(parse({"painted.ply", "--density", "alpha"}).options.controls.density, "alpha");
     EXPECT_FALSE(parse({"painted.ply"}).options.controls.density);
     EXPECT_THROW(parse({"painted.ply", "--density", "pink"}), UsageError);
@@ -128,7 +137,7 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     EXPECT_TRUE(parse({"--help"}, help).handled);
     for (const char* option : {"--radius", "--box", "--out", "--image", "--size", "--point-size", "--view",
                                "--stats", "--quiet", "--plugin", "--version", "--seed", "--passes",
-                               "--candidates", "--strict", "--stable", "--count", "--normals", "--viewport", "--glyphs",
+                               "--candidates", "--strict", "--stable", "--count", "--exact", "--normals", "--viewport", "--glyphs",
                                "--density", "Examples:"})
         EXPECT_NE(help.str().find(option), std::string::npos) << option;
     std::ostringstream version;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "scatter/countCompute.h"
 #include "scatter/pointCount.h"
 #include "scatter/scatterCompute.h"
 
@@ -167,4 +168,115 @@ TEST(PointCountSearch, FirstRadiusComesFromTheAreaTheMapLeaves)
     // Never below the node's minimum, however many points are asked for, nor undefined on no area.
     EXPECT_EQ(radiusForCount(1.0, 1e9), 0.001);
     EXPECT_EQ(radiusForCount(0.0, 0.0), 0.001);
+}
+
+TEST(ExactCount, KeepsExactlyTheTargetEvenlyOverTheRecord)
+{
+    for (std::size_t reached : {1u, 10u, 101u, 1000u, 12345u})
+        for (std::size_t target : {std::size_t{1}, std::size_t{7}, reached / 2, reached - 1, reached, reached + 3}) {
+            SCOPED_TRACE(std::to_string(target) + " of " + std::to_string(reached));
+            std::vector<std::size_t> kept;
+            for (std::size_t i = 0; i < reached; ++i)
+                if (keptByExactCount(i, reached, target))
+                    kept.push_back(i);
+            ASSERT_EQ(kept.size(), std::min(target, reached));
+            // Evenly: the gaps between kept points differ by one at most.
+            std::size_t shortest = reached, longest = 0;
+            for (std::size_t k = 1; k < kept.size(); ++k) {
+                shortest = std::min(shortest, kept[k] - kept[k - 1]);
+                longest = std::max(longest, kept[k] - kept[k - 1]);
+            }
+            if (kept.size() > 1)
+                EXPECT_LE(longest - shortest, 1u);
+        }
+}
+
+TEST(ExactCount, AimsWhereACountWithinTheToleranceHoldsTheTarget)
+{
+    for (std::int64_t target : {1, 2, 30, 99, 100, 5000, 350000, 900000}) {
+        SCOPED_TRACE(target);
+        const std::int64_t aim = exactCountAim(target, 1000000);
+        EXPECT_GE(static_cast<double>(aim) * (1 - kCountTolerance), static_cast<double>(target) - 1e-9);
+        EXPECT_LE(aim, std::max<std::int64_t>(target + 2, static_cast<std::int64_t>(target * 1.03)));
+        EXPECT_LE(aim, 1000000);
+    }
+    EXPECT_EQ(exactCountAim(1000, 1000), 1000) << "never above the candidates";
+    EXPECT_EQ(exactCountShortfall(500, 500, 0.1), "");
+    EXPECT_EQ(exactCountShortfall(500, 497, 0.125), "pointCount 500 exactly: the closest compute holds 497 points, "
+                                                    "at radius 0.125");
+}
+
+namespace {
+
+// A unit square, and a compute that gives the node's count law's points along a line, numbered as candidates.
+struct LawCompute {
+    ScatterMesh square{{0, 0, 0, 1, 0, 0, 1, 0, 1, 0, 0, 1}, {0, 1, 2, 0, 2, 3}, {}, {}};
+    std::function<double(double)> law = nodeLaw(0.7, 1000000);
+    int runs = 0;
+
+    RunCompute run()
+    {
+        return [this](const ScatterSettings& settings, ScatterResult& result) {
+            ++runs;
+            const auto count = static_cast<std::size_t>(std::floor(law(settings.radius)));
+            result = ScatterResult();
+            for (std::size_t i = 0; i < count; ++i) {
+                result.points.insert(result.points.end(), {static_cast<float>(i), 0.0f, 0.0f});
+                result.surface.ids.push_back(static_cast<unsigned int>(i));
+                result.surface.faceIds.push_back(static_cast<int>(i % 2));
+                result.surface.normals.insert(result.surface.normals.end(), {0.0, 1.0, static_cast<double>(i)});
+            }
+            return true;
+        };
+    }
+};
+
+}  // namespace
+
+TEST(ExactCount, TheNodesSearchAimsAboveAndDropsTheSurplusWithItsSurfaceData)
+{
+    LawCompute computes;
+    ScatterSettings settings;
+    ScatterResult result;
+    const CountSearch exact = computeForCount(computes.square, 500, true, computes.run(), settings, result);
+    EXPECT_TRUE(exact.failure.empty()) << exact.failure;
+    ASSERT_EQ(result.pointCount(), 500u);
+    EXPECT_EQ(exact.count, 500u);
+    ASSERT_EQ(result.surface.ids.size(), 500u);
+    ASSERT_EQ(result.surface.normals.size(), 1500u);
+    for (std::size_t k = 0; k < 500; ++k) {
+        EXPECT_EQ(result.points[3 * k], static_cast<float>(result.surface.ids[k]));
+        EXPECT_EQ(result.surface.normals[3 * k + 2], result.surface.ids[k]);
+        EXPECT_EQ(result.surface.faceIds[k], static_cast<int>(result.surface.ids[k] % 2));
+    }
+    EXPECT_GT(result.surface.ids.back(), 500u) << "the surplus is spread, not cut off the end";
+
+    // The same search without exact is the node's: within the tolerance of the target itself, at a radius the node's
+    // float attribute holds.
+    ScatterSettings plainSettings;
+    ScatterResult plain;
+    const CountSearch search = computeForCount(computes.square, 500, false, computes.run(), plainSettings, plain);
+    EXPECT_TRUE(search.withinTolerance);
+    EXPECT_LE(std::abs(static_cast<double>(plain.pointCount()) - 500), 5);
+    EXPECT_EQ(plainSettings.radius, static_cast<float>(search.radius));
+}
+
+TEST(ExactCount, ACountOutOfReachFailsAndAFailedComputeEndsTheSearch)
+{
+    LawCompute computes;
+    computes.law = [](double) { return 300.0; };
+    ScatterSettings settings;
+    ScatterResult result;
+    EXPECT_NE(computeForCount(computes.square, 500, true, computes.run(), settings, result).failure, "");
+    const RunCompute failing = [](const ScatterSettings&, ScatterResult&) { return false; };
+    const CountSearch failed = computeForCount(computes.square, 500, true, failing, settings, result);
+    EXPECT_NE(failed.failure.find("failed"), std::string::npos) << failed.failure;
+    // Counts that jump from 495 straight to 540: the closest to the aim holds fewer than the target, which is named.
+    computes.law = [](double r) { return r > 0.036 ? 495.0 : 540.0; };
+    const CountSearch jumped = computeForCount(computes.square, 500, true, computes.run(), settings, result);
+    EXPECT_EQ(jumped.failure.rfind("pointCount 500 exactly: the closest compute holds 495 points, at radius ", 0), 0u)
+        << jumped.failure;
+    settings.candidateCount = 1000;
+    EXPECT_EQ(computeForCount(computes.square, 1001, true, computes.run(), settings, result).failure,
+              "pointCount 1001 is more than the 1000 candidates the node draws (raise candidateCount)");
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/polygonTriangles.h"
+
 namespace kyscatter {
 
 std::size_t Mesh::triangleCount() const
@@ -31,17 +33,9 @@ Bounds meshBounds(const Mesh& mesh)
 
 std::vector<int> fanTriangles(const Mesh& mesh)
 {
-    std::vector<int> tris;
-    tris.reserve(mesh.triangleCount() * 3);
-    std::size_t start = 0;
-    for (int c : mesh.counts) {
-        for (int k = 1; k + 1 < c; ++k) {
-            tris.push_back(mesh.connects[start]);
-            tris.push_back(mesh.connects[start + k]);
-            tris.push_back(mesh.connects[start + k + 1]);
-        }
-        start += static_cast<std::size_t>(c);
-    }
+    std::vector<int> tris = fanTriangleOffsets(mesh.counts);
+    for (int& corner : tris)
+        corner = mesh.connects[static_cast<std::size_t>(corner)];
     return tris;
 }
 

@@ -12,6 +12,7 @@
 #include "errors.h"
 #include "scatter/controls.h"
 #include "pointWriter.h"
+#include "valueChecks.h"
 
 #ifndef KYSCATTER_VERSION
 #define KYSCATTER_VERSION "unknown"
@@ -32,6 +33,7 @@ Examples:
   kyscatter rock.obj --radius 0.05 --stats           a mesh file, with a quality report
   kyscatter terrain.fbx --box -10 0 -10 10 3 10      the grid box of the scatter node
   kyscatter rock.obj --count 5000 --out rock.ply     search the radius that gives about 5,000 points
+  kyscatter rock.obj --count 5000 --exact            exactly 5,000 points
   kyscatter painted.ply --density red --count 2000   2,000 points where the vertex colours' red says
   kyscatter rock.obj --strict --seed 7 --stats       no two points closer than the radius; another draw
   kyscatter terrain.obj --stable --strict --stats    points that stay put where the mesh is not edited
@@ -41,13 +43,6 @@ Examples:
   kyscatter --image cones.png --glyphs cones --radius 0.14 --strict   a cone on each point, along its normal
   kyscatter rest.obj --attach bent.obj --image bent.png   scatter on rest.obj, carry the points onto bent.obj
 )";
-
-std::string number(double value)
-{
-    std::ostringstream text;
-    text << value;
-    return text.str();
-}
 
 void parseSize(const std::string& text, Options& options)
 {
@@ -64,37 +59,6 @@ void parseSize(const std::string& text, Options& options)
     }
     throw UsageError("--size: expected WIDTHxHEIGHT with sides from " + std::to_string(kMinimumSide) +
                      " to " + std::to_string(kMaximumSide) + ", got '" + text + "'");
-}
-
-// The node's attributes are single-precision floats.
-void checkFitsFloat(const char* option, double value)
-{
-    if (!std::isfinite(value))
-        throw UsageError(std::string(option) + ": '" + number(value) + "' is not a finite number");
-    if (std::abs(value) > std::numeric_limits<float>::max())
-        throw UsageError(std::string(option) + ": " + number(value) + " is too large for the node's float attributes");
-}
-
-void checkRadius(double radius)
-{
-    checkFitsFloat("--radius", radius);
-    if (radius <= 0)
-        throw UsageError("--radius: must be greater than 0, got " + number(radius));
-    // The node would raise a smaller radius to its minimum without a word.
-    if (radius < kMinRadius)
-        throw UsageError("--radius: " + number(radius) + " is below the scatter node's minimum of " +
-                         number(kMinRadius));
-}
-
-void checkBox(const std::vector<double>& box)
-{
-    static const char* const axes[3] = {"x", "y", "z"};
-    for (double value : box)
-        checkFitsFloat("--box", value);
-    for (int k = 0; k < 3; ++k)
-        if (box[k] > box[k + 3])
-            throw UsageError(std::string("--box: min ") + axes[k] + " (" + number(box[k]) + ") is above max " +
-                             axes[k] + " (" + number(box[k + 3]) + ")");
 }
 
 // What the line gives before it is checked.
@@ -120,6 +84,9 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
     app.add_option("--count", given.count,
                    "The scatter node's pointCount: it searches its radius for about this many points (within 1 %); "
                    "not with --radius");
+    app.add_flag("--exact", options.exact,
+                 "With --count: exactly that many points, the count search aiming a little above and the surplus "
+                 "dropped evenly over the record, so no two points come closer than the radius found");
     app.add_option("--box", given.box, "Grid box of the scatter node: min x y z, max x y z (default: not set)")
         ->expected(6);
     app.add_option("--seed", given.seed,
@@ -183,10 +150,9 @@ void addOutputOptions(CLI::App& app, Options& options, Given& given)
     app.add_option("--plugin", options.pluginPath, "Plug-in library to load (default: the one built with this tool)");
 }
 
-void checkCount(std::int64_t count, bool radiusGiven)
+void checkCountAlone(std::int64_t count, bool radiusGiven)
 {
-    if (count < 1)
-        throw UsageError("--count: must be at least 1, got " + std::to_string(count));
+    checkCount("--count", count);
     if (radiusGiven)
         throw UsageError("--count and --radius cannot be given together: --count searches the radius");
 }
@@ -196,19 +162,21 @@ void takeGiven(const CLI::App& app, const Given& given, Options& options)
 {
     const bool radiusGiven = app.count("--radius") > 0;
     if (radiusGiven) {
-        checkRadius(given.radius);
+        checkRadius("--radius", given.radius);
         options.radius = given.radius;
     }
     if (app.count("--count") > 0) {
-        checkCount(given.count, radiusGiven);
+        checkCountAlone(given.count, radiusGiven);
         options.count = given.count;
     }
+    if (options.exact && !options.count)
+        throw UsageError("--exact needs --count: it gives exactly the --count points");
     if (app.count("--seed") > 0)
         options.controls.seed = static_cast<int>(given.seed);
     if (options.controls.density && options.meshPath.empty())
         throw UsageError("--density needs a mesh file with vertex colours; the built-in surface has none");
     if (app.count("--box") > 0) {
-        checkBox(given.box);
+        checkBox("--box", given.box);
         const auto& b = given.box;
         options.box = std::array<double, 6>{b[0], b[1], b[2], b[3], b[4], b[5]};
     }

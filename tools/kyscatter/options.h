@@ -41,6 +41,7 @@ struct Options {
     std::optional<std::array<double, 6>> box;   // min x y z, max x y z; unset: left as on a fresh node
     NodeControls controls;
     std::optional<std::int64_t> count;          // points to search the radius for; excludes radius
+    bool exact = false;                         // exactly `count` points
     std::string attachPath;                     // a mesh file with MESH's vertices moved; empty: no attach
     std::string outPath;
     std::string imagePath;

@@ -24,6 +24,7 @@
 #include "errors.h"
 #include "glyphs.h"
 #include "meshDrawing.h"
+#include "scatter/controls.h"
 #include "scatter/pointCount.h"
 
 namespace kyscatter {
@@ -312,10 +313,13 @@ private:
     bool quiet_;
 };
 
-// The node searches its radius for the target count; the radius it found is its radiusUsed.
-Computed computeForCount(ScatterGraph& graph, std::int64_t target, ScatterResult& result)
+// The node searches its radius for the target count; the radius it found is its radiusUsed. An exact count has it
+// search a little above the target; the surplus is dropped once the points are final (keepExact).
+Computed computeForCount(ScatterGraph& graph, const ScatterSettings& settings, ScatterResult& result)
 {
-    graph.setPointCount(target);
+    const std::int64_t target = *settings.targetCount;
+    const int candidates = settings.controls.candidates.value_or(kDefaultCandidateCount);
+    graph.setPointCount(settings.exactCount && target <= candidates ? exactCountAim(target, candidates) : target);
     Computed computed;
     try {
         computed = graph.compute(std::nullopt);
@@ -329,6 +333,25 @@ Computed computeForCount(ScatterGraph& graph, std::int64_t target, ScatterResult
     return computed;
 }
 
+// The points an exact count keeps, with their normals and rotations, as the count search keeps them.
+void keepExact(std::int64_t target, double radius, Computed& computed)
+{
+    const std::size_t reached = computed.points.size();
+    const std::string shortfall = exactCountShortfall(target, reached, radius);
+    if (!shortfall.empty())
+        throw Failure("--count " + std::to_string(target) + " --exact: " + shortfall);
+    for (std::vector<Point>* values : {&computed.points, &computed.normals, &computed.rotations}) {
+        if (values->size() != reached)
+            continue;
+        std::vector<Point> kept;
+        kept.reserve(static_cast<std::size_t>(target));
+        for (std::size_t i = 0; i < reached; ++i)
+            if (keptByExactCount(i, reached, static_cast<std::size_t>(target)))
+                kept.push_back((*values)[i]);
+        *values = std::move(kept);
+    }
+}
+
 }  // namespace
 
 ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings, const Mesh* deformed)
@@ -336,12 +359,16 @@ ScatterResult runScatter(const Mesh& mesh, const ScatterSettings& settings, cons
     ScatterGraph graph(mesh, settings, deformed);
     ScatterResult result;
     result.radius = settings.radius;
-    Computed computed = settings.targetCount ? computeForCount(graph, *settings.targetCount, result)
-                                             : graph.compute(settings.radius);
+    Computed computed =
+        settings.targetCount ? computeForCount(graph, settings, result) : graph.compute(settings.radius);
     result.computeSeconds = computed.seconds;
     if (deformed != nullptr) {
         computed = graph.attach();
         result.attachSeconds = computed.seconds;
+    }
+    if (settings.targetCount && settings.exactCount) {
+        keepExact(*settings.targetCount, result.radius, computed);
+        result.search->withinTolerance = true;
     }
     result.points = std::move(computed.points);
     result.normals = std::move(computed.normals);

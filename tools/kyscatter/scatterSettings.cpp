@@ -22,6 +22,7 @@ ScatterSettings settingsFor(const Options& options, double area)
     settings.controls = options.controls;
     settings.surfaceData = options.normals || options.glyphs != Glyphs::None || !options.attachPath.empty();
     settings.targetCount = options.count;
+    settings.exactCount = options.exact;
     if (options.radius)
         settings.radius = *options.radius;
     else if (!options.count)

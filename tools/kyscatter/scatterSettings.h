@@ -27,6 +27,7 @@ struct ScatterSettings {
     bool surfaceData = false;  // the node's surfaceData: normals and rotations come back with the points; the attach
                                // needs it
     std::optional<std::int64_t> targetCount;  // set: the node searches the radius (pointCount), `radius` is unused
+    bool exactCount = false;  // the target exactly: the node searches a little above it and the surplus is dropped
     int pointSize = 2;
     std::optional<PictureSettings> picture;
     bool quiet = false;
