@@ -124,6 +124,20 @@ void setVector(MVector& target, const double value[3])
     target.z = value[2];
 }
 
+// The points of a long record name their triangles in any order: their triangles, and those triangles' corners, are
+// asked of memory some points ahead, so that the waits overlap.
+void prefetchAhead(const Placement& job, const TriangleTable& table, unsigned int i, unsigned int end)
+{
+    constexpr unsigned int kTriangleAhead = 16, kCornersAhead = 8;
+    if (i + kTriangleAhead < end)
+        __builtin_prefetch(&table.triangles[table.triangleOfPoint[i + kTriangleAhead]]);
+    if (i + kCornersAhead < end) {
+        const int* corners = table.triangles[table.triangleOfPoint[i + kCornersAhead]].corners;
+        for (int k = 0; k < 3; ++k)
+            __builtin_prefetch(&job.points[3 * static_cast<std::size_t>(corners[k])]);
+    }
+}
+
 // Places every point on the triangle the table gives it; false where a point names other vertices than that
 // triangle's, or none of the mesh, and the table must be made anew.
 bool placeOnTriangles(const Placement& job, const TriangleTable& table)
@@ -133,6 +147,7 @@ bool placeOnTriangles(const Placement& job, const TriangleTable& table)
     std::vector<char> placed(count / kChunk + 1, 1);
     forEachChunk(count, [&](unsigned int chunk, unsigned int begin, unsigned int end) {
         for (unsigned int i = begin; i < end; ++i) {
+            prefetchAhead(job, table, i, end);
             const TriangleTable::Triangle& triangle = table.triangles[table.triangleOfPoint[i]];
             int vertices[3];
             if (!vertexIndices(job.vertices[i], vertexCount, vertices) || !sameCorners(triangle, vertices)) {

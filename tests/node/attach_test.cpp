@@ -317,6 +317,51 @@ TEST_F(Attach, ALongRecordIsPlacedWholeAndItsFirstWrongPointNamed)
     }
 }
 
+// The record with its points in reverse order, every channel alike.
+Record reversed(const Record& record)
+{
+    Record back = record;
+    const size_t n = record.count();
+    for (auto& [name, values] : back.numbers) {
+        const size_t width = values.size() / n;
+        for (size_t i = 0; i < n; ++i)
+            std::copy_n(record.numbers.at(name).begin() + (n - 1 - i) * width, width, values.begin() + i * width);
+    }
+    return back;
+}
+
+// A node that placed one record places the next as a node that never saw the first would: the same count of points on
+// other triangles, and one point moved to another triangle of the same record in place.
+TEST_F(Attach, ARecordChangedBetweenFramesIsPlacedAsANewNodePlacesIt)
+{
+    const Record rest = pullScatter(scatter_);
+    const Mesh bent = deformed(1.0f);
+    auto attached = [&](harness::HostNode& node, MObject data) {
+        EXPECT_EQ(node.plug("inPoints").setValue(data), MS::kSuccess);
+        MObject out;
+        EXPECT_EQ(node.plug("outPoints").getValue(out), MS::kSuccess);
+        return read(out);
+    };
+    harness::HostNode kept("kyAttachPoints");
+    kept.setMesh(bent);
+    attached(kept, handMade(rest));
+    MObject other = handMade(reversed(rest));
+    harness::HostNode fresh("kyAttachPoints");
+    fresh.setMesh(bent);
+    EXPECT_EQ(attached(kept, other).numbers, attached(fresh, other).numbers) << "the reversed record";
+
+    MFnArrayAttrsData fn(other);
+    MVectorArray vertices = fn.getVectorData("triangleVertices");
+    MVectorArray weights = fn.getVectorData("barycentric");
+    vertices[5] = vertices[rest.count() / 2];
+    weights[5] = weights[rest.count() / 2];
+    harness::HostNode second("kyAttachPoints");
+    second.setMesh(bent);
+    const Record moved = attached(kept, other);
+    EXPECT_EQ(moved.numbers, attached(second, other).numbers) << "one point moved in place";
+    EXPECT_EQ(moved.vec("normal", 5), moved.vec("normal", rest.count() / 2));
+}
+
 struct Refusal {
     std::string what;
     std::function<void(harness::HostNode&, const Record&)> give;
