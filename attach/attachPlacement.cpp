@@ -16,6 +16,8 @@ namespace {
 
 // Points per task: enough work to pay for handing it to a thread, few enough to share it out evenly.
 constexpr unsigned int kChunk = 1u << 15;
+// Past this many the passes are held up by memory, not by processors.
+constexpr unsigned int kMostThreads = 16;
 
 using Corners = std::array<int, 3>;
 
@@ -172,11 +174,21 @@ bool placeOnTriangles(const Placement& job, const TriangleTable& table)
 void forEachItem(unsigned int count, const std::function<void(unsigned int)>& task)
 {
     std::atomic<unsigned int> next{0};
+    std::exception_ptr failure;
+    std::mutex failureLock;
     const auto work = [&]() {
-        for (unsigned int item = next++; item < count; item = next++)
-            task(item);
+        try {
+            for (unsigned int item = next++; item < count; item = next++)
+                task(item);
+        } catch (...) {
+            // Passed to the calling thread: an exception that left a thread would end the host.
+            const std::lock_guard<std::mutex> hold(failureLock);
+            if (!failure)
+                failure = std::current_exception();
+            next = count;
+        }
     };
-    const unsigned int threads = std::min(std::max(1u, std::thread::hardware_concurrency()), count);
+    const unsigned int threads = std::min({std::max(1u, std::thread::hardware_concurrency()), kMostThreads, count});
     std::vector<std::thread> helpers;
     helpers.reserve(threads);
     for (unsigned int t = 1; t < threads; ++t) {
@@ -189,6 +201,8 @@ void forEachItem(unsigned int count, const std::function<void(unsigned int)>& ta
     work();
     for (std::thread& helper : helpers)
         helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 unsigned int placePoints(const Placement& job, TriangleTable& table)

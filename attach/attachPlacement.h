@@ -43,5 +43,6 @@ struct Placement {
 unsigned int placePoints(const Placement& job, TriangleTable& table);
 
 // Runs task(item) for every item below `count`, on up to as many threads as the machine has cores; the calling thread
-// takes part, and does the work alone where no thread can be started. Tasks must not throw.
+// takes part, and does the work alone where no thread can be started. The first exception a task throws stops the
+// items not yet begun and is thrown again here, once every thread has ended.
 void forEachItem(unsigned int count, const std::function<void(unsigned int)>& task);

@@ -191,7 +191,12 @@ MStatus sizePlacedChannels(PlacedChannels& placed, const MStatus (&made)[4], uns
         if (made[k] != MS::kSuccess)
             return report(std::string("cannot make the channel ") + kPlacedChannels[k] + " of outPoints", made[k]);
     // Four separate arrays: their memory is claimed side by side.
-    forEachItem(4, [&](unsigned int k) { arrays[k]->setLength(count); });
+    MStatus sized[4];
+    forEachItem(4, [&](unsigned int k) { sized[k] = arrays[k]->setLength(count); });
+    for (int k = 0; k < 4; ++k)
+        if (sized[k] != MS::kSuccess || arrays[k]->length() != count)
+            return report(std::string("cannot size the channel ") + kPlacedChannels[k] + " of outPoints",
+                          sized[k] != MS::kSuccess ? sized[k] : MStatus(MS::kInsufficientMemory));
     return MS::kSuccess;
 }
 

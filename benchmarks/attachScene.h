@@ -7,8 +7,10 @@
 #include <maya/MVectorArray.h>
 #include <mayaStandin/meshAndPoints.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "geometry/surfaceGeometry.h"
@@ -51,8 +53,38 @@ void appendDoubles(MFnArrayAttrsData& fn, const char* name, const std::vector<T>
         channel.append(static_cast<double>(value));
 }
 
-// A record with the scatter node's channels for `count` points spread over random triangles, in no order.
-inline MObject surfaceRecord(const ScatterMesh& mesh, int count)
+// Random samples put in the order a scatter gives its points: by the key of the cell each lies in, in a grid of about
+// one point a cell.
+inline void inCellOrder(const ScatterMesh& mesh, SampleSurface& samples)
+{
+    ScatterSettings settings;
+    settings.radius = std::sqrt(100.0f / static_cast<float>(samples.ids.size()));
+    ScatterGrid grid;
+    if (planGrid(mesh, settings, grid) != ScatterStatus::ok)
+        return;
+    std::vector<std::pair<unsigned int, size_t>> keys;
+    for (size_t i = 0; i < samples.ids.size(); ++i) {
+        double w[3] = {1.0 - samples.u[i] - samples.v[i], samples.u[i], samples.v[i]}, p[3];
+        pointOnTriangle(triangleCorners(mesh.points.data(), &mesh.triangleVertices[3 * size_t(samples.triId[i])]), w,
+                        p);
+        const CellCoordinates cell = cellOf(grid, static_cast<float>(p[0]), static_cast<float>(p[1]),
+                                            static_cast<float>(p[2]));
+        keys.emplace_back(cellKeyOf(grid, cell), i);
+    }
+    std::sort(keys.begin(), keys.end());
+    SampleSurface sorted;
+    for (const auto& key : keys) {
+        sorted.ids.push_back(static_cast<unsigned int>(sorted.ids.size()));
+        sorted.triId.push_back(samples.triId[key.second]);
+        sorted.u.push_back(samples.u[key.second]);
+        sorted.v.push_back(samples.v[key.second]);
+    }
+    samples = sorted;
+}
+
+// A record with the scatter node's channels for `count` points spread over random triangles: in no order, or in the
+// order of the scatter's cells.
+inline MObject surfaceRecord(const ScatterMesh& mesh, int count, bool cellOrder = false)
 {
     std::mt19937 random(7);
     std::uniform_int_distribution<int> triangle(0, static_cast<int>(mesh.triangleVertices.size() / 3) - 1);
@@ -65,6 +97,8 @@ inline MObject surfaceRecord(const ScatterMesh& mesh, int count)
         samples.u.push_back(weight(random));
         samples.v.push_back(weight(random));
     }
+    if (cellOrder)
+        inCellOrder(mesh, samples);
     SurfaceData surface;
     describeSurface(mesh, samples, surface);
     for (int i = 0; i < count; ++i) {
@@ -92,11 +126,11 @@ struct Scene {
     MObject record;
 };
 
-inline Scene makeScene(int points)
+inline Scene makeScene(int points, bool cellOrder = false)
 {
     const ScatterMesh rest = wavyGrid(kTriangles);
     return Scene{{meshData(deformedGrid(rest, 0.2f)), meshData(deformedGrid(rest, -0.2f))},
-                 surfaceRecord(rest, points)};
+                 surfaceRecord(rest, points, cellOrder)};
 }
 
 }  // namespace attachScene

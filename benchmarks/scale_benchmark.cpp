@@ -48,21 +48,24 @@ struct Case {
     float radius;    // scatter: the radius; attach: unused
     int points;      // attach: the record's points
     bool big;        // left out by --skip-big
+    bool cellOrder;  // attach: the points in the order of the scatter's cells, not in none
 };
 
 const std::vector<Case>& allCases()
 {
     static const std::vector<Case> cases = {
-        {"default-0.02", "defaults, radius 0.02", false, false, 0.02f, 0, false},
-        {"default-0.01", "defaults, radius 0.01", false, false, 0.01f, 0, false},
-        {"default-0.005", "defaults, radius 0.005", false, false, 0.005f, 0, false},
-        {"default-0.0025", "defaults, radius 0.0025", false, false, 0.0025f, 0, false},
-        {"stable-0.02", "stable + strict, radius 0.02", false, true, 0.02f, 0, false},
-        {"stable-0.01", "stable + strict, radius 0.01", false, true, 0.01f, 0, false},
-        {"stable-0.005", "stable + strict, radius 0.005", false, true, 0.005f, 0, false},
-        {"stable-0.0025", "stable + strict, radius 0.0025", false, true, 0.0025f, 0, true},
-        {"attach-100k", "attach, one frame, 100 k points", true, false, 0.0f, 100000, false},
-        {"attach-1M", "attach, one frame, 1 M points", true, false, 0.0f, 1000000, false},
+        {"default-0.02", "defaults, radius 0.02", false, false, 0.02f, 0, false, false},
+        {"default-0.01", "defaults, radius 0.01", false, false, 0.01f, 0, false, false},
+        {"default-0.005", "defaults, radius 0.005", false, false, 0.005f, 0, false, false},
+        {"default-0.0025", "defaults, radius 0.0025", false, false, 0.0025f, 0, false, false},
+        {"stable-0.02", "stable + strict, radius 0.02", false, true, 0.02f, 0, false, false},
+        {"stable-0.01", "stable + strict, radius 0.01", false, true, 0.01f, 0, false, false},
+        {"stable-0.005", "stable + strict, radius 0.005", false, true, 0.005f, 0, false, false},
+        {"stable-0.0025", "stable + strict, radius 0.0025", false, true, 0.0025f, 0, true, false},
+        {"attach-100k", "attach, one frame, 100 k points", true, false, 0.0f, 100000, false, false},
+        {"attach-1M", "attach, one frame, 1 M points", true, false, 0.0f, 1000000, false, false},
+        {"attach-100k-cells", "attach, one frame, 100 k points in cell order", true, false, 0.0f, 100000, false, true},
+        {"attach-1M-cells", "attach, one frame, 1 M points in cell order", true, false, 0.0f, 1000000, false, true},
     };
     return cases;
 }
@@ -164,7 +167,7 @@ MObject scatterNode(const Case& c, const ScatterMesh& mesh, int candidateCount)
 // One tiny compute first, so that the road is loaded and its threads started before anything is measured.
 void warmUp(const ScatterMesh& mesh)
 {
-    Case tiny{"warm-up", "", false, false, 0.5f, 0, false};
+    Case tiny{"warm-up", "", false, false, 0.5f, 0, false, false};
     MObject node = scatterNode(tiny, mesh, kDefaultCandidateCount);
     MObject record;
     mayaStandin::findPlug(node, "outPoints").getValue(record);
@@ -249,7 +252,7 @@ Measured runScatter(const std::string& plugin, const Case& c, int candidateCount
 Measured runAttach(const std::string& plugin, const Case& c)
 {
     loadOrExit(plugin);
-    const attachScene::Scene scene = attachScene::makeScene(c.points);
+    const attachScene::Scene scene = attachScene::makeScene(c.points, c.cellOrder);
     MObject node = mayaStandin::createNode("kyAttachPoints");
     MObject record = scene.record;
     mayaStandin::findPlug(node, "inPoints").setValue(record);
