@@ -362,6 +362,36 @@ TEST_F(Attach, ARecordChangedBetweenFramesIsPlacedAsANewNodePlacesIt)
     EXPECT_EQ(moved.vec("normal", 5), moved.vec("normal", rest.count() / 2));
 }
 
+// However the points are shared out, each gets the bytes the surface geometry gives it alone.
+TEST_F(Attach, EveryPointOfALongRecordHasTheBytesOfThePointPlacedAlone)
+{
+    const Record many = repeated(reversed(pullScatter(scatter_)), 120);
+    ASSERT_GT(many.count(), 70000u) << "more than two chunks of points";
+    harness::HostNode attach("kyAttachPoints");
+    MObject data = handMade(many);
+    ASSERT_EQ(attach.plug("inPoints").setValue(data), MS::kSuccess);
+    const Mesh bent = deformed(1.0f);
+    attach.setMesh(bent);
+    MObject out;
+    ASSERT_EQ(attach.plug("outPoints").getValue(out), MS::kSuccess);
+    const Record moved = read(out);
+    std::vector<float> points;
+    for (const harness::Point& p : bent.points)
+        points.insert(points.end(), {p[0], p[1], p[2]});
+    for (size_t i = 0; i < many.count(); ++i) {
+        const Vec v = many.vec("triangleVertices", i), w = many.vec("barycentric", i);
+        const int corners[3] = {static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2])};
+        const TriangleCorners triangle = triangleCorners(points.data(), corners);
+        Vec position, normal, rotation;
+        pointOnTriangle(triangle, w.data(), position.data());
+        triangleNormal(triangle, normal.data());
+        rotationOntoNormal(normal.data(), rotation.data());
+        ASSERT_EQ(moved.vec("position", i), position) << "point " << i;
+        ASSERT_EQ(moved.vec("normal", i), normal) << "point " << i;
+        ASSERT_EQ(moved.vec("rotation", i), rotation) << "point " << i;
+    }
+}
+
 struct Refusal {
     std::string what;
     std::function<void(harness::HostNode&, const Record&)> give;
