@@ -17,6 +17,7 @@
 #include <maya/MVectorArray.h>
 
 #include <cmath>
+#include <deque>
 #include <algorithm>
 #include <exception>
 #include <functional>
@@ -25,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "attachPlacement.h"
 #include "geometry/surfaceGeometry.h"
 
 MTypeId kyAttachPoints::id(0x80008);
@@ -164,98 +166,101 @@ MStatus readMeshPoints(MDataBlock& block, std::vector<float>& points)
     return status;
 }
 
-MStatus refuseVertices(unsigned int point, const double named[3], size_t vertexCount)
+MStatus refuseVertices(unsigned int point, const MVector& named, size_t vertexCount)
 {
-    return refuse(unplacedPoint(point, named, vertexCount, "inMesh",
+    const double vertices[3] = {named.x, named.y, named.z};
+    return refuse(unplacedPoint(point, vertices, vertexCount, "inMesh",
                                 ": connect the mesh the points were scattered on, deformed (the same vertices, moved)"));
 }
-
-struct PlacedChannels {
-    MVectorArray position, normal, rotation, aimDirection;
-};
 
 // Sizes the channels that were made, in the order of kPlacedChannels, to one value per point.
 MStatus sizePlacedChannels(PlacedChannels& placed, const MStatus (&made)[4], unsigned int count)
 {
     MVectorArray* arrays[] = {&placed.position, &placed.normal, &placed.rotation, &placed.aimDirection};
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < 4; ++k)
         if (made[k] != MS::kSuccess)
             return report(std::string("cannot make the channel ") + kPlacedChannels[k] + " of outPoints", made[k]);
-        arrays[k]->setLength(count);
-    }
+    // Four separate arrays: their memory is claimed side by side.
+    MStatus sized[4];
+    forEachItem(4, [&](unsigned int k) { sized[k] = arrays[k]->setLength(count); });
+    for (int k = 0; k < 4; ++k)
+        if (sized[k] != MS::kSuccess || arrays[k]->length() != count)
+            return report(std::string("cannot size the channel ") + kPlacedChannels[k] + " of outPoints",
+                          sized[k] != MS::kSuccess ? sized[k] : MStatus(MS::kInsufficientMemory));
     return MS::kSuccess;
 }
 
-void setVector(MVector& target, const double value[3])
-{
-    target.x = value[0];
-    target.y = value[1];
-    target.z = value[2];
-}
-
-// What placing the points reads and writes.
-struct Placement {
-    const MVectorArray& vertices;
-    const MVectorArray& weights;
-    const std::vector<float>& points;
-    PlacedChannels& placed;
+// A channel carried over: the output record's array and the input record's, each initialised from the call that hands
+// it out, so that both are the records' own storage and not copies of it.
+template <typename Array>
+struct Carried {
+    MStatus made, read;
+    Array to, from;
+    template <typename Make, typename Get>
+    Carried(Make make, Get get) : to(make(&made)), from(get(&read))
+    {
+    }
 };
 
-// Places every point at its weights of its triangle's corners on the deformed mesh, standing on that triangle, on the
-// thread Maya computes on: a host evaluating many nodes at once has its own threads to spread them over.
-MStatus placePoints(const Placement& job)
+// The carried channels, made in the record's order on the compute's thread and filled side by side. A deque keeps
+// each in place as more are made.
+struct Carrying {
+    std::deque<Carried<MVectorArray>> vectors;
+    std::deque<Carried<MDoubleArray>> doubles;
+    std::deque<Carried<MIntArray>> ints;
+    std::deque<Carried<MStringArray>> strings;
+    std::vector<std::function<void()>> copies;
+};
+
+template <typename Array, typename Make, typename Get>
+MStatus carry(std::deque<Carried<Array>>& list, Make make, Get get, const MString& name, Carrying& carrying)
 {
-    const unsigned int count = job.vertices.length();
-    for (unsigned int i = 0; i < count; ++i) {
-        const MVector& v = job.vertices[i];
-        const MVector& w = job.weights[i];
-        const double named[3] = {v.x, v.y, v.z};
-        const double weight[3] = {w.x, w.y, w.z};
-        PlacedPoint placed;
-        if (!placeOnTriangle(job.points.data(), job.points.size() / 3, named, weight, placed))
-            return refuseVertices(i, named, job.points.size() / 3);
-        setVector(job.placed.position[i], placed.position);
-        setVector(job.placed.normal[i], placed.normal);
-        setVector(job.placed.rotation[i], placed.rotation);
-        setVector(job.placed.aimDirection[i], placed.normal);
-    }
+    Carried<Array>& channel = list.emplace_back(make, get);
+    if (channel.read != MS::kSuccess)
+        return report(std::string("cannot read the channel ") + name.asChar() + " of inPoints", channel.read);
+    if (channel.made != MS::kSuccess)
+        return report(std::string("cannot make the channel ") + name.asChar() + " of outPoints", channel.made);
+    carrying.copies.push_back([&channel]() { channel.to = channel.from; });
     return MS::kSuccess;
 }
 
-// Copies into the record's own storage: `target` is the channel the record handed out.
-template <typename Array>
-void fill(Array target, const Array& source)
+MStatus carryChannel(MFnArrayAttrsData& from, MFnArrayAttrsData& to, const Channel& channel, Carrying& carrying)
 {
-    target = source;
-}
-
-MStatus carryChannel(MFnArrayAttrsData& from, MFnArrayAttrsData& to, const Channel& channel)
-{
-    MStatus read, made;
+    const MString& name = channel.name;
     switch (channel.type) {
     case MFnArrayAttrsData::kVectorArray:
-        fill(to.vectorArray(channel.name, &made), from.getVectorData(channel.name, &read));
-        break;
+        return carry(carrying.vectors, [&](MStatus* s) { return to.vectorArray(name, s); },
+                     [&](MStatus* s) { return from.getVectorData(name, s); }, name, carrying);
     case MFnArrayAttrsData::kDoubleArray:
-        fill(to.doubleArray(channel.name, &made), from.getDoubleData(channel.name, &read));
-        break;
+        return carry(carrying.doubles, [&](MStatus* s) { return to.doubleArray(name, s); },
+                     [&](MStatus* s) { return from.getDoubleData(name, s); }, name, carrying);
     case MFnArrayAttrsData::kIntArray:
-        fill(to.intArray(channel.name, &made), from.getIntData(channel.name, &read));
-        break;
+        return carry(carrying.ints, [&](MStatus* s) { return to.intArray(name, s); },
+                     [&](MStatus* s) { return from.getIntData(name, s); }, name, carrying);
     default:
-        fill(to.stringArray(channel.name, &made), from.getStringData(channel.name, &read));
-        break;
+        return carry(carrying.strings, [&](MStatus* s) { return to.stringArray(name, s); },
+                     [&](MStatus* s) { return from.getStringData(name, s); }, name, carrying);
     }
-    if (read != MS::kSuccess)
-        return report(std::string("cannot read the channel ") + channel.name.asChar() + " of inPoints", read);
-    if (made != MS::kSuccess)
-        return report(std::string("cannot make the channel ") + channel.name.asChar() + " of outPoints", made);
+}
+
+// Every channel of the rest record that the attach does not place, in its order, copied over.
+MStatus carryChannels(MFnArrayAttrsData& rest, const std::vector<Channel>& channels, MFnArrayAttrsData& attached)
+{
+    Carrying carrying;
+    for (const Channel& channel : channels) {
+        if (isPlaced(channel.name))
+            continue;
+        const MStatus status = carryChannel(rest, attached, channel, carrying);
+        if (status != MS::kSuccess)
+            return status;
+    }
+    forEachItem(static_cast<unsigned int>(carrying.copies.size()), [&](unsigned int k) { carrying.copies[k](); });
     return MS::kSuccess;
 }
 
 // The attached record: the placed channels, then every other channel of the rest record in its order.
 MStatus attachRecord(MFnArrayAttrsData& rest, const std::vector<Channel>& channels, const std::vector<float>& points,
-                     MFnArrayAttrsData& attached)
+                     TriangleTable& triangles, MFnArrayAttrsData& attached)
 {
     MStatus read[2];
     const MVectorArray vertices = rest.getVectorData(kVertexChannel, &read[0]);
@@ -270,15 +275,17 @@ MStatus attachRecord(MFnArrayAttrsData& rest, const std::vector<Channel>& channe
                           attached.vectorArray(kPlacedChannels[2], &made[2]),
                           attached.vectorArray(kPlacedChannels[3], &made[3])};
     MStatus status = sizePlacedChannels(placed, made, vertices.length());
+    if (status == MS::kSuccess) {
+        const unsigned int wrong = placePoints(Placement{vertices, weights, points, placed}, triangles);
+        if (wrong < vertices.length())
+            status = refuseVertices(wrong, vertices[wrong], points.size() / 3);
+    }
     if (status == MS::kSuccess)
-        status = placePoints(Placement{vertices, weights, points, placed});
-    for (size_t k = 0; status == MS::kSuccess && k < channels.size(); ++k)
-        if (!isPlaced(channels[k].name))
-            status = carryChannel(rest, attached, channels[k]);
+        status = carryChannels(rest, channels, attached);
     return status;
 }
 
-MStatus attachPoints(const MPlug& plug, MDataBlock& block)
+MStatus attachPoints(const MPlug& plug, MDataBlock& block, TriangleTable& triangles)
 {
     MStatus status;
     MDataHandle restHandle = block.inputValue(kyAttachPoints::inPoints, &status);
@@ -305,7 +312,7 @@ MStatus attachPoints(const MPlug& plug, MDataBlock& block)
     MObject attachedData = attached.create(&status);
     if (status != MS::kSuccess)
         return report("cannot make the record of outPoints", status);
-    status = attachRecord(rest, channels, points, attached);
+    status = attachRecord(rest, channels, points, triangles, attached);
     if (status != MS::kSuccess)
         return status;
     status = outHandle.set(attachedData);
@@ -367,7 +374,7 @@ MStatus kyAttachPoints::compute(const MPlug& plug, MDataBlock& block)
         return MS::kUnknownParameter;
     // An exception must not reach the host application.
     try {
-        return attachPoints(plug, block);
+        return attachPoints(plug, block, triangles_);
     } catch (const std::exception& e) {
         std::cerr << "kyAttachPoints: compute failed: " << e.what() << std::endl;
         return MS::kFailure;

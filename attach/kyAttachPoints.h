@@ -9,6 +9,8 @@
 #include <maya/MStatus.h>
 #include <maya/MTypeId.h>
 
+#include "attachPlacement.h"
+
 class kyAttachPoints : public MPxNode {
 public:
     kyAttachPoints();
@@ -23,4 +25,7 @@ public:
     static MObject inPoints;   // a record made with surface data: its triangleVertices and barycentric channels
     static MObject inMesh;     // the rest mesh deformed: the same vertices, moved
     static MObject outPoints;  // the same points in the same order, on inMesh
+
+private:
+    TriangleTable triangles_;  // the distinct triangles of the last record placed
 };

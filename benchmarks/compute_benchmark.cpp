@@ -5,8 +5,6 @@
 #include <mayaStandin/host.h>
 #include <mayaStandin/meshAndPoints.h>
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +13,7 @@
 #include <string>
 
 #include "meshes.h"
+#include "processMeasures.h"
 #include "stageClock.h"
 
 namespace {
@@ -47,15 +46,6 @@ void loadPluginOnce()
             throw std::runtime_error("cannot load " + path);
         loaded = true;
     }
-}
-
-// The processor time of the whole process, every thread's: threads that spin while they wait show here.
-double processorSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * t.tv_usec; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // Whole computes through the host, the output record included; the second argument turns the surface data on.

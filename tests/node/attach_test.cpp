@@ -317,6 +317,81 @@ TEST_F(Attach, ALongRecordIsPlacedWholeAndItsFirstWrongPointNamed)
     }
 }
 
+// The record with its points in reverse order, every channel alike.
+Record reversed(const Record& record)
+{
+    Record back = record;
+    const size_t n = record.count();
+    for (auto& [name, values] : back.numbers) {
+        const size_t width = values.size() / n;
+        for (size_t i = 0; i < n; ++i)
+            std::copy_n(record.numbers.at(name).begin() + (n - 1 - i) * width, width, values.begin() + i * width);
+    }
+    return back;
+}
+
+// A node that placed one record places the next as a node that never saw the first would: the same count of points on
+// other triangles, and one point moved to another triangle of the same record in place.
+TEST_F(Attach, ARecordChangedBetweenFramesIsPlacedAsANewNodePlacesIt)
+{
+    const Record rest = pullScatter(scatter_);
+    const Mesh bent = deformed(1.0f);
+    auto attached = [&](harness::HostNode& node, MObject data) {
+        EXPECT_EQ(node.plug("inPoints").setValue(data), MS::kSuccess);
+        MObject out;
+        EXPECT_EQ(node.plug("outPoints").getValue(out), MS::kSuccess);
+        return read(out);
+    };
+    harness::HostNode kept("kyAttachPoints");
+    kept.setMesh(bent);
+    attached(kept, handMade(rest));
+    MObject other = handMade(reversed(rest));
+    harness::HostNode fresh("kyAttachPoints");
+    fresh.setMesh(bent);
+    EXPECT_EQ(attached(kept, other).numbers, attached(fresh, other).numbers) << "the reversed record";
+
+    MFnArrayAttrsData fn(other);
+    MVectorArray vertices = fn.getVectorData("triangleVertices");
+    MVectorArray weights = fn.getVectorData("barycentric");
+    vertices[5] = vertices[rest.count() / 2];
+    weights[5] = weights[rest.count() / 2];
+    harness::HostNode second("kyAttachPoints");
+    second.setMesh(bent);
+    const Record moved = attached(kept, other);
+    EXPECT_EQ(moved.numbers, attached(second, other).numbers) << "one point moved in place";
+    EXPECT_EQ(moved.vec("normal", 5), moved.vec("normal", rest.count() / 2));
+}
+
+// However the points are shared out, each gets the bytes the surface geometry gives it alone.
+TEST_F(Attach, EveryPointOfALongRecordHasTheBytesOfThePointPlacedAlone)
+{
+    const Record many = repeated(reversed(pullScatter(scatter_)), 120);
+    ASSERT_GT(many.count(), 70000u) << "more than two chunks of points";
+    harness::HostNode attach("kyAttachPoints");
+    MObject data = handMade(many);
+    ASSERT_EQ(attach.plug("inPoints").setValue(data), MS::kSuccess);
+    const Mesh bent = deformed(1.0f);
+    attach.setMesh(bent);
+    MObject out;
+    ASSERT_EQ(attach.plug("outPoints").getValue(out), MS::kSuccess);
+    const Record moved = read(out);
+    std::vector<float> points;
+    for (const harness::Point& p : bent.points)
+        points.insert(points.end(), {p[0], p[1], p[2]});
+    for (size_t i = 0; i < many.count(); ++i) {
+        const Vec v = many.vec("triangleVertices", i), w = many.vec("barycentric", i);
+        const int corners[3] = {static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2])};
+        const TriangleCorners triangle = triangleCorners(points.data(), corners);
+        Vec position, normal, rotation;
+        pointOnTriangle(triangle, w.data(), position.data());
+        triangleNormal(triangle, normal.data());
+        rotationOntoNormal(normal.data(), rotation.data());
+        ASSERT_EQ(moved.vec("position", i), position) << "point " << i;
+        ASSERT_EQ(moved.vec("normal", i), normal) << "point " << i;
+        ASSERT_EQ(moved.vec("rotation", i), rotation) << "point " << i;
+    }
+}
+
 struct Refusal {
     std::string what;
     std::function<void(harness::HostNode&, const Record&)> give;
