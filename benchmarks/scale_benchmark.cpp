@@ -4,7 +4,7 @@
 // the other, so that two builds are measured side by side in one run. Prints one markdown table.
 //
 //   scale_benchmark [--plugin PATH]... [--skip-big] [--no-stages] [--stable-candidates needed|default|N]
-//                   [--only CASE]...
+//                   [--device cpu|gpu|auto] [--only CASE]...
 //
 // Without --plugin: the one KY_PLUGIN names, else this build's. The stable cases' candidateCount is, by default, what
 // the plug-in's layout says it needs at that radius (it warns and thins below it), asked of the plug-in in a probe
@@ -150,13 +150,16 @@ MObject icosphereData(const ScatterMesh& mesh)
     return attachScene::meshData(mesh);
 }
 
+// The road every compute of this process takes: --device cpu (the default), gpu or auto.
+ComputeDevice computeDevice = ComputeDevice::cpu;
+
 // A scatter node on the icosphere with the case's controls.
 MObject scatterNode(const Case& c, const ScatterMesh& mesh, int candidateCount)
 {
     MObject node = mayaStandin::createNode("kyScatterPoints");
     MObject data = icosphereData(mesh);
     mayaStandin::findPlug(node, "inMesh").setValue(data);
-    mayaStandin::findPlug(node, "computeDevice").setValue(static_cast<int>(ComputeDevice::cpu));
+    mayaStandin::findPlug(node, "computeDevice").setValue(static_cast<int>(computeDevice));
     mayaStandin::findPlug(node, "radius").setValue(c.radius);
     mayaStandin::findPlug(node, "candidateCount").setValue(candidateCount);
     mayaStandin::findPlug(node, "stableLayout").setValue(c.stable ? 1 : 0);
@@ -349,6 +352,7 @@ struct Options {
     std::vector<std::string> plugins;
     std::vector<std::string> only;
     std::string stableCandidates = "needed";
+    std::string device = "cpu";
     bool skipBig = false, stages = true;
     // Child modes.
     std::string caseId, probeId;
@@ -361,7 +365,7 @@ int candidateCountFor(const Options& options, const std::string& plugin, const C
         return kDefaultCandidateCount;
     if (options.stableCandidates != "needed")
         return std::atoi(options.stableCandidates.c_str());
-    const std::string text = runChild({"--probe", c.id, "--plugin", plugin});
+    const std::string text = runChild({"--probe", c.id, "--plugin", plugin, "--device", options.device});
     const std::size_t at = text.rfind("\nNEEDED ");
     return at == std::string::npos ? kDefaultCandidateCount : std::atoi(text.c_str() + at + 8);
 }
@@ -420,8 +424,10 @@ int drive(const Options& options)
             continue;
         for (std::size_t k = 0; k < options.plugins.size(); ++k) {
             const std::string& plugin = options.plugins[k];
-            std::vector<std::string> arguments = {"--case", c.id, "--plugin", plugin, "--candidates",
-                                                  std::to_string(candidateCountFor(options, plugin, c))};
+            std::vector<std::string> arguments = {"--case",       c.id,
+                                                  "--plugin",     plugin,
+                                                  "--device",     options.device,
+                                                  "--candidates", std::to_string(candidateCountFor(options, plugin, c))};
             if (!options.stages)
                 arguments.push_back("--no-stages");
             Measured m;
@@ -442,7 +448,8 @@ bool parseOptions(int argc, char** argv, Options& options)
     const std::map<std::string, std::string*> single = {{"--stable-candidates", &options.stableCandidates},
                                                         {"--case", &options.caseId},
                                                         {"--probe", &options.probeId},
-                                                        {"--candidates", &candidates}};
+                                                        {"--candidates", &candidates},
+                                                        {"--device", &options.device}};
     for (int k = 1; k < argc; ++k) {
         const std::string a = argv[k];
         const auto found = single.find(a);
@@ -456,6 +463,12 @@ bool parseOptions(int argc, char** argv, Options& options)
             return false;
     }
     options.candidateCount = std::atoi(candidates.c_str());
+    const std::map<std::string, ComputeDevice> devices = {
+        {"cpu", ComputeDevice::cpu}, {"gpu", ComputeDevice::gpu}, {"auto", ComputeDevice::automatic}};
+    const auto device = devices.find(options.device);
+    if (device == devices.end())
+        return false;
+    computeDevice = device->second;
     const std::string& sc = options.stableCandidates;
     return sc == "needed" || sc == "default" || std::atoi(sc.c_str()) >= kMinCandidateCount;
 }
@@ -467,7 +480,7 @@ int main(int argc, char** argv)
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::cerr << "usage: scale_benchmark [--plugin PATH]... [--skip-big] [--no-stages] "
-                     "[--stable-candidates needed|default|N] [--only CASE]...\n";
+                     "[--stable-candidates needed|default|N] [--device cpu|gpu|auto] [--only CASE]...\n";
         return 2;
     }
     if (options.plugins.empty()) {
