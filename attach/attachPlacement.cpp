@@ -45,15 +45,7 @@ void forEachChunk(unsigned int count, const std::function<void(unsigned int, uns
 bool vertexIndices(const MVector& named, double vertexCount, int vertices[3])
 {
     const double values[3] = {named.x, named.y, named.z};
-    for (int k = 0; k < 3; ++k) {
-        // In range before the conversion, so that it meets only numbers an int holds; NaN fails the comparison.
-        if (!(values[k] >= 0.0 && values[k] < vertexCount))
-            return false;
-        vertices[k] = static_cast<int>(values[k]);
-        if (vertices[k] != values[k])
-            return false;
-    }
-    return true;
+    return ::vertexIndices(values, vertexCount, vertices);
 }
 
 bool sameCorners(const TriangleTable::Triangle& triangle, const int vertices[3])

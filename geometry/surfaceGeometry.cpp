@@ -19,7 +19,13 @@ void cross(const TriangleCorners& triangle, double w[3])
     w[2] = e1[0] * e2[1] - e1[1] * e2[0];
 }
 
-// The three vertices a point names, when each is one the mesh has.
+bool isWholeNumber(double value)
+{
+    return value >= 0.0 && value == std::floor(value) && std::isfinite(value);
+}
+
+}  // namespace
+
 bool vertexIndices(const double named[3], double vertexCount, int vertices[3])
 {
     for (int k = 0; k < 3; ++k) {
@@ -32,13 +38,6 @@ bool vertexIndices(const double named[3], double vertexCount, int vertices[3])
     }
     return true;
 }
-
-bool isWholeNumber(double value)
-{
-    return value >= 0.0 && value == std::floor(value) && std::isfinite(value);
-}
-
-}  // namespace
 
 TriangleCorners triangleCorners(const float* points, const int vertices[3])
 {

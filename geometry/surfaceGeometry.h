@@ -29,6 +29,9 @@ void pointOnTriangle(const TriangleCorners& triangle, const double weights[3], d
 // about Y, so the same normal always gives the same rotation.
 void rotationOntoNormal(const double n[3], double degrees[3]);
 
+// The three vertices a point names, when each is a whole number below vertexCount, as an int.
+bool vertexIndices(const double named[3], double vertexCount, int vertices[3]);
+
 // A point carried onto a mesh: where it lies and how it stands there.
 struct PlacedPoint {
     double position[3];
