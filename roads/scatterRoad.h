@@ -9,7 +9,7 @@
 #include "../scatter/scatterCompute.h"
 
 // Raised whenever what crosses between the plug-in and a road changes, so that a stale road is refused.
-constexpr int kScatterRoadVersion = 2;
+constexpr int kScatterRoadVersion = 3;
 
 struct ScatterRoad {
     int version;

@@ -24,6 +24,7 @@
 #include "../kernels/densityLevels.h"
 #include "../kernels/kyScatterPointsKernels.h"
 #include "stages.h"
+#include "textureStage.h"
 
 namespace {
 
@@ -47,9 +48,11 @@ ScatterStatus weighAll(const ScatterMesh& mesh, const ScatterSettings& settings,
     const ScatterStatus budget = budgetFor(4ull * weights + 8ull * static_cast<unsigned long long>(c.count));
     if (budget != ScatterStatus::ok)
         return budget;
-    thrust::device_vector<float> corners(mesh.cornerWeights.begin(), mesh.cornerWeights.end());
     field.weight.resize(c.count, 0.0f);
     field.level.resize(c.count, kNoLevel);
+    if (!mesh.densityTexture.texels.empty())
+        return weighByTexture(mesh, settings, c, field.weight, field.level);
+    thrust::device_vector<float> corners(mesh.cornerWeights.begin(), mesh.cornerWeights.end());
     if (!launchChecked({"weighCandidates", "Failed to launch weighCandidates kernel, error code: ",
                         blocksFor(c.count, 64), 64},
                        weighCandidates, static_cast<const float*>(raw(corners)), raw(c.triId), raw(c.u), raw(c.v),
@@ -201,7 +204,7 @@ ScatterStatus checkDensityMap(const ScatterMesh& mesh)
 {
     const std::vector<float>& weights = mesh.cornerWeights;
     if (weights.empty())
-        return ScatterStatus::ok;
+        return checkDensityTexture(mesh);
     if (weights.size() != mesh.triangleVertices.size()) {
         std::cerr << "ERROR the density map gives " << weights.size() << " corner weights for "
                   << mesh.triangleVertices.size() / 3 << " triangles (three each); no points computed" << std::endl;

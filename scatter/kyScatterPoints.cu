@@ -17,6 +17,7 @@
 #include "gpuBudget.h"
 #include "stableLayout.h"
 #include "stages.h"
+#include "textureStage.h"
 
 namespace {
 
@@ -391,7 +392,7 @@ ScatterStatus scatterPoints(const ScatterMesh& mesh, const ScatterSettings& sett
     if (status != ScatterStatus::ok || candidates.count == 0)
         return status;  // no candidates: no triangle of the stable layout drew one
     watch.candidatesReady(candidateViewOf(candidates, grid));
-    if (!mesh.cornerWeights.empty())
+    if (hasDensityMap(mesh))
         return selectWeightedSamples(mesh, candidates, grid, settings, result, watch);
     return selectSamples(mesh, candidates, grid, settings, result, watch);
 }

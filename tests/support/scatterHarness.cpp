@@ -181,6 +181,9 @@ MObject meshData(const Mesh& mesh, MStatus* status)
     for (const ColourSet& set : mesh.colourSets)
         if (made)
             mayaStandin::addColorSet(data, set.name, set.faceVertexColours, set.current, &made);
+    for (const UVSet& set : mesh.uvSets)
+        if (made)
+            mayaStandin::addUVSet(data, set.name, set.faceVertexUVs, set.current, &made);
     if (status != nullptr)
         *status = made;
     return data;
@@ -249,6 +252,25 @@ void ScatterNode::setDensity(bool on, const std::string& colourSet, int channel)
     check(plug("densityMap").setValue(on ? 1 : 0), "setting densityMap");
     check(plug("densityColorSet").setValue(MString(colourSet.c_str())), "setting densityColorSet");
     check(plug("densityChannel").setValue(channel), "setting densityChannel");
+}
+
+void ScatterNode::setDensitySource(bool texture, const std::string& uvSet, int resolution)
+{
+    check(plug("densitySource").setValue(texture ? 1 : 0), "setting densitySource");
+    check(plug("densityUVSet").setValue(MString(uvSet.c_str())), "setting densityUVSet");
+    check(plug("densityTextureResolution").setValue(resolution), "setting densityTextureResolution");
+}
+
+void ScatterNode::connectTexture(const HostNode& texture)
+{
+    check(mayaStandin::connect(texture.plug("outColor"), plug("densityTexture")), "connecting densityTexture");
+}
+
+void ScatterNode::setTextureColour(float r, float g, float b)
+{
+    check(plug("densityTextureR").setValue(r), "setting densityTextureR");
+    check(plug("densityTextureG").setValue(g), "setting densityTextureG");
+    check(plug("densityTextureB").setValue(b), "setting densityTextureB");
 }
 
 void ScatterNode::setPointCount(int count)

@@ -4,7 +4,9 @@
 #include <maya/MFnArrayAttrsData.h>
 #include <maya/MFnMesh.h>
 #include <maya/MFnMeshData.h>
+#include <maya/MFloatArray.h>
 #include <maya/MIntArray.h>
+#include <maya/MStringArray.h>
 #include <maya/MVectorArray.h>
 #include <mayaStandin/meshAndPoints.h>
 
@@ -43,6 +45,48 @@ std::string addColorSet(const MObject& meshData, const std::string& name,
     if (made) made = meshFn.setColors(colors, &setName);
     if (made) made = meshFn.assignColors(ids, &setName);
     if (made && current) made = meshFn.setCurrentColorSetName(setName);
+    detail::setStatus(status, made);
+    return made ? std::string(setName.asChar()) : std::string();
+}
+
+namespace {
+
+// The set of that name, made where the mesh lacks it.
+MString uvSetNamed(MFnMesh& meshFn, const std::string& name, MStatus& status) {
+    MStringArray names;
+    status = meshFn.getUVSetNames(names);
+    for (unsigned int i = 0; status && i < names.length(); ++i)
+        if (names[i] == name.c_str()) return names[i];
+    return status ? meshFn.createUVSetWithName(MString(name.c_str()), nullptr, &status) : MString();
+}
+
+}  // namespace
+
+std::string addUVSet(const MObject& meshData, const std::string& name,
+                     const std::vector<std::array<float, 2>>& faceVertexUVs, bool current, MStatus* status) {
+    MStatus made;
+    MFnMesh meshFn(meshData, &made);
+    MString setName;
+    if (made) setName = uvSetNamed(meshFn, name, made);
+    const int polygons = made ? meshFn.numPolygons() : 0;
+    MFloatArray us, vs;
+    MIntArray counts, ids;
+    std::size_t faceVertex = 0;
+    for (int p = 0; made && p < polygons; ++p) {
+        const int corners = meshFn.polygonVertexCount(p);
+        const bool mapped = faceVertex < faceVertexUVs.size() && faceVertexUVs[faceVertex][0] == faceVertexUVs[faceVertex][0];
+        counts.append(mapped ? corners : 0);
+        for (int k = 0; k < corners; ++k, ++faceVertex) {
+            if (!mapped || faceVertex >= faceVertexUVs.size()) continue;
+            ids.append(static_cast<int>(us.length()));
+            us.append(faceVertexUVs[faceVertex][0]);
+            vs.append(faceVertexUVs[faceVertex][1]);
+        }
+    }
+    if (made && faceVertex != faceVertexUVs.size()) made = MS::kInvalidParameter;
+    if (made) made = meshFn.setUVs(us, vs, &setName);
+    if (made) made = meshFn.assignUVs(counts, ids, &setName);
+    if (made && current) made = meshFn.setCurrentUVSetName(setName);
     detail::setStatus(status, made);
     return made ? std::string(setName.asChar()) : std::string();
 }
