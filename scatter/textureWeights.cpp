@@ -114,8 +114,8 @@ MStatus readCornerUVs(const MFnMesh& meshFn, const MString& setName, ScatterMesh
     return MS::kSuccess;
 }
 
-// Why a file cannot be read, as far as the file system tells.
-std::string whyUnreadable(const std::string& path)
+// Why a file cannot be read: what the file system tells, or what MImage said.
+std::string whyUnreadable(const std::string& path, const MStatus& status)
 {
     std::error_code error;
     if (path.empty())
@@ -124,7 +124,7 @@ std::string whyUnreadable(const std::string& path)
         return "there is no such file";
     if (!std::filesystem::is_regular_file(path, error))
         return "it is not a regular file";
-    return "MImage cannot read it as an image";
+    return std::string("MImage cannot read it as an image ") + status.errorString().asChar();
 }
 
 // A file texture's image: RGBA floats, rows from the bottom, as MImage keeps them.
@@ -145,7 +145,7 @@ MStatus readFileTexture(MFnDependencyNode& fileFn, DensityChannel channel, Densi
     const float* pixels = status == MS::kSuccess ? image.floatPixels() : nullptr;
     if (pixels == nullptr || width == 0 || height == 0)
         return refuse(std::string("densityTexture: the image '") + path.asChar() + "' of " + fileFn.name().asChar() +
-                      " cannot be read: " + whyUnreadable(path.asChar()));
+                      " cannot be read: " + whyUnreadable(path.asChar(), status == MS::kSuccess ? MS::kFailure : status));
     texture.width = static_cast<int>(width);
     texture.height = static_cast<int>(height);
     texture.texels.resize(static_cast<std::size_t>(width) * height);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <limits>
 #include <stdexcept>
 
 namespace harness {
@@ -169,6 +170,31 @@ const Mesh& rampedBall()
         ramped.colourSets.push_back(ramp);
         return ramped;
     }();
+    return mesh;
+}
+
+Mesh uvStrip(int mappedFrom)
+{
+    Mesh mesh;
+    const int bands = 4, quads = 8, columns = bands * quads;
+    const float band = 2.0f;
+    for (int j = 0; j <= quads; ++j)
+        for (int i = 0; i <= columns; ++i)
+            mesh.points.push_back({band * i / quads, 0.0f, band * j / quads});
+    UVSet uvs{"map1", {}, true};
+    const float none = std::numeric_limits<float>::quiet_NaN();
+    for (int j = 0; j < quads; ++j)
+        for (int i = 0; i < columns; ++i) {
+            const int a = j * (columns + 1) + i;
+            mesh.counts.push_back(4);
+            mesh.connects.insert(mesh.connects.end(), {a, a + columns + 1, a + columns + 2, a + 1});
+            for (int corner : {a, a + columns + 1, a + columns + 2, a + 1}) {
+                const Point& p = mesh.points[static_cast<size_t>(corner)];
+                const bool mapped = i / quads >= mappedFrom;
+                uvs.faceVertexUVs.push_back({mapped ? p[0] / (bands * band) : none, p[2] / band});
+            }
+        }
+    mesh.uvSets.push_back(uvs);
     return mesh;
 }
 

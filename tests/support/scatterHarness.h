@@ -85,6 +85,10 @@ const Mesh& speck();
 // every level, down to those thinned below the sparsest.
 const Mesh& rampedBall();
 
+// A flat strip along X, 8 by 2, of four square bands of 8 by 8 quads, its UVs in "map1" spanning [0, 1] along it (u =
+// x / 8, v = z / 2); the quads of the bands before `mappedFrom` have no UVs.
+Mesh uvStrip(int mappedFrom = 0);
+
 MObject meshData(const Mesh& mesh, MStatus* status = nullptr);
 
 struct Box {

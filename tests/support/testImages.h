@@ -13,7 +13,7 @@ void writeImage(const std::string& path, int width, int height, int channels, co
 // A grey image `width` wide of vertical bands along u, one per value, each width / values.size() texels.
 std::vector<float> greyBands(int width, int height, const std::vector<float>& values);
 
-// A file in the test's temporary folder, removed with it.
+// A path in a temporary folder of the test process's own.
 std::string temporaryPath(const std::string& name);
 
 }  // namespace harness

@@ -105,7 +105,10 @@ void toRGBA(const T* from, int channels, T opaque, T* to) {
 template <typename T>
 bool readRGBA(const std::string& path, OIIO::TypeDesc format, T opaque, std::vector<T>& rgba, unsigned int& width,
               unsigned int& height, std::string& why) {
-    auto in = OIIO::ImageInput::open(path);
+    // The values as stored: an alpha channel leaves the colour channels as they are, not premultiplied.
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    auto in = OIIO::ImageInput::open(path, &config);
     if (!in) {
         why = OIIO::geterror();
         return false;
