@@ -45,7 +45,9 @@ int main(int argc, char** argv)
             if (!path.empty())
                 checkWritable(path);
 
-        const MeshExtras extras = options.controls.density ? MeshExtras::vertexColors : MeshExtras::none;
+        const MeshExtras extras = options.controls.densityTexture ? MeshExtras::textureCoordinates
+                                  : options.controls.density      ? MeshExtras::vertexColors
+                                                                  : MeshExtras::none;
         const Mesh mesh =
             options.meshPath.empty() ? builtinSurface() : readMesh(options.meshPath, notice, kLargeMeshFileBytes, extras);
         std::optional<Mesh> deformed;
