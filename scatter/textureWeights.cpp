@@ -12,6 +12,7 @@
 #include <maya/MRenderUtil.h>
 #include <maya/MStringArray.h>
 
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <limits>
@@ -76,6 +77,16 @@ MStatus faceVertexUVIds(const MFnMesh& meshFn, const MString& setName, unsigned 
     return MS::kSuccess;
 }
 
+// A triangle weighs 0 unless all its corners have UVs.
+void unmapPartlyMapped(std::vector<float>& uvs)
+{
+    const float none = std::numeric_limits<float>::quiet_NaN();
+    for (std::size_t t = 0; t + 5 < uvs.size(); t += 6)
+        if (std::isnan(uvs[t]) || std::isnan(uvs[t + 2]) || std::isnan(uvs[t + 4]))
+            for (std::size_t c = t; c < t + 6; ++c)
+                uvs[c] = none;
+}
+
 // The u and v of every triangle corner.
 MStatus readCornerUVs(const MFnMesh& meshFn, const MString& setName, ScatterMesh& mesh)
 {
@@ -106,11 +117,7 @@ MStatus readCornerUVs(const MFnMesh& meshFn, const MString& setName, ScatterMesh
         uvs[2 * k] = us[static_cast<unsigned int>(id)];
         uvs[2 * k + 1] = vs[static_cast<unsigned int>(id)];
     }
-    // A triangle weighs 0 unless all its corners have UVs.
-    for (std::size_t t = 0; t + 5 < uvs.size(); t += 6)
-        if (uvs[t] != uvs[t] || uvs[t + 2] != uvs[t + 2] || uvs[t + 4] != uvs[t + 4])
-            for (std::size_t c = t; c < t + 6; ++c)
-                uvs[c] = none;
+    unmapPartlyMapped(uvs);
     return MS::kSuccess;
 }
 

@@ -80,6 +80,17 @@ void appendNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& par
         appendNode(scene, *node.mChildren[c], transform, extras, mesh);
 }
 
+// Every mesh has the colours or UVs asked for.
+void checkExtras(const aiScene& scene, const std::string& path, MeshExtras extras)
+{
+    for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+        if (extras == MeshExtras::vertexColors && !scene.mMeshes[m]->HasVertexColors(0))
+            throw Failure("'" + path + "' has no vertex colours");
+        if (extras == MeshExtras::textureCoordinates && !scene.mMeshes[m]->HasTextureCoords(0))
+            throw Failure("'" + path + "' has no UVs (texture coordinates) to read a density texture at");
+    }
+}
+
 std::string megabytes(std::uintmax_t bytes)
 {
     std::ostringstream text;
@@ -114,12 +125,7 @@ Mesh readMesh(const std::string& path, const Notice& notice, std::uintmax_t larg
     if (!scene || !scene->mRootNode)
         throw Failure("cannot read '" + path + "': " + importer.GetErrorString());
 
-    for (unsigned m = 0; colors && m < scene->mNumMeshes; ++m)
-        if (!scene->mMeshes[m]->HasVertexColors(0))
-            throw Failure("'" + path + "' has no vertex colours");
-    for (unsigned m = 0; uvs && m < scene->mNumMeshes; ++m)
-        if (!scene->mMeshes[m]->HasTextureCoords(0))
-            throw Failure("'" + path + "' has no UVs (texture coordinates) to read a density texture at");
+    checkExtras(*scene, path, extras);
     Mesh mesh;
     appendNode(*scene, *scene->mRootNode, aiMatrix4x4(), extras, mesh);
     if (mesh.counts.empty())

@@ -189,6 +189,33 @@ bool feeds(const Node& upstream, const Node& node) {
     return false;
 }
 
+// Whether a source attribute may feed a destination; says why not.
+MStatus connectable(const Attribute& from, const Attribute& to, const std::string& what) {
+    if (from.isFloat3() != to.isFloat3()) {
+        hostError("connect " + what + ": a colour connects only to a colour");
+        return MS::kInvalidParameter;
+    }
+    if (from.isCompound() || to.isCompound()) {
+        hostError("connect " + what + ": compound connections are not supported");
+        return MS::kNotImplemented;
+    }
+    if (!from.readable) {
+        hostError("connect " + what + ": the source is not readable");
+        return MS::kInvalidParameter;
+    }
+    if (!to.writable) {
+        hostError("connect " + what + ": the destination is not writable");
+        return MS::kInvalidParameter;
+    }
+    const bool compatible = from.isNumeric() ? to.isNumeric()
+                                             : to.isTyped() && (from.dataType == to.dataType || to.dataType == MFnData::kAny);
+    if (!compatible) {
+        hostError("connect " + what + ": the attribute types do not match");
+        return MS::kInvalidParameter;
+    }
+    return MS::kSuccess;
+}
+
 }  // namespace
 
 MStatus connect(const MPlug& source, const MPlug& destination) {
@@ -200,30 +227,8 @@ MStatus connect(const MPlug& source, const MPlug& destination) {
     }
     const std::string what = detail::plugName(*from.node, *from.attribute) + " -> " +
                              detail::plugName(*to.node, *to.attribute);
-    if (from.attribute->isFloat3() != to.attribute->isFloat3()) {
-        hostError("connect " + what + ": a colour connects only to a colour");
-        return MS::kInvalidParameter;
-    }
-    if (from.attribute->isCompound() || to.attribute->isCompound()) {
-        hostError("connect " + what + ": compound connections are not supported");
-        return MS::kNotImplemented;
-    }
-    if (!from.attribute->readable) {
-        hostError("connect " + what + ": the source is not readable");
-        return MS::kInvalidParameter;
-    }
-    if (!to.attribute->writable) {
-        hostError("connect " + what + ": the destination is not writable");
-        return MS::kInvalidParameter;
-    }
-    bool compatible = from.attribute->isNumeric() ? to.attribute->isNumeric()
-                                                  : to.attribute->isTyped() &&
-                                                        (from.attribute->dataType == to.attribute->dataType ||
-                                                         to.attribute->dataType == MFnData::kAny);
-    if (!compatible) {
-        hostError("connect " + what + ": the attribute types do not match");
-        return MS::kInvalidParameter;
-    }
+    const MStatus fits = connectable(*from.attribute, *to.attribute, what);
+    if (fits != MS::kSuccess) return fits;
 
     std::lock_guard<std::mutex> lock(graphMutex());
     // A colour connects as a whole and child by child, so that each child evaluates from its source.

@@ -10,6 +10,8 @@
 #include <maya/MVectorArray.h>
 #include <mayaStandin/meshAndPoints.h>
 
+#include <cmath>
+
 namespace mayaStandin {
 
 MObject meshData(const float* xyz, std::size_t vertexCount, const std::vector<int>& polygonCounts,
@@ -60,21 +62,13 @@ MString uvSetNamed(MFnMesh& meshFn, const std::string& name, MStatus& status) {
     return status ? meshFn.createUVSetWithName(MString(name.c_str()), nullptr, &status) : MString();
 }
 
-}  // namespace
-
-std::string addUVSet(const MObject& meshData, const std::string& name,
-                     const std::vector<std::array<float, 2>>& faceVertexUVs, bool current, MStatus* status) {
-    MStatus made;
-    MFnMesh meshFn(meshData, &made);
-    MString setName;
-    if (made) setName = uvSetNamed(meshFn, name, made);
-    const int polygons = made ? meshFn.numPolygons() : 0;
-    MFloatArray us, vs;
-    MIntArray counts, ids;
+// The UVs, and per polygon its UV count and ids, of one (u, v) per face-vertex; false where they do not match.
+bool polygonUVs(const MFnMesh& meshFn, const std::vector<std::array<float, 2>>& faceVertexUVs, MFloatArray& us,
+                MFloatArray& vs, MIntArray& counts, MIntArray& ids) {
     std::size_t faceVertex = 0;
-    for (int p = 0; made && p < polygons; ++p) {
+    for (int p = 0; p < meshFn.numPolygons(); ++p) {
         const int corners = meshFn.polygonVertexCount(p);
-        const bool mapped = faceVertex < faceVertexUVs.size() && faceVertexUVs[faceVertex][0] == faceVertexUVs[faceVertex][0];
+        const bool mapped = faceVertex < faceVertexUVs.size() && !std::isnan(faceVertexUVs[faceVertex][0]);
         counts.append(mapped ? corners : 0);
         for (int k = 0; k < corners; ++k, ++faceVertex) {
             if (!mapped || faceVertex >= faceVertexUVs.size()) continue;
@@ -83,7 +77,20 @@ std::string addUVSet(const MObject& meshData, const std::string& name,
             vs.append(faceVertexUVs[faceVertex][1]);
         }
     }
-    if (made && faceVertex != faceVertexUVs.size()) made = MS::kInvalidParameter;
+    return faceVertex == faceVertexUVs.size();
+}
+
+}  // namespace
+
+std::string addUVSet(const MObject& meshData, const std::string& name,
+                     const std::vector<std::array<float, 2>>& faceVertexUVs, bool current, MStatus* status) {
+    MStatus made;
+    MFnMesh meshFn(meshData, &made);
+    MString setName;
+    if (made) setName = uvSetNamed(meshFn, name, made);
+    MFloatArray us, vs;
+    MIntArray counts, ids;
+    if (made && !polygonUVs(meshFn, faceVertexUVs, us, vs, counts, ids)) made = MS::kInvalidParameter;
     if (made) made = meshFn.setUVs(us, vs, &setName);
     if (made) made = meshFn.assignUVs(counts, ids, &setName);
     if (made && current) made = meshFn.setCurrentUVSetName(setName);
