@@ -6,7 +6,8 @@
 #include "textureSampling.h"
 
 // One thread per candidate: its UV from its triangle's corner UVs, interpolated as its position was from the corners,
-// and the texture there, clamped to [0, 1]. A triangle without UVs (NaN corners) weighs 0.
+// and the texture there, clamped to [0, 1]. A triangle without UVs (NaN corners) weighs 0, and so does a sample that
+// is not a number: fmaxf gives its other argument for one.
 __global__ void weighCandidatesByTexture(const float* texels, int width, int height, const float* cornerUVs,
                                          const int* triId, const float* u, const float* v,
                                          const unsigned int* drawKeys, unsigned int seed, float* weight,

@@ -203,8 +203,9 @@ ScatterStatus selectLevel(CandidateArrays& all, const DensityField& field, Level
 ScatterStatus checkDensityMap(const ScatterMesh& mesh)
 {
     const std::vector<float>& weights = mesh.cornerWeights;
-    if (weights.empty())
-        return checkDensityTexture(mesh);
+    const ScatterStatus texture = checkDensityTexture(mesh);
+    if (texture != ScatterStatus::ok || weights.empty())
+        return texture;
     if (weights.size() != mesh.triangleVertices.size()) {
         std::cerr << "ERROR the density map gives " << weights.size() << " corner weights for "
                   << mesh.triangleVertices.size() / 3 << " triangles (three each); no points computed" << std::endl;

@@ -13,7 +13,8 @@
 // A density map painted in UV space: one channel of a texture, sampled bilinearly and repeating at each candidate's
 // UV, which its triangle's corner UVs give.
 struct DensityTexture {
-    std::vector<float> texels;     // width * height, row after row from v = 0 up; empty: no texture
+    std::vector<float> texels;     // width * height, row after row from v = 0 up; empty: no texture. Samples are
+                                   // clamped to [0, 1]; one that is not a number weighs 0
     int width = 0;
     int height = 0;
     std::vector<float> cornerUVs;  // u, v at each triangle corner, six per triangle; NaN: no UVs there, weight 0

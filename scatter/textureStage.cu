@@ -29,9 +29,8 @@ ScatterStatus checkDensityTexture(const ScatterMesh& mesh)
         return refuse("does not hold width times height texels");
     if (texture.cornerUVs.size() != 2 * mesh.triangleVertices.size())
         return refuse("has no u and v for every triangle corner");
-    for (float texel : texture.texels)
-        if (!std::isfinite(texel))
-            return refuse("has texels that are not finite numbers");
+    // Texels are not looked through here: a read of millions costs a tenth of a compute, and the weighing clamps
+    // whatever they give (a sample that is not a number weighs 0).
     return ScatterStatus::ok;
 }
 

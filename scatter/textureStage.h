@@ -11,7 +11,7 @@ inline bool hasDensityMap(const ScatterMesh& mesh)
     return !mesh.cornerWeights.empty() || !mesh.densityTexture.texels.empty();
 }
 
-// Refuses a texture whose size, texels or corner UVs do not fit the mesh, and a mesh with both kinds of map.
+// Refuses a texture whose size or corner UVs do not fit the mesh, and a mesh with both kinds of map.
 ScatterStatus checkDensityTexture(const ScatterMesh& mesh);
 
 // Each candidate's weight and level from the texture at its UV; `weight` and `level` hold one entry per candidate.

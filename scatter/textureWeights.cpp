@@ -21,6 +21,13 @@
 
 namespace {
 
+// A texel's weight: its channel, 0 where that is not a finite number (an image of floats may hold any).
+float texelWeight(const MColor& colour, DensityChannel channel)
+{
+    const float weight = densityChannelOf(colour, channel);
+    return std::isfinite(weight) ? weight : 0.0f;
+}
+
 MStatus reportCall(const char* call, const MStatus& status)
 {
     std::cerr << "ERROR " << call << "\n" << status.errorString().asChar() << std::endl;
@@ -158,7 +165,7 @@ MStatus readFileTexture(MFnDependencyNode& fileFn, DensityChannel channel, Densi
     texture.texels.resize(static_cast<std::size_t>(width) * height);
     for (std::size_t i = 0; i < texture.texels.size(); ++i) {
         const float* p = pixels + 4 * i;
-        texture.texels[i] = densityChannelOf(MColor(p[0], p[1], p[2], p[3]), channel);
+        texture.texels[i] = texelWeight(MColor(p[0], p[1], p[2], p[3]), channel);
     }
     return MS::kSuccess;
 }
@@ -185,7 +192,7 @@ MStatus bakeTexture(const MPlug& source, int resolution, DensityChannel channel,
     for (unsigned int i = 0; i < count; ++i) {
         const MFloatVector& t = i < transparencies.length() ? transparencies[i] : MFloatVector();
         const MColor colour(colours[i].x, colours[i].y, colours[i].z, 1.0f - (t.x + t.y + t.z) / 3.0f);
-        texture.texels[i] = densityChannelOf(colour, channel);
+        texture.texels[i] = texelWeight(colour, channel);
     }
     return MS::kSuccess;
 }
@@ -200,8 +207,8 @@ MStatus readTexels(const TextureSource& source, DensityTexture& texture)
         return reportCall("densityTexture connectedTo", status);
     if (sources.length() == 0) {
         texture.width = texture.height = 1;
-        texture.texels.assign(1, densityChannelOf(MColor(source.colour.x, source.colour.y, source.colour.z, 1.0f),
-                                                  source.channel));
+        texture.texels.assign(1, texelWeight(MColor(source.colour.x, source.colour.y, source.colour.z, 1.0f),
+                                             source.channel));
         return MS::kSuccess;
     }
     MFnDependencyNode textureFn(sources[0].node(), &status);
