@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <maya/MFnAttribute.h>
 #include <mayaStandin/host.h>
 #include <mayaStandin/textures.h>
 
@@ -117,6 +118,50 @@ std::vector<double> bandCounts(ScatterNode& node, const char* what)
         counts.push_back(static_cast<double>(interior(points, b, 0.15, area).size()));
     EXPECT_EQ(kyscatter::pointStats(harness::wide(points), 0.05, 1.0).closePairs, 0u);
     return counts;
+}
+
+// Storable, keyable where Maya keys the type, each dirtying outPoints; the texture a colour used as a colour.
+TEST_F(TextureDensity, TheControlsAreTheNodesInputs)
+{
+    ScatterNode node;
+    node.setMesh(harness::uvStrip());
+    node.setRadius(0.2f);
+    struct Control {
+        const char* name;
+        const char* shortName;
+        bool keyable;
+    };
+    for (const Control& c : {Control{"densitySource", "dsrc", true}, Control{"densityTexture", "dtx", true},
+                             Control{"densityUVSet", "duv", false}, Control{"densityTextureResolution", "dtr", true}}) {
+        SCOPED_TRACE(c.name);
+        const MPlug plug = node.plug(c.name);
+        ASSERT_FALSE(plug.isNull());
+        EXPECT_TRUE(plug == node.plug(c.shortName).attribute());
+        MFnAttribute attributeFn(plug.attribute());
+        EXPECT_TRUE(attributeFn.isStorable());
+        EXPECT_EQ(attributeFn.isKeyable(), c.keyable);
+    }
+    EXPECT_TRUE(MFnAttribute(node.plug("densityTexture").attribute()).isUsedAsColor());
+    float red = 0.0f;
+    ASSERT_EQ(node.plug("densityTextureR").getValue(red), MS::kSuccess);
+    EXPECT_EQ(red, 1.0f) << "white by default";
+    int resolution = 0;
+    ASSERT_EQ(node.plug("densityTextureResolution").getValue(resolution), MS::kSuccess);
+    EXPECT_EQ(resolution, 256);
+    for (int asked : {4, 100000}) {
+        ASSERT_EQ(node.plug("densityTextureResolution").setValue(asked), MS::kSuccess);
+        node.plug("densityTextureResolution").getValue(resolution);
+        EXPECT_EQ(resolution, asked < 16 ? 16 : 8192);
+    }
+    for (const char* input : {"densitySource", "densityTextureG", "densityUVSet", "densityTextureResolution"}) {
+        ASSERT_EQ(node.pull(), MS::kSuccess);
+        ASSERT_FALSE(node.outPointsDirty());
+        if (std::string(input) == "densityUVSet")
+            ASSERT_EQ(node.plug(input).setValue(MString("map1")), MS::kSuccess);
+        else
+            ASSERT_EQ(node.plug(input).setValue(1), MS::kSuccess);
+        EXPECT_TRUE(node.outPointsDirty()) << input;
+    }
 }
 
 TEST_F(TextureDensity, TheColourSetSourceAndTheTextureControlsLeaveEveryRecord)
