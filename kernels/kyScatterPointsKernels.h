@@ -61,6 +61,11 @@ __global__ void gatherSurfaceSamples(const unsigned int* samples, unsigned int s
 __global__ void weighCandidates(const float* cornerWeights, const int* triId, const float* u, const float* v,
                                 const unsigned int* drawKeys, unsigned int seed, float* weight, unsigned int* level,
                                 int numElements);
+// The weights from a texture of one channel, width by height, at the UVs of each triangle's corners (six floats each).
+__global__ void weighCandidatesByTexture(const float* texels, int width, int height, const float* cornerUVs,
+                                         const int* triId, const float* u, const float* v,
+                                         const unsigned int* drawKeys, unsigned int seed, float* weight,
+                                         unsigned int* level, int numElements);
 __global__ void gatherLevelCandidates(const unsigned int* members, int memberCount, const float* x, const float* y,
                                       const float* z, const float* weight, float radius, float* levelX, float* levelY,
                                       float* levelZ, unsigned int* levelCellId, float* levelRadius, float cellSize,

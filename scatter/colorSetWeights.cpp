@@ -43,24 +43,6 @@ MStatus chooseColorSet(const MFnMesh& meshFn, const MString& asked, MString& cho
     return refuse(std::string("densityColorSet '") + chosen.asChar() + "' is not a colour set of the mesh");
 }
 
-float channelOf(const MColor& colour, DensityChannel channel)
-{
-    switch (channel) {
-    case DensityChannel::red:
-        return colour.r;
-    case DensityChannel::green:
-        return colour.g;
-    case DensityChannel::blue:
-        return colour.b;
-    case DensityChannel::alpha:
-        return colour.a;
-    case DensityChannel::luminance:
-        break;
-    }
-    // Maya's luminance weights; a white colour weighs exactly 1.
-    return static_cast<float>(0.3 * colour.r + 0.59 * colour.g + 0.11 * colour.b);
-}
-
 }  // namespace
 
 MStatus readColorSetWeights(MFnMesh& meshFn, const MString& colorSet, DensityChannel channel, ScatterMesh& mesh)
@@ -89,7 +71,24 @@ MStatus readColorSetWeights(MFnMesh& meshFn, const MString& colorSet, DensityCha
     for (unsigned int k = 0; k < offsets.length(); ++k) {
         if (offsets[k] < 0 || static_cast<unsigned int>(offsets[k]) >= colours.length())
             return refuse(std::string("colour set '") + setName.asChar() + "' does not cover every face-vertex");
-        mesh.cornerWeights[k] = channelOf(colours[static_cast<unsigned int>(offsets[k])], channel);
+        mesh.cornerWeights[k] = densityChannelOf(colours[static_cast<unsigned int>(offsets[k])], channel);
     }
     return MS::kSuccess;
+}
+
+float densityChannelOf(const MColor& colour, DensityChannel channel)
+{
+    switch (channel) {
+    case DensityChannel::red:
+        return colour.r;
+    case DensityChannel::green:
+        return colour.g;
+    case DensityChannel::blue:
+        return colour.b;
+    case DensityChannel::alpha:
+        return colour.a;
+    case DensityChannel::luminance:
+        break;
+    }
+    return static_cast<float>(0.3 * colour.r + 0.59 * colour.g + 0.11 * colour.b);
 }

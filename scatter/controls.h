@@ -12,3 +12,7 @@ constexpr int kMinCandidateCount = 1000;
 // The cell table numbers its buckets with 32 bits, four per occupied cell, and every candidate may occupy a cell of
 // its own.
 constexpr int kMaxCandidateCount = 1073741823;
+// The bake of a texture node that is not a file: texels along u and along v.
+constexpr int kDefaultTextureResolution = 256;
+constexpr int kMinTextureResolution = 16;
+constexpr int kMaxTextureResolution = 8192;

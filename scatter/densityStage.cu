@@ -26,6 +26,7 @@
 #include "../kernels/densityLevels.h"
 #include "../kernels/kyScatterPointsKernels.h"
 #include "stages.h"
+#include "textureStage.h"
 
 namespace {
 
@@ -46,15 +47,17 @@ ScatterStatus weighAll(const ScatterMesh& mesh, const ScatterSettings& settings,
                        DensityField& field)
 {
     // Without a map every corner weighs 1: a layered grid's candidates all fall in level 0.
-    const std::vector<float> full(mesh.cornerWeights.empty() ? mesh.triangleVertices.size() : 0, 1.0f);
-    const std::vector<float>& cornerWeights = mesh.cornerWeights.empty() ? full : mesh.cornerWeights;
+    const std::vector<float> full(hasDensityMap(mesh) ? 0 : mesh.triangleVertices.size(), 1.0f);
+    const std::vector<float>& cornerWeights = hasDensityMap(mesh) ? mesh.cornerWeights : full;
     const std::size_t weights = cornerWeights.size();
     const ScatterStatus budget = budgetFor(4ull * weights + 8ull * static_cast<unsigned long long>(c.count));
     if (budget != ScatterStatus::ok)
         return budget;
-    thrust::device_vector<float> corners(cornerWeights.begin(), cornerWeights.end());
     field.weight.resize(c.count, 0.0f);
     field.level.resize(c.count, kNoLevel);
+    if (!mesh.densityTexture.texels.empty())
+        return weighByTexture(mesh, settings, c, field.weight, field.level);
+    thrust::device_vector<float> corners(cornerWeights.begin(), cornerWeights.end());
     if (!launchChecked({"weighCandidates", "Failed to launch weighCandidates kernel, error code: ",
                         blocksFor(c.count, 64), 64},
                        weighCandidates, static_cast<const float*>(raw(corners)), raw(c.triId), raw(c.u), raw(c.v),
@@ -314,8 +317,9 @@ ScatterStatus decideLevel(const ScatterMesh& mesh, CandidateArrays& all, Density
 ScatterStatus checkDensityMap(const ScatterMesh& mesh)
 {
     const std::vector<float>& weights = mesh.cornerWeights;
-    if (weights.empty())
-        return ScatterStatus::ok;
+    const ScatterStatus texture = checkDensityTexture(mesh);
+    if (texture != ScatterStatus::ok || weights.empty())
+        return texture;
     if (weights.size() != mesh.triangleVertices.size()) {
         std::cerr << "ERROR the density map gives " << weights.size() << " corner weights for "
                   << mesh.triangleVertices.size() / 3 << " triangles (three each); no points computed" << std::endl;

@@ -17,6 +17,7 @@
 #include "gpuBudget.h"
 #include "stableLayout.h"
 #include "stages.h"
+#include "textureStage.h"
 
 namespace {
 
@@ -403,7 +404,7 @@ ScatterStatus computeStages(const ScatterMesh& mesh, const ScatterSettings& sett
         return status;  // no candidates: no triangle of the stable layout drew one
     watch.candidatesReady(candidateViewOf(candidates, grid));
     // A layered grid is decided layer by layer as a density map's levels are, at full weight where there is no map.
-    if (!mesh.cornerWeights.empty() || grid.layerRows > 0)
+    if (hasDensityMap(mesh) || grid.layerRows > 0)
         return selectWeightedSamples(mesh, candidates, grid, settings, result, watch);
     return selectSamples(mesh, candidates, grid, settings, result, watch);
 }

@@ -47,6 +47,11 @@ public:
     static MObject densityMap;
     static MObject densityColorSet;
     static MObject densityChannel;
+    // Or from a texture in UV space: the source, the texture (a colour input), the UV set and the bake's size.
+    static MObject densitySource;
+    static MObject densityTexture;
+    static MObject densityUVSet;
+    static MObject densityTextureResolution;
     static MObject pointCount;
     static MObject radiusUsed;  // output: the radius the points were computed with
 };

@@ -28,6 +28,7 @@
 #include "countCompute.h"
 #include "geometry/polygonTriangles.h"
 #include "scatterCompute.h"
+#include "textureWeights.h"
 
 MTypeId kyScatterPoints::id(0xB2);
 MObject kyScatterPoints::inMesh;
@@ -56,6 +57,10 @@ MObject kyScatterPoints::stableLayout;
 MObject kyScatterPoints::densityMap;
 MObject kyScatterPoints::densityColorSet;
 MObject kyScatterPoints::densityChannel;
+MObject kyScatterPoints::densitySource;
+MObject kyScatterPoints::densityTexture;
+MObject kyScatterPoints::densityUVSet;
+MObject kyScatterPoints::densityTextureResolution;
 MObject kyScatterPoints::pointCount;
 MObject kyScatterPoints::radiusUsed;
 
@@ -77,12 +82,33 @@ MStatus reportMayaCall(const char* message, const MStatus& status)
     return status;
 }
 
+// The fields of densitySource, in order.
+enum class DensityFrom { colorSet = 0, texture = 1 };
+
 // Where the density map comes from, when it is on.
 struct DensitySource {
     bool on = false;
+    DensityFrom from = DensityFrom::colorSet;
     MString colorSet;
     DensityChannel channel = DensityChannel::luminance;
 };
+
+// A source or resolution no field or limit allows, as a connection can bring, is refused.
+bool readTextureSource(MDataBlock& block, const MObject& node, DensityChannel channel, TextureSource& source)
+{
+    const int resolution = block.inputValue(kyScatterPoints::densityTextureResolution).asInt();
+    if (resolution < kMinTextureResolution || resolution > kMaxTextureResolution) {
+        std::cerr << "ERROR densityTextureResolution " << resolution << " is outside " << kMinTextureResolution
+                  << " to " << kMaxTextureResolution << "; no points computed" << std::endl;
+        return false;
+    }
+    source.texture = MPlug(node, kyScatterPoints::densityTexture);
+    source.colour = block.inputValue(kyScatterPoints::densityTexture).asFloatVector();
+    source.uvSet = block.inputValue(kyScatterPoints::densityUVSet).asString();
+    source.bakeResolution = resolution;
+    source.channel = channel;
+    return true;
+}
 
 // A channel no field names, as a connection can bring, is refused while the map is on.
 bool readDensitySource(MDataBlock& block, DensitySource& source)
@@ -98,23 +124,35 @@ bool readDensitySource(MDataBlock& block, DensitySource& source)
         return false;
     }
     source.channel = static_cast<DensityChannel>(channel);
+    const short from = block.inputValue(kyScatterPoints::densitySource).asShort();
+    if (from != static_cast<short>(DensityFrom::colorSet) && from != static_cast<short>(DensityFrom::texture)) {
+        std::cerr << "ERROR densitySource " << from << " is neither colorSet (0) nor texture (1); no points computed"
+                  << std::endl;
+        return false;
+    }
+    source.from = static_cast<DensityFrom>(from);
     return true;
 }
 
-// The density map's weights, where it is on.
-MStatus readDensityMap(MDataBlock& block, MFnMesh& meshFn, ScatterMesh& mesh)
+// The density map's weights, where it is on: a colour set's or a texture's.
+MStatus readDensityMap(MDataBlock& block, const MObject& node, MFnMesh& meshFn, ScatterMesh& mesh)
 {
     DensitySource density;
     if (!readDensitySource(block, density))
         return MS::kFailure;
     if (!density.on)
         return MS::kSuccess;
-    return readColorSetWeights(meshFn, density.colorSet, density.channel, mesh);
+    if (density.from == DensityFrom::colorSet)
+        return readColorSetWeights(meshFn, density.colorSet, density.channel, mesh);
+    TextureSource texture;
+    if (!readTextureSource(block, node, density.channel, texture))
+        return MS::kFailure;
+    return readTextureWeights(meshFn, texture, mesh);
 }
 
 // Vertex positions in object space and the mesh's triangulation, as plain arrays; how many triangles each polygon
 // has, for the polygons of the surface data; the density map's weights where it is on.
-MStatus readMesh(MDataBlock& block, ScatterMesh& mesh, MIntArray& triangleCounts)
+MStatus readMesh(MDataBlock& block, const MObject& node, ScatterMesh& mesh, MIntArray& triangleCounts)
 {
     MStatus status;
     MDataHandle meshHandle = block.inputValue(kyScatterPoints::inMesh, &status);
@@ -143,7 +181,7 @@ MStatus readMesh(MDataBlock& block, ScatterMesh& mesh, MIntArray& triangleCounts
     mesh.triangleVertices.resize(triangleVertices.length());
     for (unsigned int i = 0; i < triangleVertices.length(); ++i)
         mesh.triangleVertices[i] = triangleVertices[i];
-    return readDensityMap(block, meshFn, mesh);
+    return readDensityMap(block, node, meshFn, mesh);
 }
 
 ScatterSettings readSettings(MDataBlock& block)
@@ -320,7 +358,7 @@ MStatus computePoints(const MPlug& plug, MDataBlock& block)
 {
     ScatterMesh mesh;
     MIntArray triangleCounts;
-    MStatus status = readMesh(block, mesh, triangleCounts);
+    MStatus status = readMesh(block, plug.node(), mesh, triangleCounts);
     if (status != MS::kSuccess)
         return status;
     ScatterSettings settings = readSettings(block);
@@ -470,6 +508,34 @@ MStatus createDensityControls()
                              kyScatterPoints::densityChannel);
 }
 
+// The texture density map's controls: the colour-set map by default; a white texture, the mesh's current UV set and
+// a bake of 256 by 256 texels (the fields in the order of DensityFrom).
+MStatus createTextureControls()
+{
+    MStatus status = createEnumControl("densitySource", "dsrc", {"colorSet", "texture"}, kyScatterPoints::densitySource);
+    if (status != MS::kSuccess)
+        return status;
+    MFnNumericAttribute numericFn;
+    kyScatterPoints::densityTexture = numericFn.createColor("densityTexture", "dtx", &status);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR in densityTexture = numericFn.createColor.\n", status);
+    CHECK_MSTATUS(numericFn.setDefault(1.0f, 1.0f, 1.0f));
+    CHECK_MSTATUS(numericFn.setUsedAsColor(true));
+    CHECK_MSTATUS(numericFn.setKeyable(true)); CHECK_MSTATUS(numericFn.setStorable(true)); CHECK_MSTATUS(numericFn.setReadable(true)); CHECK_MSTATUS(numericFn.setWritable(true));
+    CHECK_MSTATUS(MPxNode::addAttribute(kyScatterPoints::densityTexture));
+    MFnTypedAttribute typedFn;
+    kyScatterPoints::densityUVSet = typedFn.create("densityUVSet", "duv", MFnData::kString, MObject::kNullObj, &status);
+    if (status != MS::kSuccess)
+        return reportMayaCall("ERROR in densityUVSet = typedFn.create.\n", status);
+    CHECK_MSTATUS(typedFn.setStorable(true)); CHECK_MSTATUS(typedFn.setReadable(true)); CHECK_MSTATUS(typedFn.setWritable(true));
+    CHECK_MSTATUS(MPxNode::addAttribute(kyScatterPoints::densityUVSet));
+    const double minResolution = kMinTextureResolution, maxResolution = kMaxTextureResolution;
+    kyScatterPoints::densityTextureResolution =
+        createControl("densityTextureResolution", "dtr", MFnNumericData::kInt, kDefaultTextureResolution,
+                      &minResolution, &maxResolution);
+    return MS::kSuccess;
+}
+
 // pointCount (0: off, the radius is the node's own) and the radius a compute used, which only the node writes.
 MStatus createCountControls()
 {
@@ -518,12 +584,15 @@ MStatus kyScatterPoints::initialize()
     if (status == MS::kSuccess)
         status = createDensityControls();
     if (status == MS::kSuccess)
+        status = createTextureControls();
+    if (status == MS::kSuccess)
         status = createCountControls();
     if (status != MS::kSuccess)
         return status;
     for (const MObject* input : {&inMesh, &boundingBox, &radius, &seed, &passes, &candidateCount, &strictRadius,
                                  &surfaceData, &computeDevice, &stableLayout, &densityMap, &densityColorSet,
-                                 &densityChannel, &pointCount}) {
+                                 &densityChannel, &densitySource, &densityTexture, &densityUVSet,
+                                 &densityTextureResolution, &pointCount}) {
         attributeAffects(*input, outPoints);
         attributeAffects(*input, radiusUsed);
     }

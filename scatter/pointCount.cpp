@@ -165,15 +165,29 @@ CountSearch searchRadiusForCount(const CountTarget& target, const CountComputes&
     return outcome;
 }
 
+namespace {
+
+// A texture's mean weight, for the whole surface: where the texture is painted in UV space, only the search learns.
+double meanTextureWeight(const DensityTexture& texture)
+{
+    double sum = 0;
+    for (float texel : texture.texels)
+        sum += std::clamp(static_cast<double>(texel), 0.0, 1.0);
+    return texture.texels.empty() ? 1.0 : sum / static_cast<double>(texture.texels.size());
+}
+
+}  // namespace
+
 double densityArea(const ScatterMesh& mesh)
 {
     const std::vector<float>& p = mesh.points;
     const std::vector<int>& corners = mesh.triangleVertices;
     const std::vector<float>& w = mesh.cornerWeights;
+    const double textureWeight = meanTextureWeight(mesh.densityTexture);
     double area = 0;
     for (std::size_t t = 0; t + 2 < corners.size(); t += 3) {
         const double weight =
-            w.size() == corners.size() ? std::clamp((w[t] + w[t + 1] + w[t + 2]) / 3.0, 0.0, 1.0) : 1.0;
+            w.size() == corners.size() ? std::clamp((w[t] + w[t + 1] + w[t + 2]) / 3.0, 0.0, 1.0) : textureWeight;
         area += triangleArea(triangleCorners(p.data(), &corners[t])) * weight;
     }
     return area;

@@ -10,6 +10,16 @@
 #include "gridShape.h"
 
 
+// A density map painted in UV space: one channel of a texture, sampled bilinearly and repeating at each candidate's
+// UV, which its triangle's corner UVs give.
+struct DensityTexture {
+    std::vector<float> texels;     // width * height, row after row from v = 0 up; empty: no texture. Samples are
+                                   // clamped to [0, 1]; one that is not a number weighs 0
+    int width = 0;
+    int height = 0;
+    std::vector<float> cornerUVs;  // u, v at each triangle corner, six per triangle; NaN: no UVs there, weight 0
+};
+
 struct ScatterMesh {
     std::vector<float> points;          // x, y, z per vertex, object space
     std::vector<int> triangleVertices;  // three vertex indices per triangle
@@ -17,6 +27,7 @@ struct ScatterMesh {
     // A density map: the weight at each triangle corner, three per triangle in the order of triangleVertices; empty:
     // none. Weights are clamped to [0, 1] where they are interpolated; 0 keeps no point, 1 the points of no map.
     std::vector<float> cornerWeights;
+    DensityTexture densityTexture;  // a density map from a texture, in place of cornerWeights
 };
 
 struct ScatterSettings {

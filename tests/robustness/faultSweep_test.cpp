@@ -10,7 +10,10 @@
 #include <tuple>
 #include <vector>
 
+#include <maya/MPlugArray.h>
+
 #include "support/pluginTest.h"
+#include "support/testImages.h"
 
 using harness::ball;
 using harness::CapturedOutput;
@@ -34,6 +37,7 @@ struct Inputs {
     ScatterSettings controls = ScatterSettings();
     bool density = false;
     int pointCount = 0;
+    const harness::HostNode* texture = nullptr;  // set: the density map reads this texture node
 };
 
 void apply(ScatterNode& node, const Inputs& inputs)
@@ -43,6 +47,11 @@ void apply(ScatterNode& node, const Inputs& inputs)
     node.setControls(inputs.controls);
     node.setDensity(inputs.density);
     node.setPointCount(inputs.pointCount);
+    node.setDensitySource(inputs.texture != nullptr);
+    MPlugArray sources;
+    node.plug("densityTexture").connectedTo(sources, true, false);
+    if (inputs.texture != nullptr && sources.length() == 0)
+        node.connectTexture(*inputs.texture);
 }
 
 // Every control off its default, with three times the candidates.
@@ -463,6 +472,51 @@ TEST_F(FaultSweep, DensityMapFailuresAreReportedAndLoseNothing)
                          "Error: cudaMemGetInfo fails, initialization error \n", ""});
     runFailureCases(kRampedBalls, cases, baseline_);
     failEveryAllocation(kRampedBalls, baseline_);
+}
+
+std::string escaped(const std::string& text)
+{
+    return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+}
+
+// With a density map from a texture: the UV set's calls, the connection, the bake, the image, the weighing kernel,
+// the budget checks and the device allocations can fail; each failure is reported and costs nothing but that compute.
+TEST_F(FaultSweep, TextureMapFailuresAreReportedAndLoseNothing)
+{
+    const std::string launchFailure = cudaStandin::errorString("cudaErrorLaunchFailure");
+    const std::string failure = errorText(MS::kFailure);
+    static const Mesh strip = harness::uvStrip();
+    harness::HostNode ramp("ramp");
+    const Inputs baked[2] = {{&strip, 0.1f, fewCandidates(), true, 0, &ramp},
+                             {&strip, 0.15f, fewCandidates(), true, 0, &ramp}};
+    std::vector<FailureCase> cases;
+    cases.push_back({"weighCandidatesByTexture", [] { cudaStandin::failNextLaunch("weighCandidatesByTexture"); },
+                     MS::kFailure,
+                     "Failed to launch weighCandidatesByTexture kernel, error code: " + launchFailure + "\n", ""});
+    for (const char* call : {"currentUVSetName", "getUVSetNames", "getUVs", "getAssignedUVs", "getTriangleOffsets"})
+        cases.push_back({call, [=] { mayaStandin::failCall(std::string("MFnMesh::") + call); }, MS::kFailure, "",
+                         std::string("ERROR meshFn.") + call + "\n" + failure + "\n"});
+    cases.push_back({"connectedTo", [] { mayaStandin::failCall("MPlug::connectedTo"); }, MS::kFailure, "",
+                     "ERROR densityTexture connectedTo\n" + failure + "\n"});
+    cases.push_back({"sampleShadingNetwork", [] { mayaStandin::failCall("MRenderUtil::sampleShadingNetwork"); },
+                     MS::kFailure, "",
+                     "^ERROR densityTexture: baking ramp[0-9]+\\.outColor through the shading network failed: " +
+                         escaped(failure) + "; no points computed\n"});
+    runFailureCases(baked, cases, baseline_);
+    failEveryAllocation(baked, baseline_);
+
+    harness::HostNode file("file");
+    const std::string path = harness::temporaryPath("sweep.png");
+    harness::writeImage(path, 64, 8, 1, harness::greyBands(64, 8, {0.0f, 0.5f, 1.0f, 0.25f}));
+    ASSERT_EQ(file.plug("fileTextureName").setValue(MString(path.c_str())), MS::kSuccess);
+    const Inputs read[2] = {{&strip, 0.1f, fewCandidates(), true, 0, &file},
+                            {&strip, 0.15f, fewCandidates(), true, 0, &file}};
+    const std::vector<FailureCase> imageCases = {
+        {"readFromFile", [] { mayaStandin::failCall("MImage::readFromFile", MS::kInsufficientMemory); },
+         MS::kFailure, "",
+         "^ERROR densityTexture: the image '" + escaped(path) + "' of file[0-9]+ cannot be read: MImage cannot read it "
+         "as an image " + escaped(errorText(MS::kInsufficientMemory)) + "; no points computed\n"}};
+    runFailureCases(read, imageCases, baseline_);
 }
 
 // A compute that fails inside the pointCount search ends it: reported twice, by the compute and by the search.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <limits>
 #include <stdexcept>
 
 namespace harness {
@@ -172,6 +173,31 @@ const Mesh& rampedBall()
     return mesh;
 }
 
+Mesh uvStrip(int mappedFrom)
+{
+    Mesh mesh;
+    const int bands = 4, quads = 8, columns = bands * quads;
+    const float band = 2.0f;
+    for (int j = 0; j <= quads; ++j)
+        for (int i = 0; i <= columns; ++i)
+            mesh.points.push_back({band * i / quads, 0.0f, band * j / quads});
+    UVSet uvs{"map1", {}, true};
+    const float none = std::numeric_limits<float>::quiet_NaN();
+    for (int j = 0; j < quads; ++j)
+        for (int i = 0; i < columns; ++i) {
+            const int a = j * (columns + 1) + i;
+            mesh.counts.push_back(4);
+            mesh.connects.insert(mesh.connects.end(), {a, a + columns + 1, a + columns + 2, a + 1});
+            for (int corner : {a, a + columns + 1, a + columns + 2, a + 1}) {
+                const Point& p = mesh.points[static_cast<size_t>(corner)];
+                const bool mapped = i / quads >= mappedFrom;
+                uvs.faceVertexUVs.push_back({mapped ? p[0] / (bands * band) : none, p[2] / band});
+            }
+        }
+    mesh.uvSets.push_back(uvs);
+    return mesh;
+}
+
 MObject meshData(const Mesh& mesh, MStatus* status)
 {
     static_assert(sizeof(Point) == 3 * sizeof(float), "points lie x, y, z after one another");
@@ -181,6 +207,9 @@ MObject meshData(const Mesh& mesh, MStatus* status)
     for (const ColourSet& set : mesh.colourSets)
         if (made)
             mayaStandin::addColorSet(data, set.name, set.faceVertexColours, set.current, &made);
+    for (const UVSet& set : mesh.uvSets)
+        if (made)
+            mayaStandin::addUVSet(data, set.name, set.faceVertexUVs, set.current, &made);
     if (status != nullptr)
         *status = made;
     return data;
@@ -249,6 +278,25 @@ void ScatterNode::setDensity(bool on, const std::string& colourSet, int channel)
     check(plug("densityMap").setValue(on ? 1 : 0), "setting densityMap");
     check(plug("densityColorSet").setValue(MString(colourSet.c_str())), "setting densityColorSet");
     check(plug("densityChannel").setValue(channel), "setting densityChannel");
+}
+
+void ScatterNode::setDensitySource(bool texture, const std::string& uvSet, int resolution)
+{
+    check(plug("densitySource").setValue(texture ? 1 : 0), "setting densitySource");
+    check(plug("densityUVSet").setValue(MString(uvSet.c_str())), "setting densityUVSet");
+    check(plug("densityTextureResolution").setValue(resolution), "setting densityTextureResolution");
+}
+
+void ScatterNode::connectTexture(const HostNode& texture)
+{
+    check(mayaStandin::connect(texture.plug("outColor"), plug("densityTexture")), "connecting densityTexture");
+}
+
+void ScatterNode::setTextureColour(float r, float g, float b)
+{
+    check(plug("densityTextureR").setValue(r), "setting densityTextureR");
+    check(plug("densityTextureG").setValue(g), "setting densityTextureG");
+    check(plug("densityTextureB").setValue(b), "setting densityTextureB");
 }
 
 void ScatterNode::setPointCount(int count)

@@ -46,11 +46,20 @@ struct ColourSet {
     bool current = false;
 };
 
+// A UV set of a mesh: one (u, v) per face-vertex, polygon after polygon; a NaN u on a polygon's first face-vertex
+// leaves the polygon without UVs.
+struct UVSet {
+    std::string name;
+    std::vector<std::array<float, 2>> faceVertexUVs;
+    bool current = false;
+};
+
 struct Mesh {
     std::vector<Point> points;
     std::vector<int> counts;    // vertices per polygon
     std::vector<int> connects;  // polygon vertex indices
     std::vector<ColourSet> colourSets;
+    std::vector<UVSet> uvSets;
     int triangleCount() const;
     double area() const;        // fan-triangulated
 };
@@ -75,6 +84,10 @@ const Mesh& speck();
 // The ball with a current colour set "ramp", grey from black at the bottom to white at the top: density weights of
 // every level, down to those thinned below the sparsest.
 const Mesh& rampedBall();
+
+// A flat strip along X, 8 by 2, of four square bands of 8 by 8 quads, its UVs in "map1" spanning [0, 1] along it (u =
+// x / 8, v = z / 2); the quads of the bands before `mappedFrom` have no UVs.
+Mesh uvStrip(int mappedFrom = 0);
 
 MObject meshData(const Mesh& mesh, MStatus* status = nullptr);
 
@@ -108,6 +121,12 @@ public:
     void setControls(const ScatterSettings& settings);
     // The density map: on or off, the colour set (empty: the current one), the channel's field.
     void setDensity(bool on, const std::string& colourSet = "", int channel = 0);
+    // The density map's source: texture (true) or the colour set; the UV set (empty: the current one) and the bake's
+    // resolution.
+    void setDensitySource(bool texture, const std::string& uvSet = "", int resolution = 256);
+    // The texture: a texture node's outColor connected to densityTexture, or its colour where none is.
+    void connectTexture(const HostNode& texture);
+    void setTextureColour(float r, float g, float b);
     void setPointCount(int count);
     float radiusUsed() const;
     // Pulls outPoints; returns the status of the pull and fills the record's positions.

@@ -1,6 +1,8 @@
 // The tool end to end: the built binary, the plug-in it loads, and the files it writes.
 #include <gtest/gtest.h>
 
+#include <OpenImageIO/imageio.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -973,6 +975,60 @@ TEST(ToolDensity, TheFilesVertexColoursSayWherePointsGo)
     const ToolRun bare = runTool({asset("plane.obj"), "--density", "red"});
     EXPECT_EQ(bare.status, 1);
     EXPECT_EQ(bare.err, "kyscatter: '" + asset("plane.obj") + "' has no vertex colours\n");
+}
+
+// A plane of edge 2 whose UVs span [0, 1] across it, and an image black on its left half (u < 0.5) and white on its
+// right, its green channel white throughout.
+void writeUVPlane(const std::string& obj, const std::string& image)
+{
+    std::ofstream objFile(obj);
+    objFile << "v -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nf 1/1 2/2 3/3 4/4\n";
+    std::vector<float> pixels;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 64; ++x)
+            pixels.insert(pixels.end(), {x < 32 ? 0.0f : 1.0f, 1.0f, x < 32 ? 0.0f : 1.0f});
+    auto out = OIIO::ImageOutput::create(image);
+    OIIO::ImageSpec spec(64, 16, 3, OIIO::TypeDesc::UINT8);
+    ASSERT_TRUE(out && out->open(image, spec) && out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()) && out->close());
+}
+
+TEST(ToolDensity, TheImageAtTheMeshsUVsSaysWherePointsGo)
+{
+    const std::string obj = scratch("uvPlane.obj"), image = scratch("halves.png");
+    writeUVPlane(obj, image);
+    const ToolRun plain = runTool({obj, "--radius", "0.05", "--out", scratch("uvPlain.xyz")});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    // Luminance by default: 0.59 on the black half, whose green is white.
+    const ToolRun run = runTool({obj, "--radius", "0.05", "--density-texture", image, "--out", scratch("t.xyz")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\ndensity map: luminance of " + image + " at the mesh's UVs\n"), std::string::npos)
+        << run.out;
+    const double luminance = summaryValue(run.out, "points"), full = summaryValue(plain.out, "points");
+    EXPECT_NEAR(luminance, (0.5 + 0.5 * 0.59) * full, 0.05 * full);
+    const ToolRun red = runTool({obj, "--radius", "0.05", "--density-texture", image, "--density", "red", "--out",
+                                 scratch("t.xyz")});
+    ASSERT_EQ(red.status, 0) << red.err;
+    const std::vector<Point> points = readPointFile(scratch("t.xyz"));
+    EXPECT_GT(points.size(), 200u);
+    // The texel next to each edge of the black half blends with its white neighbour (repeating at u = 0).
+    for (const Point& p : points)
+        ASSERT_TRUE(p[0] > -0.05 || p[0] < -0.95) << "a point on the black half at x " << p[0];
+    // The green channel is white everywhere: the points of no map.
+    const ToolRun green = runTool({obj, "--radius", "0.05", "--density-texture", image, "--density", "green", "--out",
+                                   scratch("green.xyz")});
+    ASSERT_EQ(green.status, 0) << green.err;
+    EXPECT_EQ(slurp(scratch("green.xyz")), slurp(scratch("uvPlain.xyz")));
+
+    const ToolRun bare = runTool({asset("plane.obj"), "--density-texture", image});
+    EXPECT_EQ(bare.status, 1);
+    EXPECT_EQ(bare.err, "kyscatter: '" + asset("plane.obj") + "' has no UVs (texture coordinates) to read a density "
+                        "texture at\n");
+    const ToolRun builtin = runTool({"--density-texture", image});
+    EXPECT_NE(builtin.status, 0);
+    EXPECT_NE(builtin.err.find("--density-texture needs a mesh file with UVs"), std::string::npos) << builtin.err;
+    const ToolRun missing = runTool({obj, "--density-texture", scratch("missing.png")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("cannot be read: there is no such file"), std::string::npos) << missing.err;
 }
 
 // --device names the node's computeDevice field: cpu gives the points of auto on a machine without a GPU, and gpu

@@ -129,6 +129,16 @@ TEST(CommandLine, CountIsTheNodesAndDensityNeedsAMeshFile)
     } catch (const UsageError& error) {
         EXPECT_STREQ(error.what(), "--density needs a mesh file with vertex colours; the built-in surface has none");
     }
+    // With a texture, --density is its channel and needs no colours.
+    const Options textured = parse({"ground.obj", "--density-texture", "paths.png", "--density", "red"}).options;
+    EXPECT_EQ(textured.controls.densityTexture, "paths.png");
+    EXPECT_EQ(textured.controls.density, "red");
+    try {
+        parse({"--density-texture", "paths.png", "--density", "red"});
+        ADD_FAILURE() << "the built-in surface has no UVs";
+    } catch (const UsageError& error) {
+        EXPECT_STREQ(error.what(), "--density-texture needs a mesh file with UVs; the built-in surface has none");
+    }
 }
 
 TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
@@ -137,8 +147,8 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutput)
     EXPECT_TRUE(parse({"--help"}, help).handled);
     for (const char* option : {"--radius", "--box", "--out", "--image", "--size", "--point-size", "--view",
                                "--stats", "--quiet", "--plugin", "--version", "--seed", "--passes",
-                               "--candidates", "--strict", "--stable", "--count", "--exact", "--normals", "--viewport", "--glyphs",
-                               "--density", "Examples:"})
+                               "--candidates", "--strict", "--stable", "--count", "--exact", "--normals", "--viewport",
+                               "--glyphs", "--density", "--density-texture", "Examples:"})
         EXPECT_NE(help.str().find(option), std::string::npos) << option;
     std::ostringstream version;
     EXPECT_TRUE(parse({"--version"}, version).handled);

@@ -14,6 +14,8 @@
 #include "kernels/cellGrid.h"
 #include "kernels/kyScatterPointsKernels.h"
 #include "kernels/launch.h"
+#include "kernels/textureSampling.h"
+#include "scatter/scatterCompute.h"
 
 namespace {
 
@@ -434,6 +436,67 @@ TEST(PhasedSelection, CellWithFewerCandidatesStopsTrying)
     // Both cells have one candidate; the second is rejected in pass 0 and has nothing more to offer.
     const std::vector<bool> accepted = select({0.1f, 0.3f}, {0.0f, 0.0f}, {0.0f, 0.0f}, 0.5f, 8, 64, 5);
     EXPECT_EQ(accepted, (std::vector<bool>{true, false}));
+}
+
+// ------------------------------------------------------------------------------------------------ texture density
+
+// Texels at their centres, bilinear between them, repeating, rows from v = 0 up; equal texels give exactly their value.
+TEST(TextureDensity, SamplingIsBilinearAndRepeatsAsAFileTexture)
+{
+    const std::vector<float> texels = {0.0f, 1.0f, 0.5f, 0.5f};  // bottom row 0, 1; top row 0.5, 0.5
+    const TextureView texture = {texels.data(), 2, 2};
+    EXPECT_FLOAT_EQ(sampleTexture(texture, 0.25f, 0.25f), 0.0f);
+    EXPECT_FLOAT_EQ(sampleTexture(texture, 0.75f, 0.25f), 1.0f);
+    EXPECT_FLOAT_EQ(sampleTexture(texture, 0.5f, 0.25f), 0.5f) << "halfway between the centres";
+    EXPECT_FLOAT_EQ(sampleTexture(texture, 0.25f, 0.75f), 0.5f) << "the top row";
+    EXPECT_FLOAT_EQ(sampleTexture(texture, 0.0f, 0.25f), 0.5f) << "u = 0 blends with the texel at u = 1";
+    EXPECT_FLOAT_EQ(sampleTexture(texture, 1.25f, -0.75f), 0.0f) << "repeats outside [0, 1]";
+    EXPECT_EQ(sampleTexture(texture, std::nanf(""), 0.5f), 0.0f);
+    const std::vector<float> equal(9, 0.7f);
+    const TextureView flat = {equal.data(), 3, 3};
+    for (float s : {0.0f, 0.1f, 0.33f, 0.5f, 0.99f, 7.3f})
+        EXPECT_EQ(sampleTexture(flat, s, 1.0f - s), 0.7f) << s;
+}
+
+ScatterMesh texturedSquare(std::vector<float> texels, int width, int height)
+{
+    ScatterMesh mesh;
+    mesh.points = {0, 0, 0, 1, 0, 0, 1, 0, 1, 0, 0, 1};
+    mesh.triangleVertices = {0, 1, 2, 0, 2, 3};
+    mesh.densityTexture.texels = std::move(texels);
+    mesh.densityTexture.width = width;
+    mesh.densityTexture.height = height;
+    mesh.densityTexture.cornerUVs = {0, 0, 1, 0, 1, 1, 0, 0, 1, 1, 0, 1};
+    return mesh;
+}
+
+TEST(TextureDensity, TexelsThatAreNoNumbersWeighNothingAndBadShapesAreRefused)
+{
+    ScatterSettings settings;
+    settings.radius = 0.05f;
+    settings.candidateCount = 20000;
+    ScatterResult result;
+    const float nan = std::nanf("");
+    ASSERT_EQ(scatterPoints(texturedSquare({nan, nan, nan, nan}, 2, 2), settings, result), ScatterStatus::ok);
+    EXPECT_EQ(result.pointCount(), 0u);
+    ASSERT_EQ(scatterPoints(texturedSquare({7.0f}, 1, 1), settings, result), ScatterStatus::ok);
+    const std::size_t clamped = result.pointCount();
+    ASSERT_EQ(scatterPoints(texturedSquare({1.0f}, 1, 1), settings, result), ScatterStatus::ok);
+    EXPECT_EQ(clamped, result.pointCount()) << "weights above 1 clamp to 1";
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(scatterPoints(texturedSquare({1.0f, 1.0f}, 2, 2), settings, result), ScatterStatus::failed);
+    ScatterMesh fewUVs = texturedSquare({1.0f}, 1, 1);
+    fewUVs.densityTexture.cornerUVs.pop_back();
+    EXPECT_EQ(scatterPoints(fewUVs, settings, result), ScatterStatus::failed);
+    ScatterMesh both = texturedSquare({1.0f}, 1, 1);
+    both.cornerWeights.assign(6, 1.0f);
+    EXPECT_EQ(scatterPoints(both, settings, result), ScatterStatus::failed);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "ERROR the density texture does not hold width times height texels; no points computed\n"
+                   "ERROR the density texture has no u and v for every triangle corner; no points computed\n"
+                   "ERROR the density texture comes with corner weights as well: a mesh takes one density map; no "
+                   "points computed\n");
 }
 
 }  // namespace

@@ -27,6 +27,14 @@ Mesh readDeformed(const Options& options, const Mesh& rest, const Notice& notice
     return deformed;
 }
 
+// What the density map needs of the mesh file: its UVs for a texture, its vertex colours otherwise.
+MeshExtras extrasFor(const NodeControls& controls)
+{
+    if (controls.densityTexture)
+        return MeshExtras::textureCoordinates;
+    return controls.density ? MeshExtras::vertexColors : MeshExtras::none;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -45,9 +53,9 @@ int main(int argc, char** argv)
             if (!path.empty())
                 checkWritable(path);
 
-        const MeshExtras extras = options.controls.density ? MeshExtras::vertexColors : MeshExtras::none;
-        const Mesh mesh =
-            options.meshPath.empty() ? builtinSurface() : readMesh(options.meshPath, notice, kLargeMeshFileBytes, extras);
+        const Mesh mesh = options.meshPath.empty()
+                              ? builtinSurface()
+                              : readMesh(options.meshPath, notice, kLargeMeshFileBytes, extrasFor(options.controls));
         std::optional<Mesh> deformed;
         if (!options.attachPath.empty())
             deformed = readDeformed(options, mesh, notice);

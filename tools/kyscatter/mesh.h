@@ -16,6 +16,8 @@ struct Mesh {
     std::vector<int> connects;    // vertex indices, polygon after polygon
     // The file's vertex colours, RGBA, one per entry of connects; empty when they were not read.
     std::vector<std::array<float, 4>> cornerColors;
+    // The file's first UV set, u and v per entry of connects; empty when they were not read.
+    std::vector<std::array<float, 2>> cornerUVs;
 
     std::size_t vertexCount() const { return points.size() / 3; }
     std::size_t polygonCount() const { return counts.size(); }

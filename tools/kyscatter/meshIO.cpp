@@ -40,7 +40,15 @@ void appendCornerColors(const aiMesh& source, const aiFace& face, Mesh& mesh)
     }
 }
 
-void appendMesh(const aiMesh& source, const aiMatrix4x4& transform, bool colors, Mesh& mesh)
+void appendCornerUVs(const aiMesh& source, const aiFace& face, Mesh& mesh)
+{
+    for (unsigned k = 0; k < face.mNumIndices; ++k) {
+        const aiVector3D& uv = source.mTextureCoords[0][face.mIndices[k]];
+        mesh.cornerUVs.push_back({uv.x, uv.y});
+    }
+}
+
+void appendMesh(const aiMesh& source, const aiMatrix4x4& transform, MeshExtras extras, Mesh& mesh)
 {
     const std::size_t base = mesh.vertexCount();
     if (base + source.mNumVertices > static_cast<std::size_t>(INT_MAX))
@@ -57,18 +65,31 @@ void appendMesh(const aiMesh& source, const aiMatrix4x4& transform, bool colors,
         mesh.counts.push_back(static_cast<int>(face.mNumIndices));
         for (unsigned k = 0; k < face.mNumIndices; ++k)
             mesh.connects.push_back(static_cast<int>(base + face.mIndices[k]));
-        if (colors)
+        if (extras == MeshExtras::vertexColors)
             appendCornerColors(source, face, mesh);
+        if (extras == MeshExtras::textureCoordinates)
+            appendCornerUVs(source, face, mesh);
     }
 }
 
-void appendNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, bool colors, Mesh& mesh)
+void appendNode(const aiScene& scene, const aiNode& node, const aiMatrix4x4& parent, MeshExtras extras, Mesh& mesh)
 {
     const aiMatrix4x4 transform = parent * node.mTransformation;
     for (unsigned m = 0; m < node.mNumMeshes; ++m)
-        appendMesh(*scene.mMeshes[node.mMeshes[m]], transform, colors, mesh);
+        appendMesh(*scene.mMeshes[node.mMeshes[m]], transform, extras, mesh);
     for (unsigned c = 0; c < node.mNumChildren; ++c)
-        appendNode(scene, *node.mChildren[c], transform, colors, mesh);
+        appendNode(scene, *node.mChildren[c], transform, extras, mesh);
+}
+
+// Every mesh has the colours or UVs asked for.
+void checkExtras(const aiScene& scene, const std::string& path, MeshExtras extras)
+{
+    for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+        if (extras == MeshExtras::vertexColors && !scene.mMeshes[m]->HasVertexColors(0))
+            throw Failure("'" + path + "' has no vertex colours");
+        if (extras == MeshExtras::textureCoordinates && !scene.mMeshes[m]->HasTextureCoords(0))
+            throw Failure("'" + path + "' has no UVs (texture coordinates) to read a density texture at");
+    }
 }
 
 std::string megabytes(std::uintmax_t bytes)
@@ -94,18 +115,19 @@ void checkAgainstPlyHeader(const std::string& path, const PlyHeader& header, con
                       plyCountText("vertex", vertices) + " and " + plyCountText("face", faces));
 }
 
-Mesh readWithImporter(const std::string& path, const std::optional<PlyHeader>& ply, bool colors)
+Mesh readWithImporter(const std::string& path, const std::optional<PlyHeader>& ply, MeshExtras extras)
 {
     if (ply && ply->count("face") == 0)
         throw Failure("'" + path + "' has no faces");
     if (ply)
         checkPlyRecords(path, *ply);
     Assimp::Importer importer;
-    // Only positions (and colours, when asked for) matter; dropping the rest lets vertices that differ in normals or
-    // UVs merge.
+    // Only positions (and colours or UVs, when asked for) matter; dropping the rest lets vertices that differ in
+    // normals or UVs merge.
+    const bool colors = extras == MeshExtras::vertexColors, uvs = extras == MeshExtras::textureCoordinates;
     importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
                                 aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
-                                    (colors ? 0 : aiComponent_COLORS) | aiComponent_TEXCOORDS |
+                                    (colors ? 0 : aiComponent_COLORS) | (uvs ? 0 : aiComponent_TEXCOORDS) |
                                     aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS |
                                     aiComponent_TEXTURES | aiComponent_LIGHTS |
                                     aiComponent_CAMERAS | aiComponent_MATERIALS);
@@ -118,11 +140,9 @@ Mesh readWithImporter(const std::string& path, const std::optional<PlyHeader>& p
     if (!scene || !scene->mRootNode)
         throw Failure("cannot read '" + path + "': " + importer.GetErrorString());
 
-    for (unsigned m = 0; colors && m < scene->mNumMeshes; ++m)
-        if (!scene->mMeshes[m]->HasVertexColors(0))
-            throw Failure("'" + path + "' has no vertex colours");
+    checkExtras(*scene, path, extras);
     Mesh mesh;
-    appendNode(*scene, *scene->mRootNode, aiMatrix4x4(), colors, mesh);
+    appendNode(*scene, *scene->mRootNode, aiMatrix4x4(), extras, mesh);
     return mesh;
 }
 
@@ -139,8 +159,10 @@ Mesh readMesh(const std::string& path, const Notice& notice, std::uintmax_t larg
     const bool colors = extras == MeshExtras::vertexColors;
     // The importer passes over triangle strips without a word; they are read here instead.
     const std::optional<PlyHeader> ply = readPlyHeader(path);
-    const Mesh mesh = ply && ply->element("tristrips") ? readPlyMesh(path, *ply, colors)
-                                                        : readWithImporter(path, ply, colors);
+    const bool strips = ply && ply->element("tristrips");
+    if (strips && extras == MeshExtras::textureCoordinates)
+        throw Failure("'" + path + "' stores triangle strips, whose UVs (texture coordinates) the tool does not read");
+    const Mesh mesh = strips ? readPlyMesh(path, *ply, colors) : readWithImporter(path, ply, extras);
     if (mesh.counts.empty())
         throw Failure("'" + path + "' has no faces");
     for (float c : mesh.points) {

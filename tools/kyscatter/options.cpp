@@ -35,6 +35,7 @@ Examples:
   kyscatter rock.obj --count 5000 --out rock.ply     search the radius that gives about 5,000 points
   kyscatter rock.obj --count 5000 --exact            exactly 5,000 points
   kyscatter painted.ply --density red --count 2000   2,000 points where the vertex colours' red says
+  kyscatter ground.obj --density-texture paths.png   points where the image, at the mesh's UVs, is light
   kyscatter rock.obj --strict --seed 7 --stats       no two points closer than the radius; another draw
   kyscatter terrain.obj --stable --strict --stats    points that stay put where the mesh is not edited
   kyscatter part.stl --image top.png --view top --size 1024x1024 --point-size 3
@@ -114,6 +115,9 @@ void addNodeOptions(CLI::App& app, Options& options, Given& given)
                    "Turn on the scatter node's densityMap with this densityChannel of the mesh file's vertex colours: "
                    "luminance, red, green, blue or alpha (0: no points, 1: as many as without a map)")
         ->check(CLI::IsMember(kChannelFields));
+    app.add_option("--density-texture", controls.densityTexture,
+                   "Turn on the scatter node's densityMap from this image (PNG, JPEG, TIFF, OpenEXR), read at the mesh "
+                   "file's first UV set through a file texture; --density picks its channel (default luminance)");
     app.add_option("--device", controls.device,
                    "The scatter node's computeDevice: auto (the GPU where a usable one is there, the CPU otherwise; "
                    "the default), gpu or cpu")
@@ -173,7 +177,9 @@ void takeGiven(const CLI::App& app, const Given& given, Options& options)
         throw UsageError("--exact needs --count: it gives exactly the --count points");
     if (app.count("--seed") > 0)
         options.controls.seed = static_cast<int>(given.seed);
-    if (options.controls.density && options.meshPath.empty())
+    if (options.controls.densityTexture && options.meshPath.empty())
+        throw UsageError("--density-texture needs a mesh file with UVs; the built-in surface has none");
+    if (options.controls.density && !options.controls.densityTexture && options.meshPath.empty())
         throw UsageError("--density needs a mesh file with vertex colours; the built-in surface has none");
     if (app.count("--box") > 0) {
         checkBox("--box", given.box);

@@ -27,6 +27,7 @@ struct NodeControls {
     bool stable = false;  // the node's stableLayout
     std::optional<std::string> device;  // the node's computeDevice by name: auto, gpu or cpu
     std::optional<std::string> density;  // the node's densityChannel by name; set: the density map is on
+    std::optional<std::string> densityTexture;  // an image file: the density map reads it at the mesh's UVs
 };
 
 // How the picture is drawn: through the display node's Viewport 2.0 draw override, or its legacy draw.

@@ -137,6 +137,10 @@ MObject meshData(const Mesh& mesh)
         mayaStandin::addColorSet(data, "colorSet1", mesh.cornerColors, true, &status);
     if (status != MS::kSuccess)
         throw Failure("the host does not take the mesh's colours: " + describe(status));
+    if (!mesh.cornerUVs.empty())
+        mayaStandin::addUVSet(data, "map1", mesh.cornerUVs, true, &status);
+    if (status != MS::kSuccess)
+        throw Failure("the host does not take the mesh's UVs: " + describe(status));
     return data;
 }
 
@@ -303,12 +307,27 @@ private:
             setPlug(scatter_, "densityMap", 1);
             setPlug(scatter_, "densityChannel", fieldValue(kChannelFields, *controls.density));
         }
+        if (controls.densityTexture)
+            readTexture(*controls.densityTexture);
+    }
+
+    // A file texture of the image, as an artist connects one in Maya.
+    void readTexture(const std::string& image)
+    {
+        texture_ = makeNode("file");
+        setPlug(texture_, "fileTextureName", MString(image.c_str()));
+        const MStatus connected = mayaStandin::connect(plugOf(texture_, "outColor"), plugOf(scatter_, "densityTexture"));
+        if (connected != MS::kSuccess)
+            throw Failure("cannot connect the file texture to densityTexture: " + describe(connected));
+        setPlug(scatter_, "densityMap", 1);
+        setPlug(scatter_, "densitySource", 1);
     }
 
     PluginSession session_;
     MObject scatter_;
     MObject display_;
     MObject attach_;  // null without a deformed mesh
+    MObject texture_;  // null without a density texture
     bool surfaceData_;
     bool quiet_;
 };

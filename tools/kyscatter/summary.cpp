@@ -36,7 +36,10 @@ void reportControls(std::ostream& out, const NodeControls& controls)
         out << "stable layout: on\n";
     if (controls.device && *controls.device != "auto")
         out << "device: " << *controls.device << "\n";
-    if (controls.density)
+    if (controls.densityTexture)
+        out << "density map: " << controls.density.value_or("luminance") << " of " << *controls.densityTexture
+            << " at the mesh's UVs\n";
+    else if (controls.density)
         out << "density map: " << *controls.density << " of the vertex colours\n";
 }
 

@@ -40,6 +40,7 @@ const std::vector<std::string> kKernelNames = {
     "gatherLevelCandidates",
     "blockNearSamples",
     "levelSamplesAsCandidates",
+    "weighCandidatesByTexture",
     "countStableCandidates",
     "markTriangleStarts",
     "placeStableCandidates",

@@ -109,6 +109,9 @@ bool MFnAttribute::isStorable(MStatus* ReturnStatus) const { return getFlag(obje
 bool MFnAttribute::isReadable(MStatus* ReturnStatus) const { return getFlag(object_, &Attribute::readable, ReturnStatus); }
 bool MFnAttribute::isWritable(MStatus* ReturnStatus) const { return getFlag(object_, &Attribute::writable, ReturnStatus); }
 bool MFnAttribute::isHidden(MStatus* ReturnStatus) const { return getFlag(object_, &Attribute::hidden, ReturnStatus); }
+bool MFnAttribute::isUsedAsColor(MStatus* ReturnStatus) const {
+    return getFlag(object_, &Attribute::usedAsColor, ReturnStatus);
+}
 
 MString MFnAttribute::name(MStatus* ReturnStatus) const {
     Attribute* a = attachedAttribute(object_, MFn::kAttribute, ReturnStatus);
@@ -122,10 +125,13 @@ MString MFnAttribute::shortName(MStatus* ReturnStatus) const {
 
 namespace {
 
+// A colour's flags are its children's too.
 MStatus setFlag(const MObject& object, bool Attribute::*flag, bool state) {
     MStatus status;
     Attribute* a = attachedAttribute(object, MFn::kAttribute, &status);
     if (a) a->*flag = state;
+    if (a && a->isFloat3())
+        for (auto& child : a->children) (*child).*flag = state;
     return status;
 }
 
@@ -140,6 +146,15 @@ MStatus MFnAttribute::setStorable(bool state) { return setFlag(object_, &Attribu
 MStatus MFnAttribute::setReadable(bool state) { return setFlag(object_, &Attribute::readable, state); }
 MStatus MFnAttribute::setWritable(bool state) { return setFlag(object_, &Attribute::writable, state); }
 MStatus MFnAttribute::setHidden(bool state) { return setFlag(object_, &Attribute::hidden, state); }
+MStatus MFnAttribute::setUsedAsColor(bool state) {
+    MStatus status;
+    Attribute* a = attachedAttribute(object_, MFn::kAttribute, &status);
+    if (!a) return status;
+    // Maya takes only a three-float attribute as a colour.
+    if (state && !a->isFloat3()) return MS::kInvalidParameter;
+    a->usedAsColor = state;
+    return MS::kSuccess;
+}
 
 // ---- MFnTypedAttribute
 
@@ -212,6 +227,37 @@ MObject MFnNumericAttribute::create(const MString& fullName, const MString& brie
     object_ = Access::make(attribute);
     setStatus(ReturnStatus, MS::kSuccess);
     return object_;
+}
+
+MObject MFnNumericAttribute::createColor(const MString& fullName, const MString& briefName, MStatus* ReturnStatus) {
+    if (fullName.length() == 0) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return MObject();
+    }
+    auto colour = newAttribute(MFn::kNumericAttribute, fullName, briefName);
+    colour->numericType = MFnNumericData::k3Float;
+    colour->usedAsColor = true;
+    for (const char* suffix : {"R", "G", "B"}) {
+        const std::string lower(1, static_cast<char>(suffix[0] - 'A' + 'a'));
+        auto child = newAttribute(MFn::kNumericAttribute, MString((std::string(fullName.asChar()) + suffix).c_str()),
+                                  MString((std::string(briefName.asChar()) + lower).c_str()));
+        child->numericType = MFnNumericData::kFloat;
+        child->parent = colour.get();
+        colour->children.push_back(child);
+    }
+    object_ = Access::make(colour);
+    setStatus(ReturnStatus, MS::kSuccess);
+    return object_;
+}
+
+MStatus MFnNumericAttribute::setDefault(float value1, float value2, float value3) {
+    MStatus status;
+    Attribute* a = attachedAttribute(object_, MFn::kNumericAttribute, &status);
+    if (!a) return status;
+    if (!a->isFloat3()) return MS::kInvalidParameter;
+    const float values[3] = {value1, value2, value3};
+    for (int k = 0; k < 3; ++k) a->children[static_cast<size_t>(k)]->defaultValue = values[k];
+    return MS::kSuccess;
 }
 
 MFnNumericData::Type MFnNumericAttribute::unitType(MStatus* ReturnStatus) const {

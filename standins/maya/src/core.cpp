@@ -4,7 +4,9 @@
 
 #include <maya/MBoundingBox.h>
 #include <maya/MDGContext.h>
+#include <maya/MFloatMatrix.h>
 #include <maya/MFloatPoint.h>
+#include <maya/MFloatVector.h>
 #include <maya/MFnBase.h>
 #include <maya/MPoint.h>
 #include <maya/MString.h>
@@ -160,6 +162,15 @@ MPoint::MPoint(double xx, double yy, double zz, double ww) : x(xx), y(yy), z(zz)
 bool MPoint::operator==(const MPoint& o) const { return x == o.x && y == o.y && z == o.z && w == o.w; }
 bool MPoint::operator!=(const MPoint& o) const { return !(*this == o); }
 
+MFloatVector::MFloatVector() : x(0.0f), y(0.0f), z(0.0f) {}
+MFloatVector::MFloatVector(float xx, float yy, float zz) : x(xx), y(yy), z(zz) {}
+
+MFloatMatrix::MFloatMatrix() {
+    for (unsigned int r = 0; r < 4; ++r)
+        for (unsigned int c = 0; c < 4; ++c) matrix[r][c] = r == c ? 1.0f : 0.0f;
+}
+float MFloatMatrix::operator()(unsigned int row, unsigned int col) const { return matrix[row][col]; }
+
 MFloatPoint::MFloatPoint() : x(0.0f), y(0.0f), z(0.0f), w(1.0f) {}
 MFloatPoint::MFloatPoint(float xx, float yy, float zz, float ww) : x(xx), y(yy), z(zz), w(ww) {}
 bool MFloatPoint::operator==(const MFloatPoint& o) const { return x == o.x && y == o.y && z == o.z && w == o.w; }
@@ -212,17 +223,24 @@ standinFaults::FaultTable& faults() {
         "MFnEnumAttribute::create",
         "MFnMesh::MFnMesh",
         "MFnMesh::currentColorSetName",
+        "MFnMesh::currentUVSetName",
         "MFnMesh::getColorSetNames",
+        "MFnMesh::getAssignedUVs",
         "MFnMesh::getFaceVertexColors",
         "MFnMesh::getPoints",
         "MFnMesh::getTriangleOffsets",
         "MFnMesh::getTriangles",
+        "MFnMesh::getUVSetNames",
+        "MFnMesh::getUVs",
         "MFnMesh::numColors",
         "MFnPlugin::deregisterNode",
         "MFnPlugin::registerNode",
         "MFnTypedAttribute::create",
+        "MImage::readFromFile",
+        "MPlug::connectedTo",
         "MPlug::getValue",
         "MPxNode::addAttribute",
+        "MRenderUtil::sampleShadingNetwork",
         "MUIDrawManager::points",
     });
     return *table;

@@ -6,6 +6,7 @@
 #include <maya/MFnMesh.h>
 #include <maya/MFnMeshData.h>
 #include <maya/MFnNumericData.h>
+#include <maya/MStringArray.h>
 
 using mayaStandin::detail::Access;
 using mayaStandin::detail::ArrayAttrsData;
@@ -125,6 +126,9 @@ MObject MFnMesh::create(int numVertices, int numPolygons, const MFloatPointArray
     for (unsigned int c = 0; c < polygonConnects.length(); ++c) owner->connects[c] = polygonConnects[c];
     owner->colorSets.clear();
     owner->currentColorSet.clear();
+    // As Maya's meshes, one UV set without UVs.
+    owner->uvSets.assign(1, mayaStandin::detail::UVSet{"map1", {}, {}, std::vector<int>(polygonConnects.length(), -1)});
+    owner->currentUVSet = "map1";
     owner->hasMesh = true;
     object_ = parentOrOwner;
     setStatus(ReturnStatus, MS::kSuccess);
@@ -311,6 +315,164 @@ MStatus MFnMesh::getFaceVertexColors(MColorArray& colors, const MString* colorSe
     for (size_t i = 0; i < set->faceVertexIds.size(); ++i) {
         const int id = set->faceVertexIds[i];
         colors[static_cast<unsigned int>(i)] = id < 0 ? unset : set->colors[static_cast<size_t>(id)];
+    }
+    return MS::kSuccess;
+}
+
+// ---- UV sets
+
+namespace {
+
+// The set of that name, or the current one for null; null when there is none.
+template <typename Mesh>
+auto uvSetOf(Mesh& mesh, const MString* name) -> decltype(&mesh.uvSets.front()) {
+    const std::string wanted = name ? name->asChar() : mesh.currentUVSet;
+    for (auto& set : mesh.uvSets)
+        if (set.name == wanted) return &set;
+    return nullptr;
+}
+
+// Per polygon its face-vertex ids are all set or all unset, and every set one names a UV.
+bool consistentUVIds(const MeshData& mesh, const MIntArray& uvCounts, const MIntArray& uvIds, size_t uvCount) {
+    if (uvCounts.length() != mesh.counts.size()) return false;
+    unsigned long long total = 0;
+    for (unsigned int p = 0; p < uvCounts.length(); ++p) {
+        if (uvCounts[p] != 0 && uvCounts[p] != mesh.counts[p]) return false;
+        total += static_cast<unsigned int>(uvCounts[p]);
+    }
+    if (total != uvIds.length()) return false;
+    for (unsigned int i = 0; i < uvIds.length(); ++i)
+        if (uvIds[i] < 0 || static_cast<size_t>(uvIds[i]) >= uvCount) return false;
+    return true;
+}
+
+}  // namespace
+
+int MFnMesh::polygonVertexCount(int polygonId, MStatus* ReturnStatus) const {
+    const MeshData* mesh = attachedMesh(object_, ReturnStatus);
+    if (!mesh) return 0;
+    if (polygonId < 0 || static_cast<size_t>(polygonId) >= mesh->counts.size()) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return 0;
+    }
+    return mesh->counts[static_cast<size_t>(polygonId)];
+}
+
+MStatus MFnMesh::getUVSetNames(MStringArray& setNames) const {
+    MStatus status;
+    if (injectedFault("MFnMesh::getUVSetNames", status)) return status;
+    const MeshData* mesh = attachedMesh(object_, &status);
+    if (!mesh) return status;
+    setNames.clear();
+    for (const auto& set : mesh->uvSets) setNames.append(MString(set.name.c_str()));
+    return MS::kSuccess;
+}
+
+MString MFnMesh::currentUVSetName(MStatus* ReturnStatus, int) const {
+    MStatus status;
+    if (injectedFault("MFnMesh::currentUVSetName", status)) {
+        setStatus(ReturnStatus, status);
+        return MString();
+    }
+    const MeshData* mesh = attachedMesh(object_, ReturnStatus);
+    return mesh ? MString(mesh->currentUVSet.c_str()) : MString();
+}
+
+MStatus MFnMesh::setCurrentUVSetName(const MString& setName, MDGModifier*, MSelectionList*) {
+    MStatus status;
+    MeshData* mesh = writableMesh(object_, &status);
+    if (!mesh) return status;
+    if (!uvSetOf(*mesh, &setName)) return MS::kInvalidParameter;
+    mesh->currentUVSet = setName.asChar();
+    return MS::kSuccess;
+}
+
+MString MFnMesh::createUVSetWithName(const MString& uvSetName, MDGModifier*, MStatus* ReturnStatus,
+                                    const MUintArray*) {
+    MeshData* mesh = writableMesh(object_, ReturnStatus);
+    if (!mesh) return MString();
+    if (uvSetName.length() == 0) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return MString();
+    }
+    auto taken = [&](const std::string& name) {
+        for (const auto& set : mesh->uvSets)
+            if (set.name == name) return true;
+        return false;
+    };
+    std::string name = uvSetName.asChar();
+    for (int n = 1; taken(name); ++n) name = std::string(uvSetName.asChar()) + std::to_string(n);
+    mesh->uvSets.push_back({name, {}, {}, std::vector<int>(mesh->connects.size(), -1)});
+    return MString(name.c_str());
+}
+
+int MFnMesh::numUVs(const MString& uvSet, MStatus* ReturnStatus) const {
+    const MeshData* mesh = attachedMesh(object_, ReturnStatus);
+    if (!mesh) return 0;
+    const auto* set = uvSetOf(*mesh, &uvSet);
+    if (!set) setStatus(ReturnStatus, MS::kInvalidParameter);
+    return set ? static_cast<int>(set->u.size()) : 0;
+}
+
+MStatus MFnMesh::setUVs(const MFloatArray& uArray, const MFloatArray& vArray, const MString* uvSet) {
+    MStatus status;
+    MeshData* mesh = writableMesh(object_, &status);
+    if (!mesh) return status;
+    auto* set = uvSetOf(*mesh, uvSet);
+    if (!set || uArray.length() != vArray.length()) return MS::kInvalidParameter;
+    set->u.assign(uArray.length(), 0.0f);
+    set->v.assign(vArray.length(), 0.0f);
+    for (unsigned int i = 0; i < uArray.length(); ++i) {
+        set->u[i] = uArray[i];
+        set->v[i] = vArray[i];
+    }
+    return MS::kSuccess;
+}
+
+MStatus MFnMesh::getUVs(MFloatArray& uArray, MFloatArray& vArray, const MString* uvSet) const {
+    MStatus status;
+    if (injectedFault("MFnMesh::getUVs", status)) return status;
+    const MeshData* mesh = attachedMesh(object_, &status);
+    if (!mesh) return status;
+    const auto* set = uvSetOf(*mesh, uvSet);
+    if (!set) return MS::kInvalidParameter;
+    uArray.setLength(static_cast<unsigned int>(set->u.size()));
+    vArray.setLength(static_cast<unsigned int>(set->v.size()));
+    for (unsigned int i = 0; i < set->u.size(); ++i) {
+        uArray[i] = set->u[i];
+        vArray[i] = set->v[i];
+    }
+    return MS::kSuccess;
+}
+
+MStatus MFnMesh::assignUVs(const MIntArray& uvCounts, const MIntArray& uvIds, const MString* uvSet) {
+    MStatus status;
+    MeshData* mesh = writableMesh(object_, &status);
+    if (!mesh) return status;
+    auto* set = uvSetOf(*mesh, uvSet);
+    if (!set || !consistentUVIds(*mesh, uvCounts, uvIds, set->u.size())) return MS::kInvalidParameter;
+    unsigned int faceVertex = 0, next = 0;
+    for (unsigned int p = 0; p < uvCounts.length(); ++p)
+        for (int k = 0; k < mesh->counts[p]; ++k, ++faceVertex)
+            set->faceVertexIds[faceVertex] = uvCounts[p] == 0 ? -1 : uvIds[next++];
+    return MS::kSuccess;
+}
+
+MStatus MFnMesh::getAssignedUVs(MIntArray& uvCounts, MIntArray& uvIds, const MString* uvSet) const {
+    MStatus status;
+    if (injectedFault("MFnMesh::getAssignedUVs", status)) return status;
+    const MeshData* mesh = attachedMesh(object_, &status);
+    if (!mesh) return status;
+    const auto* set = uvSetOf(*mesh, uvSet);
+    if (!set) return MS::kInvalidParameter;
+    uvCounts.clear();
+    uvIds.clear();
+    size_t faceVertex = 0;
+    for (int count : mesh->counts) {
+        const bool mapped = set->faceVertexIds[faceVertex] >= 0;
+        uvCounts.append(mapped ? count : 0);
+        for (int k = 0; k < count; ++k, ++faceVertex)
+            if (mapped) uvIds.append(set->faceVertexIds[faceVertex]);
     }
     return MS::kSuccess;
 }

@@ -44,6 +44,7 @@ void clearRegistryLog() {
 // ---- host: nodes
 
 MObject createNode(const std::string& typeName, MStatus* status) {
+    detail::registerBuiltinTypes();
     std::shared_ptr<detail::NodeType> type;
     {
         std::lock_guard<std::mutex> lock(graphMutex());
@@ -188,6 +189,33 @@ bool feeds(const Node& upstream, const Node& node) {
     return false;
 }
 
+// Whether a source attribute may feed a destination; says why not.
+MStatus connectable(const Attribute& from, const Attribute& to, const std::string& what) {
+    if (from.isFloat3() != to.isFloat3()) {
+        hostError("connect " + what + ": a colour connects only to a colour");
+        return MS::kInvalidParameter;
+    }
+    if (from.isCompound() || to.isCompound()) {
+        hostError("connect " + what + ": compound connections are not supported");
+        return MS::kNotImplemented;
+    }
+    if (!from.readable) {
+        hostError("connect " + what + ": the source is not readable");
+        return MS::kInvalidParameter;
+    }
+    if (!to.writable) {
+        hostError("connect " + what + ": the destination is not writable");
+        return MS::kInvalidParameter;
+    }
+    const bool compatible = from.isNumeric() ? to.isNumeric()
+                                             : to.isTyped() && (from.dataType == to.dataType || to.dataType == MFnData::kAny);
+    if (!compatible) {
+        hostError("connect " + what + ": the attribute types do not match");
+        return MS::kInvalidParameter;
+    }
+    return MS::kSuccess;
+}
+
 }  // namespace
 
 MStatus connect(const MPlug& source, const MPlug& destination) {
@@ -199,40 +227,29 @@ MStatus connect(const MPlug& source, const MPlug& destination) {
     }
     const std::string what = detail::plugName(*from.node, *from.attribute) + " -> " +
                              detail::plugName(*to.node, *to.attribute);
-    if (from.attribute->isCompound() || to.attribute->isCompound()) {
-        hostError("connect " + what + ": compound connections are not supported");
-        return MS::kNotImplemented;
-    }
-    if (!from.attribute->readable) {
-        hostError("connect " + what + ": the source is not readable");
-        return MS::kInvalidParameter;
-    }
-    if (!to.attribute->writable) {
-        hostError("connect " + what + ": the destination is not writable");
-        return MS::kInvalidParameter;
-    }
-    bool compatible = from.attribute->isNumeric() ? to.attribute->isNumeric()
-                                                  : to.attribute->isTyped() &&
-                                                        (from.attribute->dataType == to.attribute->dataType ||
-                                                         to.attribute->dataType == MFnData::kAny);
-    if (!compatible) {
-        hostError("connect " + what + ": the attribute types do not match");
-        return MS::kInvalidParameter;
-    }
+    const MStatus fits = connectable(*from.attribute, *to.attribute, what);
+    if (fits != MS::kSuccess) return fits;
 
     std::lock_guard<std::mutex> lock(graphMutex());
-    if (detail::incoming(*to.node, to.attribute->index)) {
-        hostError("connect " + what + ": the destination already has an incoming connection");
-        return MS::kInvalidParameter;
-    }
+    // A colour connects as a whole and child by child, so that each child evaluates from its source.
+    std::vector<std::pair<int, int>> pairs{{from.attribute->index, to.attribute->index}};
+    if (to.attribute->isFloat3())
+        for (size_t k = 0; k < 3; ++k) pairs.emplace_back(from.attribute->children[k]->index, to.attribute->children[k]->index);
+    for (const auto& pair : pairs)
+        if (detail::incoming(*to.node, pair.second)) {
+            hostError("connect " + what + ": the destination already has an incoming connection");
+            return MS::kInvalidParameter;
+        }
     if (feeds(*to.node, *from.node)) {
         hostError("connect " + what + ": the connection would close a cycle");
         return MS::kInvalidParameter;
     }
-    graph().connections.push_back(detail::Connection{detail::sharedNode(source.node()), from.attribute->index,
-                                                     detail::sharedNode(destination.node()), to.attribute->index});
-    detail::Visited visited;
-    detail::dirtyPlug(*to.node, to.attribute->index, visited);
+    for (const auto& pair : pairs) {
+        graph().connections.push_back(detail::Connection{detail::sharedNode(source.node()), pair.first,
+                                                         detail::sharedNode(destination.node()), pair.second});
+        detail::Visited visited;
+        detail::dirtyPlug(*to.node, pair.second, visited);
+    }
     return MS::kSuccess;
 }
 
@@ -245,6 +262,14 @@ MStatus disconnect(const MPlug& source, const MPlug& destination) {
         if (it->source.get() == from.node && it->sourceIndex == from.attribute->index &&
             it->destination.get() == to.node && it->destinationIndex == to.attribute->index) {
             connections.erase(it);
+            // A colour's children go with it.
+            for (auto& child : to.attribute->isFloat3() ? to.attribute->children
+                                                         : std::vector<std::shared_ptr<Attribute>>())
+                for (auto c = connections.begin(); c != connections.end(); ++c)
+                    if (c->destination.get() == to.node && c->destinationIndex == child->index) {
+                        connections.erase(c);
+                        break;
+                    }
             // The destination keeps the value it last received.
             detail::cleanPlug(*to.node, to.attribute->index);
             detail::Visited visited;

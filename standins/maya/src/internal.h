@@ -5,6 +5,7 @@
 #include <maya/MColor.h>
 #include <maya/MDataHandle.h>
 #include <maya/MFloatPoint.h>
+#include <maya/MFloatVector.h>
 #include <maya/MFnData.h>
 #include <maya/MFnNumericData.h>
 #include <maya/MObject.h>
@@ -38,6 +39,8 @@ struct Attribute : Object {
     bool isNumeric() const { return kind == MFn::kNumericAttribute || kind == MFn::kEnumAttribute; }
     bool isTyped() const { return kind == MFn::kTypedAttribute; }
     bool isCompound() const { return kind == MFn::kCompoundAttribute; }
+    // A colour: numeric, with three float children.
+    bool isFloat3() const { return kind == MFn::kNumericAttribute && numericType == MFnNumericData::k3Float; }
 
     std::string name;
     std::string shortName;
@@ -46,6 +49,7 @@ struct Attribute : Object {
     bool storable = true;
     bool keyable = false;
     bool hidden = false;
+    bool usedAsColor = false;
 
     MFnNumericData::Type numericType = MFnNumericData::kInvalid;
     double defaultValue = 0.0;
@@ -67,6 +71,7 @@ struct Attribute : Object {
 
 // One value slot per attribute of a node; the attribute's kind picks the field.
 struct Value {
+    MFloatVector f3;  // a k3Float attribute's children, as inputValue last read them
     bool b = false;
     float f = 0.0f;
     int i = 0;
@@ -111,6 +116,14 @@ struct ColorSet {
     std::vector<int> faceVertexIds;
 };
 
+// A UV set: its UVs and, per face-vertex, the index of one of them (-1: none). A polygon has UVs at all its
+// face-vertices or at none.
+struct UVSet {
+    std::string name;
+    std::vector<float> u, v;
+    std::vector<int> faceVertexIds;
+};
+
 struct MeshData : Object {
     MeshData() : Object(MFn::kMeshData) {}
     bool hasMesh = false;
@@ -119,6 +132,8 @@ struct MeshData : Object {
     std::vector<int> connects;
     std::vector<ColorSet> colorSets;
     std::string currentColorSet;  // empty: none
+    std::vector<UVSet> uvSets;
+    std::string currentUVSet;
 };
 
 // The value of a string attribute.
@@ -207,6 +222,8 @@ void dropPluginDrawOverrides(const std::string& pluginPath, const std::string& r
 
 // Evaluation. The caller holds nothing; pull locks the node itself.
 MStatus pull(Node& node, Attribute& attribute);
+// Maya's built-in texture nodes (textures.cpp), registered once before the first node is made.
+void registerBuiltinTypes();
 MStatus setPlugValue(Node& node, Attribute& attribute, double number, const MObject* data);
 
 }  // namespace detail

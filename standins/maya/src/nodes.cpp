@@ -9,6 +9,7 @@
 // The API library is no plug-in: the version text is each plug-in's own, and one without it must not find this one's.
 #define MNoVersionString
 #include <maya/MFnPlugin.h>
+#include <maya/MPlugArray.h>
 #include <maya/MPxLocatorNode.h>
 
 // ---- MPxNode and MPxLocatorNode
@@ -196,6 +197,30 @@ MStatus MPlug::setValue(int value) { return writePlug(*this, value, nullptr); }
 MStatus MPlug::setValue(double value) { return writePlug(*this, value, nullptr); }
 MStatus MPlug::setValue(MObject& value) { return writePlug(*this, 0.0, &value); }
 
+bool MPlug::connectedTo(MPlugArray& array, bool asDst, bool asSrc, MStatus* ReturnStatus) const {
+    array.clear();
+    MStatus status;
+    if (injectedFault("MPlug::connectedTo", status)) {
+        setStatus(ReturnStatus, status);
+        return false;
+    }
+    mayaStandin::detail::PlugParts parts = mayaStandin::detail::resolve(*this);
+    if (!parts.node) {
+        setStatus(ReturnStatus, MS::kInvalidParameter);
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mayaStandin::detail::graphMutex());
+    for (const auto& c : mayaStandin::detail::graph().connections) {
+        if (asDst && c.destination.get() == parts.node && c.destinationIndex == parts.attribute->index)
+            array.append(MPlug(Access::make(c.source), Access::make(c.source->type->attributes[c.sourceIndex])));
+        if (asSrc && c.source.get() == parts.node && c.sourceIndex == parts.attribute->index)
+            array.append(MPlug(Access::make(c.destination),
+                               Access::make(c.destination->type->attributes[c.destinationIndex])));
+    }
+    setStatus(ReturnStatus, MS::kSuccess);
+    return array.length() > 0;
+}
+
 bool MPlug::operator==(const MPlug& other) const { return node_ == other.node_ && attribute_ == other.attribute_; }
 bool MPlug::operator==(const MObject& attribute) const { return attribute_ == attribute; }
 bool MPlug::operator!=(const MPlug& other) const { return !(*this == other); }
@@ -224,6 +249,16 @@ MDataHandle MDataBlock::inputValue(const MObject& attribute, MStatus* ReturnStat
     MStatus status;
     Attribute* a = blockAttribute("MDataBlock::inputValue", node_, attribute, status);
     if (a) status = mayaStandin::detail::pull(*node_, *a);
+    // A colour reads its children, each evaluated as a plug of its own.
+    if (a && a->isFloat3()) {
+        float* parts[3] = {&node_->values[a->index].f3.x, &node_->values[a->index].f3.y,
+                           &node_->values[a->index].f3.z};
+        for (size_t k = 0; k < 3 && status == MS::kSuccess; ++k) {
+            Attribute& child = *a->children[k];
+            status = mayaStandin::detail::pull(*node_, child);
+            *parts[k] = static_cast<float>(mayaStandin::detail::readNumber(node_->values[child.index], child));
+        }
+    }
     setStatus(ReturnStatus, status);
     return a ? Access::handle(&node_->values[a->index], a) : MDataHandle();
 }
@@ -311,6 +346,11 @@ MString& MDataHandle::asString() {
     if (!value_ || !attribute_->isTyped() || attribute_->dataType != MFnData::kString) return empty;
     auto* text = Access::as<mayaStandin::detail::StringData>(value_->data, MFn::kStringData);
     return text ? text->text : empty;
+}
+
+MFloatVector& MDataHandle::asFloatVector() {
+    if (!value_ || !attribute_->isFloat3()) return scratchValue().f3;
+    return value_->f3;
 }
 
 void MDataHandle::set(const MString& value) {

@@ -34,8 +34,12 @@ class MDataHandle;
 class MDGContext;
 class MDGModifier;
 class MDoubleArray;
+class MFloatArray;
+class MFloatMatrix;
 class MFloatPoint;
 class MFloatPointArray;
+class MFloatVector;
+class MFloatVectorArray;
 class MFnArrayAttrsData;
 class MFnAttribute;
 class MFnBase;
@@ -50,11 +54,14 @@ class MFnNumericAttribute;
 class MFnNumericData;
 class MFnPlugin;
 class MFnTypedAttribute;
+class MImage;
 class MIntArray;
 class MPlug;
+class MPlugArray;
 class MPoint;
 class MPointArray;
 class MPxNode;
+class MRenderUtil;
 class MSelectionList;
 class MStatus;
 class MString;
@@ -90,8 +97,12 @@ OPENMAYA_NAMESPACE_CLOSE
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MDGContext;                \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MDGModifier;               \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MDoubleArray;              \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFloatArray;               \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFloatMatrix;              \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFloatPoint;               \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFloatPointArray;          \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFloatVector;              \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFloatVectorArray;         \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnArrayAttrsData;         \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnAttribute;              \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnBase;                   \
@@ -106,11 +117,14 @@ OPENMAYA_NAMESPACE_CLOSE
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnNumericData;            \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnPlugin;                 \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MFnTypedAttribute;         \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MImage;                    \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MIntArray;                 \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MPlug;                     \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MPlugArray;                \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MPoint;                    \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MPointArray;               \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MPxNode;                   \
+    using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MRenderUtil;               \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MSelectionList;            \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MStatus;                   \
     using OPENMAYA_MAJOR_NAMESPACE_SCHEMA::MString;                   \

@@ -1,6 +1,7 @@
 #ifndef _MDataHandle
 #define _MDataHandle
 
+#include <maya/MFloatVector.h>
 #include <maya/MObject.h>
 #include <maya/MStatus.h>
 #include <maya/MString.h>
@@ -23,6 +24,8 @@ public:
     double& asDouble();
     // A string attribute's text; empty where it holds none.
     MString& asString();
+    // A k3Float attribute's (a colour's) three values, as its children held them when the handle was made.
+    MFloatVector& asFloatVector();
 
     void set(float value);
     void set(int value);

@@ -28,6 +28,8 @@ public:
     MStatus setReadable(bool state);
     MStatus setWritable(bool state);
     MStatus setHidden(bool state);
+    bool isUsedAsColor(MStatus* ReturnStatus = NULL) const;
+    MStatus setUsedAsColor(bool state);
 };
 
 OPENMAYA_NAMESPACE_CLOSE

@@ -3,6 +3,7 @@
 
 #include <maya/MColor.h>
 #include <maya/MColorArray.h>
+#include <maya/MFloatArray.h>
 #include <maya/MFnDagNode.h>
 #include <maya/MFloatPointArray.h>
 #include <maya/MIntArray.h>
@@ -31,6 +32,7 @@ public:
 
     int numVertices(MStatus* ReturnStatus = NULL) const;
     int numPolygons(MStatus* ReturnStatus = NULL) const;
+    int polygonVertexCount(int polygonId, MStatus* ReturnStatus = NULL) const;
 
     MStatus getPoints(MFloatPointArray& vertexArray, MSpace::Space space = MSpace::kObject) const;
     // Polygons are split into fans around their first vertex.
@@ -40,6 +42,22 @@ public:
 
     // Colour sets: named lists of colours, assigned by index to face-vertices. A mesh data object has no transform
     // or instances, so `instance`, `instances`, `modifier` and `currentSelection` are taken and ignored.
+    // UV sets: named lists of UVs, assigned by index to face-vertices polygon by polygon. A new mesh has one empty
+    // set, "map1", its current one. Null uvSet: the current set.
+    MStatus getUVSetNames(MStringArray& setNames) const;
+    MString currentUVSetName(MStatus* ReturnStatus = NULL, int instance = kMFnMeshInstanceUnspecified) const;
+    MStatus setCurrentUVSetName(const MString& setName, MDGModifier* modifier = NULL,
+                                MSelectionList* currentSelection = NULL);
+    // A name that is taken gets a number added.
+    MString createUVSetWithName(const MString& uvSetName, MDGModifier* modifier = NULL, MStatus* ReturnStatus = NULL,
+                                const MUintArray* instances = NULL);
+    int numUVs(const MString& uvSet, MStatus* ReturnStatus = NULL) const;
+    MStatus setUVs(const MFloatArray& uArray, const MFloatArray& vArray, const MString* uvSet = NULL);
+    MStatus getUVs(MFloatArray& uArray, MFloatArray& vArray, const MString* uvSet = NULL) const;
+    // Per polygon its count of UVs: 0 (none) or its vertex count; the UV ids of the polygons that have them.
+    MStatus assignUVs(const MIntArray& uvCounts, const MIntArray& uvIds, const MString* uvSet = NULL);
+    MStatus getAssignedUVs(MIntArray& uvCounts, MIntArray& uvIds, const MString* uvSet = NULL) const;
+
     int numColorSets(MStatus* ReturnStatus = NULL) const;
     MStatus getColorSetNames(MStringArray& setNames) const;
     // Empty when the mesh has no current colour set.

@@ -18,11 +18,16 @@ public:
     MObject create(const MString& fullName, const MString& briefName, MFnNumericData::Type unitType,
                    double defaultValue = 0, MStatus* ReturnStatus = NULL);
 
+    // A colour: a k3Float attribute whose float children are named fullName and briefName with R, G and B (r, g, b)
+    // added, black by default, used as a colour.
+    MObject createColor(const MString& fullName, const MString& briefName, MStatus* ReturnStatus = NULL);
     MFnNumericData::Type unitType(MStatus* ReturnStatus = NULL) const;
 
     MStatus setDefault(int value);
     MStatus setDefault(float value);
     MStatus setDefault(double value);
+    // A colour's: its children's defaults.
+    MStatus setDefault(float value1, float value2, float value3);
     MStatus getDefault(double& value);
 
     MStatus setMin(double value);

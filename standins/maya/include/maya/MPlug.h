@@ -20,6 +20,8 @@ public:
     MObject node(MStatus* ReturnStatus = NULL) const;
     MString name(MStatus* ReturnStatus = NULL) const;
     bool isNull(MStatus* ReturnStatus = NULL) const;
+    // The plugs connected to this one: its source (asDst) and its destinations (asSrc). A colour connects as a whole.
+    bool connectedTo(MPlugArray& array, bool asDst, bool asSrc, MStatus* ReturnStatus = NULL) const;
 
     // Reading a plug evaluates it first when it is dirty.
     MStatus getValue(float& value, MDGContext& ctx = MDGContext::fsNormal) const;

@@ -30,6 +30,14 @@ std::string addColorSet(const MObject& meshData, const std::string& name,
                         const std::vector<std::array<float, 4>>& faceVertexColors, bool current,
                         MStatus* status = nullptr);
 
+// Gives a mesh data object UVs in the UV set `name` through the devkit's calls, making the set where the mesh lacks
+// it ("map1" is there from the start): one (u, v) per face-vertex, polygon after polygon; a polygon whose first
+// face-vertex has a u that is not a number gets none. The set is made current when `current` is set. Returns the
+// set's name; empty, with the failing status, when the object holds no mesh or the UVs do not match its
+// face-vertices.
+std::string addUVSet(const MObject& meshData, const std::string& name,
+                     const std::vector<std::array<float, 2>>& faceVertexUVs, bool current, MStatus* status = nullptr);
+
 // The "position" channel of a point record (MFnArrayAttrsData). Empty, with the
 // failing status, when the object is no record or the record has no such channel.
 std::vector<std::array<double, 3>> recordPositions(const MObject& record, MStatus* status = nullptr);
