@@ -211,6 +211,17 @@ TEST(MeshPly, TriangleStripsAreReadInEveryEncoding)
         EXPECT_FLOAT_EQ(mesh.cornerColors[0][3], 1.0f);
         std::filesystem::remove(path);
     }
+    // Strips carry no UVs the reader takes: a density texture on them is refused, not weighed at nothing.
+    EXPECT_THROW(
+        {
+            try {
+                readMesh(asset("strips.ply"), {}, kLargeMeshFileBytes, MeshExtras::textureCoordinates);
+            } catch (const Failure& failure) {
+                EXPECT_NE(std::string(failure.what()).find("stores triangle strips"), std::string::npos);
+                throw;
+            }
+        },
+        Failure);
 }
 
 // A file that holds less than its header declares is refused with both counts, never read in part.
