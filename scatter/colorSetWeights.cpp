@@ -1,4 +1,5 @@
 #include "colorSetWeights.h"
+#include "mapReports.h"
 
 #include <maya/MColor.h>
 #include <maya/MColorArray.h>
@@ -8,18 +9,6 @@
 #include <iostream>
 
 namespace {
-
-MStatus reportCall(const char* call, const MStatus& status)
-{
-    std::cerr << "ERROR " << call << "\n" << status.errorString().asChar() << std::endl;
-    return status;
-}
-
-MStatus refuse(const std::string& why)
-{
-    std::cerr << "ERROR " << why << "; no points computed" << std::endl;
-    return MS::kFailure;
-}
 
 // The set the weights come from: the one named, which the mesh must have, or its current one.
 MStatus chooseColorSet(const MFnMesh& meshFn, const MString& asked, MString& chosen)

@@ -1,4 +1,5 @@
 #include "textureWeights.h"
+#include "mapReports.h"
 
 #include <maya/MColor.h>
 #include <maya/MFloatArray.h>
@@ -26,18 +27,6 @@ float texelWeight(const MColor& colour, DensityChannel channel)
 {
     const float weight = densityChannelOf(colour, channel);
     return std::isfinite(weight) ? weight : 0.0f;
-}
-
-MStatus reportCall(const char* call, const MStatus& status)
-{
-    std::cerr << "ERROR " << call << "\n" << status.errorString().asChar() << std::endl;
-    return status;
-}
-
-MStatus refuse(const std::string& why)
-{
-    std::cerr << "ERROR " << why << "; no points computed" << std::endl;
-    return MS::kFailure;
 }
 
 // The set the UVs come from: the one named, which the mesh must have and hold UVs, or its current one.

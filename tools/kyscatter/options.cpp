@@ -161,6 +161,17 @@ void checkCountAlone(std::int64_t count, bool radiusGiven)
         throw UsageError("--count and --radius cannot be given together: --count searches the radius");
 }
 
+// Options that need another, or a mesh file.
+void checkModes(const Options& options)
+{
+    if (options.exact && !options.count)
+        throw UsageError("--exact needs --count: it gives exactly the --count points");
+    if (options.controls.densityTexture && options.meshPath.empty())
+        throw UsageError("--density-texture needs a mesh file with UVs; the built-in surface has none");
+    if (options.controls.density && !options.controls.densityTexture && options.meshPath.empty())
+        throw UsageError("--density needs a mesh file with vertex colours; the built-in surface has none");
+}
+
 // The checks CLI11 cannot make, and the values that pass them.
 void takeGiven(const CLI::App& app, const Given& given, Options& options)
 {
@@ -173,14 +184,9 @@ void takeGiven(const CLI::App& app, const Given& given, Options& options)
         checkCountAlone(given.count, radiusGiven);
         options.count = given.count;
     }
-    if (options.exact && !options.count)
-        throw UsageError("--exact needs --count: it gives exactly the --count points");
     if (app.count("--seed") > 0)
         options.controls.seed = static_cast<int>(given.seed);
-    if (options.controls.densityTexture && options.meshPath.empty())
-        throw UsageError("--density-texture needs a mesh file with UVs; the built-in surface has none");
-    if (options.controls.density && !options.controls.densityTexture && options.meshPath.empty())
-        throw UsageError("--density needs a mesh file with vertex colours; the built-in surface has none");
+    checkModes(options);
     if (app.count("--box") > 0) {
         checkBox("--box", given.box);
         const auto& b = given.box;
