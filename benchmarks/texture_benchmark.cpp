@@ -93,8 +93,8 @@ std::string imageFile()
     for (std::size_t i = 0; i < grey.size(); ++i)
         grey[i] = static_cast<unsigned char>((i % kSide) * 255 / kSide);
     auto out = OIIO::ImageOutput::create(path);
-    OIIO::ImageSpec spec(kSide, kSide, 1, OIIO::TypeDesc::UINT8);
-    if (!out || !out->open(path, spec) || !out->write_image(OIIO::TypeDesc::UINT8, grey.data()) || !out->close())
+    OIIO::ImageSpec layout(kSide, kSide, 1, OIIO::TypeDesc::UINT8);
+    if (!out || !out->open(path, layout) || !out->write_image(OIIO::TypeDesc::UINT8, grey.data()) || !out->close())
         throw std::runtime_error("cannot write " + path);
     return path;
 }

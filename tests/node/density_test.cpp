@@ -12,6 +12,7 @@
 
 #include "scatter/pointCount.h"
 #include "support/pluginTest.h"
+#include "support/bandChecks.h"
 #include "support/pointMeasures.h"
 
 using harness::CapturedOutput;
@@ -61,31 +62,11 @@ Mesh withColourSet(Mesh mesh, const std::string& name, Colour colour, bool curre
 // The points of band `b` at least `margin` inside its edges, and the area they lie on.
 std::vector<kyscatter::Point> interior(const std::vector<Point>& points, int b, double margin, double& area)
 {
-    std::vector<kyscatter::Point> inside;
-    const double x0 = b * kBand + margin, x1 = (b + 1) * kBand - margin, z0 = margin, z1 = kBand - margin;
-    for (const Point& p : points)
-        if (p[0] > x0 && p[0] < x1 && p[2] > z0 && p[2] < z1)
-            inside.push_back({p[0], p[1], p[2]});
-    area = (x1 - x0) * (z1 - z0);
-    return inside;
+    return harness::bandInterior(points, kBand, b, margin, area);
 }
 
-std::string recordOf(ScatterNode& node)
-{
-    MStatus status;
-    const std::string bytes = node.pullBytes(&status);
-    EXPECT_EQ(status, MS::kSuccess);
-    return bytes;
-}
-
-// Pulls a compute that must fail; returns its standard error.
-std::string failedCompute(ScatterNode& node)
-{
-    CapturedOutput output;
-    EXPECT_EQ(node.pull(), MS::kFailure);
-    output.finish();
-    return output.err();
-}
+using harness::failedCompute;
+using harness::recordOf;
 
 // The record and the radius a node holds while its inputs make every compute fail: reading them computes again.
 void expectKept(ScatterNode& node, const std::string& record, float radius)

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/pluginTest.h"
+#include "support/bandChecks.h"
 #include "support/pointMeasures.h"
 #include "support/testImages.h"
 
@@ -42,30 +43,11 @@ const std::vector<float> kWeights = {0.0f, 0.25f, 0.5f, 1.0f};
 // The points of band `b` at least `margin` inside its edges, and the area they lie on.
 std::vector<kyscatter::Point> interior(const std::vector<Point>& points, int b, double margin, double& area)
 {
-    std::vector<kyscatter::Point> inside;
-    const double x0 = b * kBand + margin, x1 = (b + 1) * kBand - margin, z0 = margin, z1 = kBand - margin;
-    for (const Point& p : points)
-        if (p[0] > x0 && p[0] < x1 && p[2] > z0 && p[2] < z1)
-            inside.push_back({p[0], p[1], p[2]});
-    area = (x1 - x0) * (z1 - z0);
-    return inside;
+    return harness::bandInterior(points, kBand, b, margin, area);
 }
 
-std::string recordOf(ScatterNode& node)
-{
-    MStatus status;
-    const std::string bytes = node.pullBytes(&status);
-    EXPECT_EQ(status, MS::kSuccess);
-    return bytes;
-}
-
-std::string failedCompute(ScatterNode& node)
-{
-    CapturedOutput output;
-    EXPECT_EQ(node.pull(), MS::kFailure);
-    output.finish();
-    return output.err();
-}
+using harness::failedCompute;
+using harness::recordOf;
 
 void expectKept(ScatterNode& node, const std::string& record, int line)
 {

@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include <OpenImageIO/imageio.h>
+#include "support/testImages.h"
 
 #include <cmath>
 #include <filesystem>
@@ -25,13 +25,6 @@
 #include <vector>
 
 namespace {
-
-std::string temporary(const std::string& name)
-{
-    const auto folder = std::filesystem::temp_directory_path() / ("standinTextures." + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    return (folder / name).string();
-}
 
 // An image of 2 by 2 blocks of `block` texels, its top row red then green and its bottom row blue then white, half
 // transparent where it has alpha.
@@ -42,13 +35,8 @@ std::string writeCorners(const std::string& name, int channels, int block)
     for (int y = 0; y < 2 * block; ++y)
         for (int x = 0; x < 2 * block; ++x)
             pixels.insert(pixels.end(), rgba[2 * (y / block) + x / block], rgba[2 * (y / block) + x / block] + channels);
-    const std::string path = temporary(name);
-    auto out = OIIO::ImageOutput::create(path);
-    const bool floats = name.size() > 4 && name.substr(name.size() - 4) == ".exr";
-    OIIO::ImageSpec spec(2 * block, 2 * block, channels, floats ? OIIO::TypeDesc::FLOAT : OIIO::TypeDesc::UINT8);
-    spec.attribute("oiio:UnassociatedAlpha", 1);  // the colours as given, whatever the alpha
-    EXPECT_TRUE(out && out->open(path, spec) && out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()) && out->close())
-        << path;
+    const std::string path = harness::temporaryPath(name);
+    harness::writeImage(path, 2 * block, 2 * block, channels, pixels);
     return path;
 }
 
@@ -87,13 +75,8 @@ TEST(ImageTest, ReadsEachFormatAsRGBARowsFromTheBottomUp)
 
 TEST(ImageTest, BytesGreyAndFailures)
 {
-    const std::string path = temporary("grey.png");
-    {
-        auto out = OIIO::ImageOutput::create(path);
-        const unsigned char grey[2] = {64, 255};
-        OIIO::ImageSpec spec(2, 1, 1, OIIO::TypeDesc::UINT8);
-        ASSERT_TRUE(out->open(path, spec) && out->write_image(OIIO::TypeDesc::UINT8, grey) && out->close());
-    }
+    const std::string path = harness::temporaryPath("grey.png");
+    harness::writeImage(path, 2, 1, 1, {64.0f / 255.0f, 1.0f});  // bytes 64 and 255
     MImage image;
     ASSERT_EQ(image.readFromFile(MString(path.c_str())), MS::kSuccess);
     EXPECT_EQ(image.pixelType(), MImage::kByte);
@@ -104,9 +87,9 @@ TEST(ImageTest, BytesGreyAndFailures)
     ASSERT_EQ(image.readFromFile(MString(path.c_str()), MImage::kFloat), MS::kSuccess);
     EXPECT_FLOAT_EQ(image.floatPixels()[0], 64.0f / 255.0f) << "an 8-bit value v reads as v / 255";
 
-    const std::string text = temporary("text.png");
+    const std::string text = harness::temporaryPath("text.png");
     std::ofstream(text) << "no image";
-    for (const std::string& unreadable : {text, temporary("missing.png")}) {
+    for (const std::string& unreadable : {text, harness::temporaryPath("missing.png")}) {
         EXPECT_EQ(image.readFromFile(MString(unreadable.c_str()), MImage::kFloat), MS::kFailure) << unreadable;
         EXPECT_EQ(image.floatPixels(), nullptr);
         unsigned int width = 1, height = 1;

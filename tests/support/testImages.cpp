@@ -12,9 +12,9 @@ void writeImage(const std::string& path, int width, int height, int channels, co
 {
     auto out = OIIO::ImageOutput::create(path);
     const bool floats = std::filesystem::path(path).extension() == ".exr";
-    OIIO::ImageSpec spec(width, height, channels, floats ? OIIO::TypeDesc::FLOAT : OIIO::TypeDesc::UINT8);
-    spec.attribute("oiio:UnassociatedAlpha", 1);
-    if (!out || !out->open(path, spec) || !out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()) || !out->close())
+    OIIO::ImageSpec layout(width, height, channels, floats ? OIIO::TypeDesc::FLOAT : OIIO::TypeDesc::UINT8);
+    layout.attribute("oiio:UnassociatedAlpha", 1);  // the colours as given, whatever the alpha
+    if (!out || !out->open(path, layout) || !out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()) || !out->close())
         throw std::runtime_error("writing " + path + ": " + OIIO::geterror());
 }
 

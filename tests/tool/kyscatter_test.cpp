@@ -1,8 +1,6 @@
 // The tool end to end: the built binary, the plug-in it loads, and the files it writes.
 #include <gtest/gtest.h>
 
-#include <OpenImageIO/imageio.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +24,7 @@
 #include "scatter/controls.h"
 #include "scatter/pointCount.h"
 #include "scatterRun.h"
+#include "support/testImages.h"
 
 using namespace kyscatter;
 namespace fs = std::filesystem;
@@ -987,9 +986,7 @@ void writeUVPlane(const std::string& obj, const std::string& image)
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 64; ++x)
             pixels.insert(pixels.end(), {x < 32 ? 0.0f : 1.0f, 1.0f, x < 32 ? 0.0f : 1.0f});
-    auto out = OIIO::ImageOutput::create(image);
-    OIIO::ImageSpec spec(64, 16, 3, OIIO::TypeDesc::UINT8);
-    ASSERT_TRUE(out && out->open(image, spec) && out->write_image(OIIO::TypeDesc::FLOAT, pixels.data()) && out->close());
+    harness::writeImage(image, 64, 16, 3, pixels);
 }
 
 TEST(ToolDensity, TheImageAtTheMeshsUVsSaysWherePointsGo)

@@ -113,15 +113,16 @@ bool readRGBA(const std::string& path, OIIO::TypeDesc format, T opaque, std::vec
         why = OIIO::geterror();
         return false;
     }
-    const OIIO::ImageSpec& spec = in->spec();
-    const int channels = spec.nchannels;
-    std::vector<T> file(static_cast<size_t>(spec.width) * spec.height * channels);
-    if (spec.width <= 0 || spec.height <= 0 || channels <= 0 || !in->read_image(0, 0, 0, channels, format, file.data())) {
+    const OIIO::ImageSpec layout = in->spec_dimensions(0);
+    const int channels = layout.nchannels;
+    std::vector<T> file(static_cast<size_t>(layout.width) * layout.height * channels);
+    if (layout.width <= 0 || layout.height <= 0 || channels <= 0 ||
+        !in->read_image(0, 0, 0, channels, format, file.data())) {
         why = in->geterror();
         return false;
     }
-    width = static_cast<unsigned int>(spec.width);
-    height = static_cast<unsigned int>(spec.height);
+    width = static_cast<unsigned int>(layout.width);
+    height = static_cast<unsigned int>(layout.height);
     rgba.assign(static_cast<size_t>(width) * height * 4, T());
     for (unsigned int y = 0; y < height; ++y)
         for (unsigned int x = 0; x < width; ++x)
