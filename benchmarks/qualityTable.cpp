@@ -58,7 +58,7 @@ public:
     void candidatesReady(const CandidateView& view) override
     {
         StageClock::candidatesReady(view);
-        candidates = view.x.size;
+        candidates = view.cellId.size;
     }
 };
 

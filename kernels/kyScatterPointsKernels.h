@@ -40,11 +40,9 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
                                      const unsigned int* map, unsigned int hashTableSize, int randomsNumber,
                                      bool strictRadius, const float* candidateRadii,
                                      const unsigned int* blockedCandidates);
-__global__ void chooseSamplesInTurn(const unsigned int* cellIndexes, unsigned int rangeStart, unsigned int cellCount,
-                                    const unsigned int* bucketIndex, unsigned int* const* tabKeys,
-                                    unsigned int* const* tabSamples, unsigned int hashTableSize, float r,
-                                    const unsigned int* pointCellIds, const unsigned int* map, int candidateCount,
-                                    bool strictRadius, StableTrials trials);
+__global__ void chooseSamplesInTurn(const unsigned int* phaseCells, unsigned int rangeStart, unsigned int cellCount,
+                                    StableCells cells, StrataView strata, GridFrame grid, float r, bool strictRadius,
+                                    unsigned int draws);
 
 // Collection of the accepted samples.
 __global__ void flattenSamples(unsigned int* const* tabSamples, unsigned int hashTableSize, unsigned int* samples);
@@ -86,3 +84,12 @@ __global__ void markTriangleStarts(const unsigned int* counts, const unsigned in
 __global__ void placeStableCandidates(StrataView strata, GridFrame grid, int numElements, const int* triId, float* x,
                                       float* y, float* z, float* u, float* v, unsigned int* cellId,
                                       unsigned int* trialKey);
+// The stable layout keeps only each candidate's keys and draws it again where it is needed.
+__global__ void keyStableCandidates(StrataView strata, GridFrame grid, int numElements, unsigned int* cellId,
+                                    unsigned int* trialKey);
+__global__ void indexStableCells(StableCells cells, const unsigned int* sortedKeys);
+__global__ void phaseStableCells(StableCells cells, StrataView strata, GridFrame grid, unsigned int* cellPhase);
+__global__ void listKeptCells(StableCells cells, unsigned int* kept);
+__global__ void stableSampleSurface(const unsigned int* kept, unsigned int sampleCount, StableCells cells,
+                                    StrataView strata, GridFrame grid, unsigned int* ids, int* triId, float* u,
+                                    float* v);

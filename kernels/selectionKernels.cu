@@ -39,12 +39,16 @@ __global__ void countCellsInPhases(unsigned int* cellCountInPhase, const unsigne
 
 namespace {
 
-// The cell hash table as the selection reads it.
+// The cell hash table as the selection reads it: a row of cells at a time, and the sample of the cell j steps along
+// the row (kNoSample where there is none).
 struct TableRefs {
     const unsigned int* bucketIndex;
     unsigned int* const* tabKeys;
     unsigned int* const* tabSamples;
     unsigned int hashTableSize;
+
+    __device__ RowBuckets row(unsigned int firstKey) const { return RowBuckets(firstKey, hashTableSize); }
+    __device__ unsigned int sampleAt(const RowBuckets& row, unsigned int j) const;
 };
 
 // The cell a selection thread decides: its first sorted position, its key, and its own slot in the table.
@@ -102,27 +106,47 @@ __device__ inline unsigned int sampleIn(const TableRefs& table, unsigned int nke
     return s == filled ? kNoSample : loadSample(&table.tabSamples[s][bucket]);
 }
 
-// Whether the cell with key `nkey`, in `bucket`, holds a sample too close to the candidate.
-template <bool Exact>
-__device__ bool sampleTooClose(const TableRefs& table, unsigned int nkey, unsigned int bucket, const Probe& probe)
+__device__ inline unsigned int TableRefs::sampleAt(const RowBuckets& row, unsigned int j) const
 {
-    const unsigned int q = sampleIn(table, nkey, bucket);
+    return sampleIn(*this, row.firstKey + j, row.bucketOf(j));
+}
+
+// The stable layout's cells as the selection reads them, like the table: the sample found is the number of the cell
+// that keeps it, whose place the cells hold.
+struct StableLookup {
+    StableCells cells;
+
+    struct Row {
+        unsigned int firstKey;
+    };
+
+    __device__ Row row(unsigned int firstKey) const { return {firstKey}; }
+    __device__ unsigned int sampleAt(const Row& row, unsigned int j) const
+    {
+        const unsigned int c = stableCellOf(cells, row.firstKey + j);
+        return c == kNoSample || loadSample(&cells.sample[c]) == kNoSample ? kNoSample : c;
+    }
+};
+
+// Whether the cell j steps along `row` holds a sample too close to the candidate.
+template <bool Exact, typename Cells, typename Row>
+__device__ bool sampleTooClose(const Cells& cells, const Row& row, unsigned int j, const Probe& probe)
+{
+    const unsigned int q = cells.sampleAt(row, j);
     return q != kNoSample && tooClose<Exact>(probe, q);
 }
 
 // Whether a sample of one of the 26 neighbouring cells is too close. Row by row, x fastest.
-template <bool Exact>
-__device__ bool neighbourTooClose(const TableRefs& table, unsigned int key, unsigned int stepZ, unsigned int stepY,
+template <bool Exact, typename Cells>
+__device__ bool neighbourTooClose(const Cells& cells, unsigned int key, unsigned int stepZ, unsigned int stepY,
                                   const Probe& probe)
 {
     for (int dy = -1; dy <= 1; ++dy)
         for (int dz = -1; dz <= 1; ++dz) {
-            const RowBuckets row(keyAt(key, -1, dy, dz, stepZ, stepY), table.hashTableSize);
-            for (unsigned int j = 0; j < 3; ++j) {
-                const unsigned int nkey = row.firstKey + j;
-                if (nkey != key && sampleTooClose<Exact>(table, nkey, row.bucketOf(j), probe))
+            const auto row = cells.row(keyAt(key, -1, dy, dz, stepZ, stepY));
+            for (unsigned int j = 0; j < 3; ++j)
+                if (row.firstKey + j != key && sampleTooClose<Exact>(cells, row, j, probe))
                     return true;
-            }
         }
     return false;
 }
@@ -131,7 +155,8 @@ __device__ bool neighbourTooClose(const TableRefs& table, unsigned int key, unsi
 // cell that can hold a point closer than r. The far corners' points are r apart only in exact arithmetic, and a point
 // near a cell's face may be filed in the next cell, so they are tested too. Other cells of the phase, decided in the
 // same launch, lie three cells away on some axis, more than r: the result does not depend on timing.
-__device__ bool farNeighbourTooClose(const TableRefs& table, unsigned int key, unsigned int stepZ, unsigned int stepY,
+template <typename Cells>
+__device__ bool farNeighbourTooClose(const Cells& cells, unsigned int key, unsigned int stepZ, unsigned int stepY,
                                      const Probe& probe)
 {
     for (int farAxes = 1; farAxes <= 3; ++farAxes)
@@ -142,88 +167,113 @@ __device__ bool farNeighbourTooClose(const TableRefs& table, unsigned int key, u
                 const int alongX = farAxes - (dy * dy == 4) - (dz * dz == 4);
                 if (alongX < 0 || alongX > 1)
                     continue;
-                const RowBuckets row(keyAt(key, -2, dy, dz, stepZ, stepY), table.hashTableSize);
-                for (int dx = -2; dx <= 2; ++dx) {
-                    const unsigned int j = static_cast<unsigned int>(dx + 2);
+                const auto row = cells.row(keyAt(key, -2, dy, dz, stepZ, stepY));
+                for (int dx = -2; dx <= 2; ++dx)
                     if ((dx * dx == 4) == (alongX == 1) &&
-                        sampleTooClose<true>(table, row.firstKey + j, row.bucketOf(j), probe))
+                        sampleTooClose<true>(cells, row, static_cast<unsigned int>(dx + 2), probe))
                         return true;
-                }
             }
     return false;
 }
 
 // Whether a sample of a cell that can hold a point closer than r rejects the candidate: the 26 neighbours, and with a
 // strict radius the cells two steps away as well.
-__device__ inline bool neighbourRejects(const TableRefs& table, unsigned int key, unsigned int stepZ, unsigned int stepY,
+template <typename Cells>
+__device__ inline bool neighbourRejects(const Cells& cells, unsigned int key, unsigned int stepZ, unsigned int stepY,
                                         const Probe& probe, bool strictRadius)
 {
-    return strictRadius ? neighbourTooClose<true>(table, key, stepZ, stepY, probe) ||
-                              farNeighbourTooClose(table, key, stepZ, stepY, probe)
-                        : neighbourTooClose<false>(table, key, stepZ, stepY, probe);
+    return strictRadius ? neighbourTooClose<true>(cells, key, stepZ, stepY, probe) ||
+                              farNeighbourTooClose(cells, key, stepZ, stepY, probe)
+                        : neighbourTooClose<false>(cells, key, stepZ, stepY, probe);
 }
 
 // The samples near a cell, gathered once for all the trials of its candidates and their strata's further draws: a
-// cell's trials would otherwise each look up the same cells in the table. Covered: a sample lies within r of the whole
-// cell, so that no further draw can fit.
+// cell's trials would otherwise each look up the same cells. Covered: a sample lies within r of the whole cell, so
+// that no further draw can fit.
 constexpr int kNearbyCapacity = 64;
 
 struct Nearby {
-    unsigned int samples[kNearbyCapacity];
+    unsigned int samples[kNearbyCapacity];  // the numbers of the cells that keep them
     int count;
-    bool overflow;  // more than fit: the trials ask the table themselves
+    bool overflow;  // more than fit: the trials look the cells up themselves
     bool covered;
 };
 
-// Whether sample q lies within r of every corner of the cell whose lowest corner is lo.
-__device__ bool coversCell(const StableTrials& trials, unsigned int q, const float lo[3], float r)
+// Whether the sample of cell q lies within r of every corner of the cell whose lowest corner is lo.
+__device__ bool coversCell(const StableCells& cells, unsigned int q, const float lo[3], float cellSize, float r)
 {
-    const float p[3] = {trials.x[q], trials.y[q], trials.z[q]};
+    const float p[3] = {cells.x[q], cells.y[q], cells.z[q]};
     double farthest = 0.0;
     for (int axis = 0; axis < 3; ++axis) {
         const double below = static_cast<double>(p[axis]) - lo[axis];
-        const double above = static_cast<double>(lo[axis]) + trials.grid.cellSize - p[axis];
+        const double above = static_cast<double>(lo[axis]) + cellSize - p[axis];
         const double d = fmax(fabs(below), fabs(above));
         farthest += d * d;
     }
     return farthest <= static_cast<double>(r) * r;
 }
 
-// The lowest corner of the cell of candidate q.
-__device__ inline void cellCorner(const StableTrials& trials, unsigned int q, float lo[3])
+// The lowest corner of the cell that holds point p.
+__device__ inline void cellCorner(const GridFrame& g, const float p[3], float lo[3])
 {
-    const GridFrame& g = trials.grid;
-    lo[0] = g.minX + g.cellSize * static_cast<float>(cellCoordinate(trials.x[q] - g.minX, g.cellSize));
-    lo[1] = g.minY + g.cellSize * static_cast<float>(cellCoordinate(trials.y[q] - g.minY, g.cellSize));
-    lo[2] = g.minZ + g.cellSize * static_cast<float>(cellCoordinate(trials.z[q] - g.minZ, g.cellSize));
+    lo[0] = g.minX + g.cellSize * static_cast<float>(cellCoordinate(p[0] - g.minX, g.cellSize));
+    lo[1] = g.minY + g.cellSize * static_cast<float>(cellCoordinate(p[1] - g.minY, g.cellSize));
+    lo[2] = g.minZ + g.cellSize * static_cast<float>(cellCoordinate(p[2] - g.minZ, g.cellSize));
 }
 
-// Every cell that can hold a point closer than r: the 26 neighbours, then, with a strict radius, the cells two steps
-// away. All of them are gathered, whether or not one covers the cell, so that the stored candidates are measured
-// against exactly the samples the table would give them.
-__device__ void gatherNearby(const TableRefs& table, unsigned int key, const StableTrials& trials, const float lo[3],
-                             float r, bool strictRadius, Nearby& nearby)
+// A cell of the stable layout and what its trials read.
+struct CellTrials {
+    StableLookup lookup;
+    StrataView strata;
+    GridFrame grid;
+    unsigned int key;
+    unsigned int first, end;  // the cell's sorted positions
+    float r;
+    bool strictRadius;
+};
+
+// Takes the sample of cell q, if it keeps one and is not the cell itself.
+__device__ void gatherCell(const CellTrials& cell, unsigned int q, const float lo[3], Nearby& nearby)
 {
-    const unsigned int stepZ = static_cast<unsigned int>(trials.grid.stepZ);
-    const unsigned int stepY = static_cast<unsigned int>(trials.grid.stepY);
+    const StableCells& cells = cell.lookup.cells;
+    if (cells.keys[q] == cell.key || loadSample(&cells.sample[q]) == kNoSample)
+        return;
+    nearby.covered = nearby.covered || coversCell(cells, q, lo, cell.grid.cellSize, cell.r);
+    nearby.overflow = nearby.overflow || nearby.count == kNearbyCapacity;
+    if (!nearby.overflow)
+        nearby.samples[nearby.count++] = q;
+}
+
+// The occupied cells with keys from `first` to `last`, ascending and not wrapped past 2^32: consecutive cells.
+__device__ void gatherSpan(const CellTrials& cell, unsigned int first, unsigned int last, const float lo[3],
+                           Nearby& nearby)
+{
+    const StableCells& cells = cell.lookup.cells;
+    for (unsigned int q = firstCellFrom(cells, first, last); q < cells.cellCount && cells.keys[q] <= last; ++q)
+        gatherCell(cell, q, lo, nearby);
+}
+
+// Every cell that can hold a point closer than r: the 26 neighbours, and with a strict radius the cells two steps
+// away too, a row of the grid at a time. All of them are gathered, whether or not one covers the cell, so that every
+// trial is measured against exactly the samples the lookups would give it.
+__device__ void gatherNearby(const CellTrials& cell, const float lo[3], Nearby& nearby)
+{
+    const unsigned int stepZ = static_cast<unsigned int>(cell.grid.stepZ);
+    const unsigned int stepY = static_cast<unsigned int>(cell.grid.stepY);
+    const int reach = cell.strictRadius ? 2 : 1;
     nearby = Nearby{{}, 0, false, false};
-    for (int ring = 1; ring <= (strictRadius ? 2 : 1); ++ring)
-        for (int dy = -ring; dy <= ring; ++dy)
-            for (int dz = -ring; dz <= ring; ++dz) {
-                const RowBuckets row(keyAt(key, -ring, dy, dz, stepZ, stepY), table.hashTableSize);
-                for (int dx = -ring; dx <= ring; ++dx) {
-                    const unsigned int j = static_cast<unsigned int>(dx + ring);
-                    const unsigned int nkey = row.firstKey + j;
-                    const bool onRing = abs(dx) == ring || abs(dy) == ring || abs(dz) == ring;
-                    const unsigned int q = onRing && nkey != key ? sampleIn(table, nkey, row.bucketOf(j)) : kNoSample;
-                    if (q == kNoSample)
-                        continue;
-                    nearby.covered = nearby.covered || coversCell(trials, q, lo, r);
-                    nearby.overflow = nearby.overflow || nearby.count == kNearbyCapacity;
-                    if (!nearby.overflow)
-                        nearby.samples[nearby.count++] = q;
-                }
+    for (int dy = -reach; dy <= reach; ++dy)
+        for (int dz = -reach; dz <= reach; ++dz) {
+            const unsigned int first = keyAt(cell.key, -reach, dy, dz, stepZ, stepY);
+            const unsigned int last = first + static_cast<unsigned int>(2 * reach);
+            if (last >= first) {
+                gatherSpan(cell, first, last, lo, nearby);
+                continue;
             }
+            // The row's keys wrap past 2^32 as keyAt's do: both ends of the key range.
+            gatherSpan(cell, first, 0xFFFFFFFFu, lo, nearby);
+            gatherSpan(cell, 0u, last, lo, nearby);
+        }
 }
 
 // The same answer as neighbourRejects over the same cells, from the gathered samples.
@@ -235,49 +285,26 @@ __device__ bool nearbyRejects(const Nearby& nearby, const Probe& probe, bool str
     return false;
 }
 
-// A cell of the stable layout and what its trials read.
-struct CellTrials {
-    TableRefs table;
-    StableTrials trials;
-    const unsigned int* pointCellIds;
-    const unsigned int* map;
-    unsigned int candidateCount;
-    unsigned int key;
-    unsigned int first;  // the cell's first sorted position
-    float r;
-    bool strictRadius;
-};
-
-// One round over the cell's candidates in trial order: their stored places (draw 0) or their strata's draw `draw`,
-// measured against the nearby samples, or against the table when there were more than fit. The first that fits, or
-// kNoSample.
+// One round over the cell's candidates in trial order: the candidates themselves (draw 0) or their strata's draw
+// `draw`, measured against the nearby samples, or through the lookups when there were more than fit. The first that
+// fits, or kNoSample.
 __device__ unsigned int firstFit(const CellTrials& cell, unsigned int draw, const Nearby& nearby, StratumPoint& point)
 {
-    const unsigned int stepZ = static_cast<unsigned int>(cell.trials.grid.stepZ);
-    const unsigned int stepY = static_cast<unsigned int>(cell.trials.grid.stepY);
-    for (unsigned int a = cell.first; a < cell.candidateCount && cell.pointCellIds[a] == cell.key; ++a) {
-        const unsigned int cand = cell.map[a];
-        if (!pointOfStratum(cell.trials, cand, draw, cell.key, point))
+    const unsigned int stepZ = static_cast<unsigned int>(cell.grid.stepZ);
+    const unsigned int stepY = static_cast<unsigned int>(cell.grid.stepY);
+    const StableCells& cells = cell.lookup.cells;
+    for (unsigned int a = cell.first; a < cell.end; ++a) {
+        const unsigned int cand = cells.map[a];
+        if (!drawOfCandidate(cell.strata, cell.grid, cand, draw, cell.key, point))
             continue;
-        const Probe probe = {point.p[0],      point.p[1],     point.p[2],    cell.r,
-                             nullptr,         cell.trials.x,  cell.trials.y, cell.trials.z};
+        const Probe probe = {point.p[0], point.p[1], point.p[2], cell.r, nullptr, cells.x, cells.y, cells.z};
         const bool rejected = !nearby.overflow
                                   ? nearbyRejects(nearby, probe, cell.strictRadius)
-                                  : neighbourRejects(cell.table, cell.key, stepZ, stepY, probe, cell.strictRadius);
+                                  : neighbourRejects(cell.lookup, cell.key, stepZ, stepY, probe, cell.strictRadius);
         if (!rejected)
             return cand;
     }
     return kNoSample;
-}
-
-// An accepted later draw takes its candidate's place, so that the neighbours and the collection find it there.
-__device__ inline void takePlace(const StableTrials& trials, unsigned int cand, const StratumPoint& point)
-{
-    trials.x[cand] = point.p[0];
-    trials.y[cand] = point.p[1];
-    trials.z[cand] = point.p[2];
-    trials.u[cand] = point.wu;
-    trials.v[cand] = point.wv;
 }
 
 }  // namespace
@@ -317,34 +344,34 @@ __global__ void chooseSamplesInCells(const unsigned int* cellIndexes, unsigned i
 }
 
 // One thread per cell of one phase, stable layout: the cell tries the points of its candidates' strata in turn, every
-// stored candidate in trial order, then every stratum's next draw, and keeps the first that no sample near it rejects.
-// Like the kernel above it reads only samples of cells of other phases, decided in earlier launches, and writes only
-// its own cell's, and every point it tries lies in its cell: the result does not depend on timing.
-__global__ void chooseSamplesInTurn(const unsigned int* cellIndexes, unsigned int rangeStart, unsigned int cellCount,
-                                    const unsigned int* bucketIndex, unsigned int* const* tabKeys,
-                                    unsigned int* const* tabSamples, unsigned int hashTableSize, float r,
-                                    const unsigned int* pointCellIds, const unsigned int* map, int candidateCount,
-                                    bool strictRadius, StableTrials trials)
+// candidate in trial order, then every stratum's next draw, and keeps the first that no sample near it rejects, with
+// its place. Like the kernel above it reads only samples of cells of other phases, decided in earlier launches, and
+// writes only its own cell's, and every point it tries lies in its cell: the result does not depend on timing.
+__global__ void chooseSamplesInTurn(const unsigned int* phaseCells, unsigned int rangeStart, unsigned int cellCount,
+                                    StableCells cells, StrataView strata, GridFrame grid, float r, bool strictRadius,
+                                    unsigned int draws)
 {
     const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
-    OwnSlot own;
-    if (i >= cellCount || !findOwnSlot(cellIndexes[rangeStart + i], pointCellIds, tabKeys, hashTableSize, own))
+    if (i >= cellCount)
         return;
-    const unsigned int first = own.first, key = own.key;
-    const CellTrials cell = {{bucketIndex, tabKeys, tabSamples, hashTableSize}, trials, pointCellIds, map,
-                             static_cast<unsigned int>(candidateCount), key, first, r, strictRadius};
-    float lo[3];
-    cellCorner(trials, map[first], lo);
-    Nearby nearby;
-    gatherNearby(cell.table, key, trials, lo, r, strictRadius, nearby);
+    const unsigned int c = phaseCells[rangeStart + i];
+    const unsigned int first = cells.starts[c];
+    const unsigned int end = c + 1 < cells.cellCount ? cells.starts[c + 1] : cells.candidateCount;
+    const CellTrials cell = {{cells}, strata, grid, cells.keys[c], first, end, r, strictRadius};
     StratumPoint point;
-    unsigned int cand = firstFit(cell, 0, nearby, point);
-    if (cand == kNoSample) {
-        for (unsigned int draw = 1; draw < trials.draws && !nearby.covered && cand == kNoSample; ++draw)
-            cand = firstFit(cell, draw, nearby, point);
-        if (cand != kNoSample)
-            takePlace(trials, cand, point);
-    }
-    if (cand != kNoSample)
-        storeSample(&tabSamples[own.slot][own.bucket], cand);
+    drawOfCandidate(strata, grid, cells.map[first], 0, cell.key, point);
+    float lo[3];
+    cellCorner(grid, point.p, lo);
+    Nearby nearby;
+    gatherNearby(cell, lo, nearby);
+    unsigned int cand = kNoSample, draw = 0;
+    for (; draw < draws && cand == kNoSample && (draw == 0 || !nearby.covered); ++draw)
+        cand = firstFit(cell, draw, nearby, point);
+    if (cand == kNoSample)
+        return;
+    cells.x[c] = point.p[0];
+    cells.y[c] = point.p[1];
+    cells.z[c] = point.p[2];
+    cells.sampleDraw[c] = draw - 1;
+    storeSample(&cells.sample[c], cand);
 }

@@ -61,3 +61,77 @@ __global__ void placeStableCandidates(StrataView strata, GridFrame grid, int num
     cellId[i] = point.cellKey;
     trialKey[i] = point.trialKey;
 }
+
+// Candidate i's cell key and trial key, all the layout keeps of it.
+__global__ void keyStableCandidates(StrataView strata, GridFrame grid, int numElements, unsigned int* cellId,
+                                    unsigned int* trialKey)
+{
+    const int i = static_cast<int>(blockIdx.x * blockDim.x + threadIdx.x);
+    if (i >= numElements)
+        return;
+    const unsigned int cand = static_cast<unsigned int>(i);
+    const int tri = triangleOfCandidate(strata, cand);
+    const StratumPoint point = stratumPoint(strata, grid, tri, cand - strata.offsets[tri], 0u);
+    cellId[i] = point.cellKey;
+    trialKey[i] = point.trialKey;
+}
+
+// One thread per occupied cell: its key, and, for the first cell of a run, the run into the index at the first free
+// slot from where the run hashes. Which slot a run takes depends on the threads' timing; the cell it finds does not.
+__global__ void indexStableCells(StableCells cells, const unsigned int* sortedKeys)
+{
+    const unsigned int c = blockIdx.x * blockDim.x + threadIdx.x;
+    if (c >= cells.cellCount)
+        return;
+    const unsigned int key = sortedKeys[cells.starts[c]];
+    cells.keys[c] = key;
+    const unsigned int run = key / kIndexRun;
+    if (c > 0 && sortedKeys[cells.starts[c - 1]] / kIndexRun == run)
+        return;
+    for (unsigned int slot = indexSlotOf(run, cells.indexSize);; slot = slot + 1 == cells.indexSize ? 0 : slot + 1)
+        if (atomicCAS(&cells.index[2 * slot], kNoKey, run) == kNoKey) {
+            cells.index[2 * slot + 1] = c;
+            return;
+        }
+}
+
+// One thread per occupied cell: its phase, from the coordinates its first candidate's key was made of.
+__global__ void phaseStableCells(StableCells cells, StrataView strata, GridFrame grid, unsigned int* cellPhase)
+{
+    const unsigned int c = blockIdx.x * blockDim.x + threadIdx.x;
+    if (c >= cells.cellCount)
+        return;
+    const unsigned int first = cells.starts[c];
+    StratumPoint point;
+    drawOfCandidate(strata, grid, cells.map[first], 0u, cells.keys[c], point);
+    cellPhase[c] = cellPhaseOf(cellCoordinate(point.p[0] - grid.minX, grid.cellSize),
+                               cellCoordinate(point.p[1] - grid.minY, grid.cellSize),
+                               cellCoordinate(point.p[2] - grid.minZ, grid.cellSize));
+}
+
+// One thread per occupied cell: its number where it keeps a sample, else kNoSample.
+__global__ void listKeptCells(StableCells cells, unsigned int* kept)
+{
+    const unsigned int c = blockIdx.x * blockDim.x + threadIdx.x;
+    if (c >= cells.cellCount)
+        return;
+    kept[c] = cells.sample[c] != kNoSample ? c : kNoSample;
+}
+
+// One thread per kept cell: its sample's candidate number, triangle and weights, drawn again from its stratum.
+__global__ void stableSampleSurface(const unsigned int* kept, unsigned int sampleCount, StableCells cells,
+                                    StrataView strata, GridFrame grid, unsigned int* ids, int* triId, float* u,
+                                    float* v)
+{
+    const unsigned int i = blockIdx.x * blockDim.x + threadIdx.x;
+    if (i >= sampleCount)
+        return;
+    const unsigned int c = kept[i];
+    const unsigned int cand = cells.sample[c];
+    const int tri = triangleOfCandidate(strata, cand);
+    const StratumPoint point = stratumPoint(strata, grid, tri, cand - strata.offsets[tri], cells.sampleDraw[c]);
+    ids[i] = cand;
+    triId[i] = tri;
+    u[i] = point.wu;
+    v[i] = point.wv;
+}

@@ -17,6 +17,7 @@ struct StrataView {
     const unsigned int* counts;
     const unsigned int* offsets;
     unsigned int seed;
+    int triCount;
 };
 
 struct StratumPoint {
@@ -101,27 +102,85 @@ __device__ inline StratumPoint stratumPoint(const StrataView& strata, const Grid
     return point;
 }
 
-// The candidates as the stable selection tries them: the stored ones, and their strata's further draws.
-struct StableTrials {
-    float *x, *y, *z, *u, *v;  // a later draw that is accepted takes its candidate's place
-    const int* triId;
-    StrataView strata;
-    GridFrame grid;
-    unsigned int draws;  // points each stratum offers, the stored candidate first
+// The triangle of candidate cand: the last whose first candidate is not past it. Triangles that draw none share
+// their first candidate with the next one, which does.
+__device__ inline int triangleOfCandidate(const StrataView& strata, unsigned int cand)
+{
+    int lo = 0, hi = strata.triCount;  // offsets[lo] <= cand < offsets[hi], hi past the end
+    while (hi - lo > 1) {
+        const int mid = lo + (hi - lo) / 2;
+        if (strata.offsets[mid] <= cand)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+// Point `draw` of the stratum of candidate cand, draw 0 being the candidate itself: the candidates are not stored but
+// drawn again where they are needed. False when it lies outside the cell `key`.
+__device__ inline bool drawOfCandidate(const StrataView& strata, const GridFrame& grid, unsigned int cand,
+                                       unsigned int draw, unsigned int key, StratumPoint& point)
+{
+    const int tri = triangleOfCandidate(strata, cand);
+    point = stratumPoint(strata, grid, tri, cand - strata.offsets[tri], draw);
+    return point.cellKey == key;
+}
+
+// The stable layout's occupied cells, numbered in key order, each with the sample it keeps and that sample's place.
+// The cells of a run of consecutive keys are consecutive: an index gives the first occupied cell of each run of
+// kIndexRun keys that has one, so that a row of the grid is found with one or two lookups.
+struct StableCells {
+    const unsigned int* starts;  // each cell's first sorted position
+    unsigned int* keys;          // each cell's key, ascending
+    const unsigned int* map;     // sorted position to candidate number
+    unsigned int cellCount;
+    unsigned int candidateCount;
+    unsigned int* index;     // slot s: a run number (kNoKey where free) at 2s, its first cell's number at 2s + 1
+    unsigned int indexSize;  // slots
+    unsigned int* sample;    // the candidate number, or kNoSample
+    unsigned int* sampleDraw;
+    float *x, *y, *z;
 };
 
-// Point `draw` of the stratum of candidate cand: the stored candidate itself, or a further draw; false when it lies
-// outside the cell `key`.
-__device__ inline bool pointOfStratum(const StableTrials& trials, unsigned int cand, unsigned int draw,
-                                      unsigned int key, StratumPoint& point)
+constexpr unsigned int kIndexRun = 8;
+
+// Where the search for a run in the index starts: Fibonacci hashing, scaled to the index without a division.
+__device__ inline unsigned int indexSlotOf(unsigned int run, unsigned int indexSize)
 {
-    if (draw == 0) {
-        point.p[0] = trials.x[cand];
-        point.p[1] = trials.y[cand];
-        point.p[2] = trials.z[cand];
-        return true;
+    const unsigned int mixed = run * 2654435769u;
+    return static_cast<unsigned int>((static_cast<unsigned long long>(mixed) * indexSize) >> 32);
+}
+
+// The first occupied cell of run `run`, or kNoSample when no candidate lies in it.
+__device__ inline unsigned int firstCellOfRun(const StableCells& cells, unsigned int run)
+{
+    for (unsigned int slot = indexSlotOf(run, cells.indexSize);; slot = slot + 1 == cells.indexSize ? 0 : slot + 1) {
+        const unsigned int found = cells.index[2 * slot];
+        if (found == run)
+            return cells.index[2 * slot + 1];
+        if (found == kNoKey)
+            return kNoSample;
     }
-    const int tri = trials.triId[cand];
-    point = stratumPoint(trials.strata, trials.grid, tri, cand - trials.strata.offsets[tri], draw);
-    return point.cellKey == key;
+}
+
+// The first occupied cell whose key is at least lo, where a cell with a key from lo to hi, a span within two runs,
+// may lie; cellCount when none can.
+__device__ inline unsigned int firstCellFrom(const StableCells& cells, unsigned int lo, unsigned int hi)
+{
+    unsigned int c = firstCellOfRun(cells, lo / kIndexRun);
+    if (c == kNoSample && hi / kIndexRun != lo / kIndexRun)
+        c = firstCellOfRun(cells, hi / kIndexRun);
+    if (c == kNoSample)
+        return cells.cellCount;
+    while (c < cells.cellCount && cells.keys[c] < lo)
+        ++c;
+    return c;
+}
+
+// The number of the occupied cell with key `key`, or kNoSample when no candidate lies in it.
+__device__ inline unsigned int stableCellOf(const StableCells& cells, unsigned int key)
+{
+    const unsigned int c = firstCellFrom(cells, key, key);
+    return c < cells.cellCount && cells.keys[c] == key ? c : kNoSample;
 }

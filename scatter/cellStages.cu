@@ -60,14 +60,13 @@ ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted)
 
 namespace {
 
-void allocateCellTable(unsigned int hashTableSize, bool withAddresses, CellTable& table)
+void allocateCellTable(unsigned int hashTableSize, CellTable& table)
 {
     table.hashTableSize = hashTableSize;
     table.bucketCounts.resize(hashTableSize, 0u);
     for (int s = 0; s < kSlotsPerBucket; ++s) {
         table.slotKeys[s].resize(hashTableSize, kNoKey);
-        if (withAddresses)
-            table.slotAddress[s].resize(hashTableSize, 0u);
+        table.slotAddress[s].resize(hashTableSize, 0u);
         table.slotSamples[s].resize(hashTableSize, kNoSample);
     }
     std::vector<unsigned int*> slots(kSlotsPerBucket);
@@ -85,15 +84,14 @@ void allocateCellTable(unsigned int hashTableSize, bool withAddresses, CellTable
 }  // namespace
 
 // Each bucket takes its cells in ascending key order, one slot a round, so that the table is the same on every run,
-// whatever order the threads run in. Without addresses a slot holds a key and a sample only: 16 bytes a bucket fewer.
-ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table, bool withAddresses)
+// whatever order the threads run in.
+ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table)
 {
     const unsigned int hashTableSize = sorted.occupiedCellCount * kBucketsPerCell;
-    const uint64_t perBucket = withAddresses ? 64 : 44;
-    const ScatterStatus budget = budgetFor(static_cast<uint64_t>(hashTableSize) * perBucket + 120);
+    const ScatterStatus budget = budgetFor(static_cast<uint64_t>(hashTableSize) * 64 + 120);
     if (budget != ScatterStatus::ok)
         return budget;
-    allocateCellTable(hashTableSize, withAddresses, table);
+    allocateCellTable(hashTableSize, table);
     const int cellCount = static_cast<int>(sorted.occupiedCellCount);
     const unsigned int blocks = blocksFor(cellCount, 64);
     const unsigned int* starts = thrust::raw_pointer_cast(sorted.cellStarts.data());
@@ -105,8 +103,7 @@ ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted,
                            offerCellsToSlot, starts, raw(c.cellId), raw(table.tabKeys), slot, hashTableSize,
                            cellCount))
             return ScatterStatus::failed;
-        if (withAddresses &&
-            !launchChecked({"fillHashTable", "Failed to launch fillHashTable kernel, error code: ", blocks, 64},
+        if (!launchChecked({"fillHashTable", "Failed to launch fillHashTable kernel, error code: ", blocks, 64},
                            fillHashTable, starts, raw(c.cellId), raw(table.tabKeys), raw(table.tabAddress), slot,
                            hashTableSize, cellCount))
             return ScatterStatus::failed;
@@ -125,6 +122,12 @@ ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCa
                        grid.cellSize * 3.0f, grid.minX, grid.minY, grid.minZ, raw(c.x), raw(c.y), raw(c.z),
                        raw(sorted.map), static_cast<int>(cellCount)))
         return ScatterStatus::failed;
+    return orderCellsByPhase(phases);
+}
+
+ScatterStatus orderCellsByPhase(PhaseRuns& phases)
+{
+    const unsigned int cellCount = static_cast<unsigned int>(phases.cells.size());
     thrust::stable_sort_by_key(phases.cellPhase.begin(), phases.cellPhase.end(), phases.cells.begin(),
                                thrust::less<unsigned int>());
 
@@ -143,17 +146,23 @@ ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCa
     return ScatterStatus::ok;
 }
 
+void phaseRunsOnHost(const PhaseRuns& phases, std::vector<unsigned int>& cellCountInPhase,
+                     std::vector<unsigned int>& phaseEnd)
+{
+    cellCountInPhase.resize(kPhaseCount);
+    phaseEnd.resize(kPhaseCount);
+    thrust::copy(phases.cellCountInPhase.begin(), phases.cellCountInPhase.end(), cellCountInPhase.begin());
+    thrust::copy(phases.phaseEnd.begin(), phases.phaseEnd.end(), phaseEnd.begin());
+}
+
 // In pass t every still-empty cell of a phase offers its candidate number t; phases run one after another.
 ScatterStatus choosePoints(CandidateArrays& c, const ScatterGrid& grid, const ScatterSettings& settings,
                            SortedCandidates& sorted, CellTable& table, PhaseRuns& phases, const float* radii,
                            const unsigned int* blocked)
 {
     // The phase runs do not change from launch to launch: read once, not before every launch.
-    std::vector<unsigned int> cellCountInPhase(kPhaseCount), phaseEnd(kPhaseCount);
-    thrust::copy(phases.cellCountInPhase.begin(), phases.cellCountInPhase.end(), cellCountInPhase.begin());
-    thrust::copy(phases.phaseEnd.begin(), phases.phaseEnd.end(), phaseEnd.begin());
-    if (settings.stableLayout)
-        return chooseInTurn(c, grid, settings, sorted, table, phases, cellCountInPhase, phaseEnd);
+    std::vector<unsigned int> cellCountInPhase, phaseEnd;
+    phaseRunsOnHost(phases, cellCountInPhase, phaseEnd);
     for (int t = 0; t < settings.passes; ++t) {
         for (int p = 0; p < kPhaseCount; ++p) {
             const unsigned int cellCount = cellCountInPhase[p];
@@ -185,20 +194,27 @@ ScatterStatus collectSurface(const ScatterMesh& mesh, CandidateArrays& c, thrust
                        gatherSurfaceSamples, raw(samples), sampleCount, raw(c.triId), raw(c.u), raw(c.v), raw(triId),
                        raw(u), raw(v)))
         return ScatterStatus::failed;
-    SampleSurface host;
-    host.ids.resize(sampleCount);
-    host.triId.resize(sampleCount);
-    host.u.resize(sampleCount);
-    host.v.resize(sampleCount);
-    thrust::copy(samples.begin(), samples.end(), host.ids.begin());
-    thrust::copy(triId.begin(), triId.end(), host.triId.begin());
-    thrust::copy(u.begin(), u.end(), host.u.begin());
-    thrust::copy(v.begin(), v.end(), host.v.begin());
-    describeSurface(mesh, host, surface);
+    describeDeviceSamples(mesh, samples, triId, u, v, surface);
     return ScatterStatus::ok;
 }
 
 }  // namespace
+
+void describeDeviceSamples(const ScatterMesh& mesh, const thrust::device_vector<unsigned int>& ids,
+                           const thrust::device_vector<int>& triId, const thrust::device_vector<float>& u,
+                           const thrust::device_vector<float>& v, SurfaceData& surface)
+{
+    SampleSurface host;
+    host.ids.resize(ids.size());
+    host.triId.resize(ids.size());
+    host.u.resize(ids.size());
+    host.v.resize(ids.size());
+    thrust::copy(ids.begin(), ids.end(), host.ids.begin());
+    thrust::copy(triId.begin(), triId.end(), host.triId.begin());
+    thrust::copy(u.begin(), u.end(), host.u.begin());
+    thrust::copy(v.begin(), v.end(), host.v.begin());
+    describeSurface(mesh, host, surface);
+}
 
 ScatterStatus tableSamples(CellTable& table, thrust::device_vector<unsigned int>& samples)
 {
@@ -265,7 +281,7 @@ ScatterStatus selectSamples(const ScatterMesh& mesh, CandidateArrays& candidates
     ScatterStatus status = sortByCell(candidates, sorted);
     CellTable table;
     if (status == ScatterStatus::ok)
-        status = buildCellTable(candidates, sorted, table, !settings.stableLayout);
+        status = buildCellTable(candidates, sorted, table);
     if (status != ScatterStatus::ok)
         return status;
     observer.cellTableReady(cellTableViewOf(candidates, sorted, table));

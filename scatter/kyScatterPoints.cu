@@ -307,20 +307,26 @@ ScatterStatus placeCandidates(DeviceMesh& surface, const ScatterGrid& grid, Rand
     return ScatterStatus::ok;
 }
 
-// The mesh stays for the selection, which draws further points of the strata on it.
+DeviceTriangles trianglesOf(DeviceMesh& surface)
+{
+    return {raw(surface.meshPoints), raw(surface.triIds), surface.triCount};
+}
+
+// The mesh stays for the selection, which draws the candidates again and further points of their strata on it.
+// Without a density map or layers to weigh and file them by, only the candidates' keys are kept.
 ScatterStatus makeStableCandidates(DeviceMesh& surface, const ScatterGrid& grid, const ScatterSettings& settings,
-                                   CandidateArrays& candidates)
+                                   bool keysOnly, CandidateArrays& candidates)
 {
     releaseDeviceVector(surface.cumulativeArea);
-    return layStableCandidates({raw(surface.meshPoints), raw(surface.triIds), surface.triCount}, grid, settings,
-                               candidates);
+    return keysOnly ? layStableKeys(trianglesOf(surface), grid, settings, candidates)
+                    : layStableCandidates(trianglesOf(surface), grid, settings, candidates);
 }
 
 ScatterStatus makeCandidates(DeviceMesh& surface, const ScatterGrid& grid, const ScatterSettings& settings,
-                             CandidateArrays& candidates)
+                             bool weighted, CandidateArrays& candidates)
 {
     if (settings.stableLayout)
-        return makeStableCandidates(surface, grid, settings, candidates);
+        return makeStableCandidates(surface, grid, settings, !weighted, candidates);
     RandomSource randoms;
     const ScatterStatus status = drawRandoms(settings, randoms);
     if (status != ScatterStatus::ok)
@@ -337,6 +343,24 @@ AreaView areaViewOf(const DeviceMesh& surface)
 CandidateView candidateViewOf(const CandidateArrays& c, const ScatterGrid& grid)
 {
     return {viewOf(c.x), viewOf(c.y), viewOf(c.z), viewOf(c.u), viewOf(c.v), viewOf(c.triId), viewOf(c.cellId), grid};
+}
+
+// Candidates kept as keys alone are drawn once more for an observer that asks for their places.
+ScatterStatus observeCandidates(DeviceMesh& surface, const ScatterGrid& grid, const ScatterSettings& settings,
+                                const CandidateArrays& candidates, StageObserver& watch)
+{
+    if (candidates.x.size() == static_cast<size_t>(candidates.count) || !watch.wantsCandidatePlaces()) {
+        watch.candidatesReady(candidateViewOf(candidates, grid));
+        return ScatterStatus::ok;
+    }
+    CandidateArrays placed;
+    placed.strata.counts = candidates.strata.counts;
+    placed.strata.offsets = candidates.strata.offsets;
+    const ScatterStatus status = placeCountedCandidates(trianglesOf(surface), grid, settings,
+                                                       static_cast<unsigned int>(candidates.count), placed);
+    if (status == ScatterStatus::ok)
+        watch.candidatesReady(candidateViewOf(placed, grid));
+    return status;
 }
 
 }  // namespace
@@ -398,14 +422,19 @@ ScatterStatus computeStages(const ScatterMesh& mesh, const ScatterSettings& sett
     status = planGrid(mesh, settings, grid);
     if (status != ScatterStatus::ok)
         return status;
+    // A layered grid is decided layer by layer as a density map's levels are, at full weight where there is no map.
+    const bool weighted = hasDensityMap(mesh) || grid.layerRows > 0;
     CandidateArrays candidates;
-    status = makeCandidates(surface, grid, settings, candidates);
+    status = makeCandidates(surface, grid, settings, weighted, candidates);
     if (status != ScatterStatus::ok || candidates.count == 0)
         return status;  // no candidates: no triangle of the stable layout drew one
-    watch.candidatesReady(candidateViewOf(candidates, grid));
-    // A layered grid is decided layer by layer as a density map's levels are, at full weight where there is no map.
-    if (hasDensityMap(mesh) || grid.layerRows > 0)
+    status = observeCandidates(surface, grid, settings, candidates, watch);
+    if (status != ScatterStatus::ok)
+        return status;
+    if (weighted)
         return selectWeightedSamples(mesh, candidates, grid, settings, result, watch);
+    if (settings.stableLayout)
+        return selectStableSamples(mesh, candidates, grid, settings, result, watch);
     return selectSamples(mesh, candidates, grid, settings, result, watch);
 }
 

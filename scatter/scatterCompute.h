@@ -124,6 +124,9 @@ public:
     virtual ~StageObserver() = default;
     virtual void areasReady(const AreaView&) {}
     virtual void candidatesReady(const CandidateView&) {}
+    // The stable layout keeps only its candidates' cell keys: given true, it draws their places once more for
+    // candidatesReady, at 32 bytes a candidate. Otherwise the view's places are empty.
+    virtual bool wantsCandidatePlaces() const { return false; }
     virtual void cellTableReady(const CellTableView&) {}
     virtual void phasesReady() {}
     virtual void selectionDone() {}

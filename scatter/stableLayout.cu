@@ -7,7 +7,9 @@
 #include <thrust/functional.h>
 #include <thrust/gather.h>
 #include <thrust/reduce.h>
+#include <thrust/remove.h>
 #include <thrust/scan.h>
+#include <thrust/sequence.h>
 #include <thrust/sort.h>
 
 #include <cfloat>
@@ -87,8 +89,12 @@ ScatterStatus countCandidates(const DeviceTriangles& mesh, const ScatterSettings
 
 StrataView viewOfStrata(const StrataArrays& strata, const ScatterSettings& settings)
 {
-    return {strata.meshPoints, strata.triIds, thrust::raw_pointer_cast(strata.counts.data()),
-            thrust::raw_pointer_cast(strata.offsets.data()), static_cast<unsigned int>(settings.seed)};
+    return {strata.meshPoints,
+            strata.triIds,
+            thrust::raw_pointer_cast(strata.counts.data()),
+            thrust::raw_pointer_cast(strata.offsets.data()),
+            static_cast<unsigned int>(settings.seed),
+            static_cast<int>(strata.counts.size())};
 }
 
 GridFrame frameOf(const ScatterGrid& grid)
@@ -102,10 +108,16 @@ ScatterStatus layStableCandidates(const DeviceTriangles& mesh, const ScatterGrid
                                   CandidateArrays& c)
 {
     unsigned int total = 0;
-    ScatterStatus status = countCandidates(mesh, settings, c.strata, total);
+    const ScatterStatus status = countCandidates(mesh, settings, c.strata, total);
     if (status != ScatterStatus::ok || total == 0)
         return status;
-    status = budgetFor(32ull * total);
+    return placeCountedCandidates(mesh, grid, settings, total, c);
+}
+
+ScatterStatus placeCountedCandidates(const DeviceTriangles& mesh, const ScatterGrid& grid,
+                                     const ScatterSettings& settings, unsigned int total, CandidateArrays& c)
+{
+    const ScatterStatus status = budgetFor(32ull * total);
     if (status != ScatterStatus::ok)
         return status;
     allocateCandidates(static_cast<int>(total), c);
@@ -125,6 +137,29 @@ ScatterStatus layStableCandidates(const DeviceTriangles& mesh, const ScatterGrid
     return ScatterStatus::ok;
 }
 
+ScatterStatus layStableKeys(const DeviceTriangles& mesh, const ScatterGrid& grid, const ScatterSettings& settings,
+                            CandidateArrays& c)
+{
+    unsigned int total = 0;
+    ScatterStatus status = countCandidates(mesh, settings, c.strata, total);
+    if (status != ScatterStatus::ok || total == 0)
+        return status;
+    status = budgetFor(8ull * total);
+    if (status != ScatterStatus::ok)
+        return status;
+    c.count = static_cast<int>(total);
+    c.cellId.resize(total, 0u);
+    c.trialKey.resize(total, 0u);
+    c.strata.meshPoints = mesh.points;
+    c.strata.triIds = mesh.triIds;
+    if (!launchChecked({"keyStableCandidates", "Failed to launch keyStableCandidates kernel, error code: ",
+                        blocksFor(c.count, 64), 64},
+                       keyStableCandidates, viewOfStrata(c.strata, settings), frameOf(grid), c.count, raw(c.cellId),
+                       raw(c.trialKey)))
+        return ScatterStatus::failed;
+    return ScatterStatus::ok;
+}
+
 void orderByTrialKey(CandidateArrays& c, thrust::device_vector<unsigned int>& map)
 {
     thrust::stable_sort_by_key(c.trialKey.begin(), c.trialKey.end(), map.begin(), thrust::less<unsigned int>());
@@ -134,24 +169,156 @@ void orderByTrialKey(CandidateArrays& c, thrust::device_vector<unsigned int>& ma
     thrust::device_vector<unsigned int>().swap(c.trialKey);
 }
 
-ScatterStatus chooseInTurn(CandidateArrays& c, const ScatterGrid& grid, const ScatterSettings& settings,
-                           SortedCandidates& sorted, CellTable& table, PhaseRuns& phases,
-                           const std::vector<unsigned int>& cellCountInPhase, const std::vector<unsigned int>& phaseEnd)
+namespace {
+
+StableCells viewOfCells(CandidateArrays& c, SortedCandidates& sorted, StableIndex& index)
 {
-    const StableTrials trials = {raw(c.x),  raw(c.y),
-                                 raw(c.z),  raw(c.u),
-                                 raw(c.v),  raw(c.triId),
-                                 viewOfStrata(c.strata, settings), frameOf(grid),
-                                 static_cast<unsigned int>(settings.passes)};
+    return {raw(sorted.cellStarts),
+            raw(index.keys),
+            raw(sorted.map),
+            sorted.occupiedCellCount,
+            static_cast<unsigned int>(c.count),
+            raw(index.slots),
+            static_cast<unsigned int>(index.slots.size() / 2),
+            raw(index.sample),
+            raw(index.sampleDraw),
+            raw(index.x),
+            raw(index.y),
+            raw(index.z)};
+}
+
+// The cells' keys, samples and places, and an index with twice as many slots as there are cells, so that it is at
+// most half full whatever the runs: 40 bytes a cell.
+ScatterStatus indexCells(CandidateArrays& c, SortedCandidates& sorted, StableIndex& index)
+{
+    const unsigned long long cellCount = sorted.occupiedCellCount;
+    const ScatterStatus budget = budgetFor(40ull * cellCount);
+    if (budget != ScatterStatus::ok)
+        return budget;
+    index.keys.resize(cellCount, 0u);
+    index.slots.resize(4 * cellCount, kNoKey);  // a free slot's cell number is never read
+    index.sample.resize(cellCount, kNoSample);
+    index.sampleDraw.resize(cellCount, 0u);
+    for (thrust::device_vector<float>* place : {&index.x, &index.y, &index.z})
+        place->resize(cellCount, 0.0f);
+    if (!launchChecked({"indexStableCells", "Failed to launch indexStableCells kernel, error code: ",
+                        blocksFor(static_cast<long long>(cellCount), 64), 64},
+                       indexStableCells, viewOfCells(c, sorted, index), raw(c.cellId)))
+        return ScatterStatus::failed;
+    return ScatterStatus::ok;
+}
+
+// The cells, by number, in phase order.
+ScatterStatus assignStablePhases(CandidateArrays& c, const ScatterGrid& grid, const ScatterSettings& settings,
+                                 SortedCandidates& sorted, StableIndex& index, PhaseRuns& phases)
+{
+    const unsigned int cellCount = sorted.occupiedCellCount;
+    const ScatterStatus budget = budgetFor(8ull * cellCount + 216);
+    if (budget != ScatterStatus::ok)
+        return budget;
+    phases.cells.resize(cellCount, 0u);
+    thrust::sequence(phases.cells.begin(), phases.cells.end(), 0u, 1u);
+    phases.cellPhase.resize(cellCount, 0u);
+    if (!launchChecked({"phaseStableCells", "Failed to launch phaseStableCells kernel, error code: ",
+                        blocksFor(cellCount, 64), 64},
+                       phaseStableCells, viewOfCells(c, sorted, index), viewOfStrata(c.strata, settings),
+                       frameOf(grid), raw(phases.cellPhase)))
+        return ScatterStatus::failed;
+    return orderCellsByPhase(phases);
+}
+
+// One launch per phase in which every cell tries all its candidates in turn, and then up to `passes` - 1 further
+// draws of each of their strata: a second pass would find nothing left to try.
+ScatterStatus chooseInTurn(CandidateArrays& c, const ScatterGrid& grid, const ScatterSettings& settings,
+                           SortedCandidates& sorted, StableIndex& index, PhaseRuns& phases)
+{
+    std::vector<unsigned int> cellCountInPhase, phaseEnd;
+    phaseRunsOnHost(phases, cellCountInPhase, phaseEnd);
+    const StableCells cells = viewOfCells(c, sorted, index);
     for (int p = 0; p < kPhaseCount; ++p) {
         const unsigned int cellCount = cellCountInPhase[p];
         const unsigned int rangeStart = p == 0 ? 0u : phaseEnd[p - 1];
         // A failure is reported as the selection loop reports it.
         if (!launchChecked({"chooseSamplesInTurn", nullptr, blocksFor(cellCount, 32), 32}, chooseSamplesInTurn,
-                           raw(phases.cells), rangeStart, cellCount, raw(table.bucketCounts), raw(table.tabKeys),
-                           raw(table.tabSamples), table.hashTableSize, settings.radius, raw(c.cellId),
-                           raw(sorted.map), c.count, settings.strictRadius, trials))
+                           raw(phases.cells), rangeStart, cellCount, cells, viewOfStrata(c.strata, settings),
+                           frameOf(grid), settings.radius, settings.strictRadius,
+                           static_cast<unsigned int>(settings.passes)))
             return ScatterStatus::failed;
     }
     return ScatterStatus::ok;
+}
+
+// The surface data of the kept samples, drawn again from their strata.
+ScatterStatus describeStableSamples(const ScatterMesh& mesh, CandidateArrays& c, const ScatterGrid& grid,
+                                    const ScatterSettings& settings, const StableCells& cells,
+                                    thrust::device_vector<unsigned int>& kept, SurfaceData& surface)
+{
+    const unsigned int sampleCount = static_cast<unsigned int>(kept.size());
+    thrust::device_vector<unsigned int> ids(sampleCount);
+    thrust::device_vector<int> triId(sampleCount);
+    thrust::device_vector<float> u(sampleCount), v(sampleCount);
+    if (!launchChecked({"stableSampleSurface", "Failed to launch stableSampleSurface kernel, error code: ",
+                        blocksFor(sampleCount, 64), 64},
+                       stableSampleSurface, raw(kept), sampleCount, cells, viewOfStrata(c.strata, settings),
+                       frameOf(grid), raw(ids), raw(triId), raw(u), raw(v)))
+        return ScatterStatus::failed;
+    describeDeviceSamples(mesh, ids, triId, u, v, surface);
+    return ScatterStatus::ok;
+}
+
+// The kept samples in the order of their cells' keys, which is the order of the cells' numbers.
+ScatterStatus collectStableSamples(const ScatterMesh& mesh, CandidateArrays& c, const ScatterGrid& grid,
+                                   const ScatterSettings& settings, SortedCandidates& sorted, StableIndex& index,
+                                   ScatterResult& result)
+{
+    const StableCells cells = viewOfCells(c, sorted, index);
+    thrust::device_vector<unsigned int> kept(cells.cellCount);
+    if (!launchChecked({"listKeptCells", "Failed to launch listKeptCells kernel, error code: ",
+                        blocksFor(cells.cellCount, 64), 64},
+                       listKeptCells, cells, raw(kept)))
+        return ScatterStatus::failed;
+    kept.erase(thrust::remove(kept.begin(), kept.end(), kNoSample), kept.end());
+    const unsigned int sampleCount = static_cast<unsigned int>(kept.size());
+    thrust::device_vector<float> points(3 * static_cast<size_t>(sampleCount));
+    if (!launchChecked({"gatherSamples", "Failed to launch gatherSamples kernel, error code: ",
+                        blocksFor(sampleCount, 64), 64},
+                       gatherSamples, raw(kept), sampleCount, cells.x, cells.y, cells.z, raw(points)))
+        return ScatterStatus::failed;
+    if (settings.surfaceData &&
+        describeStableSamples(mesh, c, grid, settings, cells, kept, result.surface) != ScatterStatus::ok)
+        return ScatterStatus::failed;
+    result.points.resize(points.size());
+    thrust::copy(points.begin(), points.end(), result.points.begin());
+    return ScatterStatus::ok;
+}
+
+}  // namespace
+
+ScatterStatus selectStableSamples(const ScatterMesh& mesh, CandidateArrays& c, const ScatterGrid& grid,
+                                  const ScatterSettings& settings, ScatterResult& result, StageObserver& observer)
+{
+    SortedCandidates sorted;
+    ScatterStatus status = sortByCell(c, sorted);
+    StableIndex index;
+    if (status == ScatterStatus::ok)
+        status = indexCells(c, sorted, index);
+    if (status != ScatterStatus::ok)
+        return status;
+    observer.cellTableReady({viewOf(c.cellId), viewOf(sorted.map), {}, sorted.occupiedCellCount,
+                             static_cast<unsigned int>(index.slots.size() / 2)});
+    thrust::device_vector<unsigned int>().swap(c.cellId);  // the cells hold their keys now
+    PhaseRuns phases;
+    status = assignStablePhases(c, grid, settings, sorted, index, phases);
+    if (status != ScatterStatus::ok)
+        return status;
+    observer.phasesReady();
+    status = chooseInTurn(c, grid, settings, sorted, index, phases);
+    if (status != ScatterStatus::ok)
+        return status;
+    observer.selectionDone();
+    phases = PhaseRuns();  // the runs' memory goes back before the collection takes its own
+    status = collectStableSamples(mesh, c, grid, settings, sorted, index, result);
+    if (status == ScatterStatus::ok)
+        observer.samplesReady(result);
+    return status;
 }

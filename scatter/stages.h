@@ -4,6 +4,7 @@
 #include <thrust/device_vector.h>
 
 #include <iostream>
+#include <vector>
 
 #include "../kernels/cellGrid.h"
 #include "../kernels/launch.h"
@@ -91,7 +92,7 @@ struct CellTable {
 };
 
 struct PhaseRuns {
-    thrust::device_vector<unsigned int> cells;  // cell starts, in phase order after the phase sort
+    thrust::device_vector<unsigned int> cells;  // cell starts (the stable layout: cell numbers), in phase order
     thrust::device_vector<unsigned int> cellPhase;
     thrust::device_vector<unsigned int> cellCountInPhase;
     thrust::device_vector<unsigned int> phaseEnd;
@@ -99,16 +100,23 @@ struct PhaseRuns {
 
 // The cell stages, each a step of selectSamples; a density map runs them once per level of its weights.
 ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted);
-// The stable layout's cells know their first candidate from the cell list: its table keeps no addresses.
-ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table,
-                             bool withAddresses = true);
+ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table);
 ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCandidates& sorted, PhaseRuns& phases);
+// The cells sorted by the phases given them, and the phases' runs.
+ScatterStatus orderCellsByPhase(PhaseRuns& phases);
+// The phases' cell counts and ends, read once for the launches of a selection.
+void phaseRunsOnHost(const PhaseRuns& phases, std::vector<unsigned int>& cellCountInPhase,
+                     std::vector<unsigned int>& phaseEnd);
 // Candidates with radii of their own (null: settings.radius for all) and blocked ones (null: none) for a density map.
 ScatterStatus choosePoints(CandidateArrays& c, const ScatterGrid& grid, const ScatterSettings& settings,
                            SortedCandidates& sorted, CellTable& table, PhaseRuns& phases, const float* radii,
                            const unsigned int* blocked);
 // The accepted samples' candidate numbers, in table order.
 ScatterStatus tableSamples(CellTable& table, thrust::device_vector<unsigned int>& samples);
+// The samples' surface data from their candidate numbers, triangles and weights on the device.
+void describeDeviceSamples(const ScatterMesh& mesh, const thrust::device_vector<unsigned int>& ids,
+                           const thrust::device_vector<int>& triId, const thrust::device_vector<float>& u,
+                           const thrust::device_vector<float>& v, SurfaceData& surface);
 // The samples' points (and surface data) into the result, in ascending order of their cells' keys in `grid`.
 ScatterStatus publishSamples(const ScatterMesh& mesh, CandidateArrays& c, const ScatterGrid& grid,
                              thrust::device_vector<unsigned int>& samples, const ScatterSettings& settings,

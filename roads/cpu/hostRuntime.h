@@ -49,6 +49,12 @@ inline unsigned int atomicSub(unsigned int* address, unsigned int value)
     return __atomic_fetch_sub(address, value, __ATOMIC_RELAXED);
 }
 
+inline unsigned int atomicCAS(unsigned int* address, unsigned int compare, unsigned int value)
+{
+    __atomic_compare_exchange_n(address, &compare, value, false, __ATOMIC_RELAXED, __ATOMIC_RELAXED);
+    return compare;
+}
+
 inline unsigned int atomicMin(unsigned int* address, unsigned int value)
 {
     unsigned int old = __atomic_load_n(address, __ATOMIC_RELAXED);

@@ -320,6 +320,38 @@ TEST_F(StableLayout, CandidateCountBoundsTheLayout)
     EXPECT_EQ(quiet.err(), "") << "no warning while the bound holds the layout";
 }
 
+// The layout keeps only each candidate's cell key and trial key, and draws it again where it is needed: at its peak,
+// the sort of those keys, a compute holds some 20 bytes a candidate, where their places alone would take 32. An
+// observer that asks for the places gets them without changing the record.
+TEST_F(StableLayout, KeepsItsCandidatesAsKeysAlone)
+{
+    struct Count : StageObserver {
+        size_t candidates = 0, places = 0;
+        void candidatesReady(const CandidateView& view) override
+        {
+            candidates = view.cellId.size;
+            places = view.x.size;
+        }
+    } count;
+    const ScatterSettings settings = layout(0.05f, true);
+    const ScatterMesh mesh = harness::scatterMeshOf(ball());
+    const size_t before = cudaStandin::deviceBytesInUse();
+    cudaStandin::resetPeakBytesInUse();
+    ScatterResult keyed;
+    ASSERT_EQ(scatterPoints(mesh, settings, keyed, &count), ScatterStatus::ok);
+    const size_t peak = cudaStandin::devicePeakBytesInUse() - before;
+    ASSERT_GT(count.candidates, 100000u);
+    EXPECT_EQ(count.places, 0u);
+    EXPECT_LT(peak, 22 * count.candidates) << peak << " bytes for " << count.candidates << " candidates";
+    EXPECT_EQ(cudaStandin::deviceBytesInUse(), before) << "nothing left held";
+
+    Candidates placed;
+    ScatterResult observed;
+    ASSERT_EQ(scatterPoints(mesh, settings, observed, &placed), ScatterStatus::ok);
+    EXPECT_EQ(placed.positions.size(), count.candidates);
+    EXPECT_EQ(observed.points, keyed.points);
+}
+
 // A mesh too small for any triangle to draw a candidate gives an empty record.
 TEST_F(StableLayout, NoCandidatesGiveAnEmptyRecord)
 {

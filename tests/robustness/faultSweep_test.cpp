@@ -331,7 +331,7 @@ std::vector<Written> failEveryAllocation(const Inputs (&inputs)[2], size_t basel
         const int count = cudaStandin::deviceVectorAllocationCount();
         allocations = allocations == 0 ? count : std::min(allocations, count);
     }
-    EXPECT_GT(allocations, 30) << "the vectors of both halves, the table and the primitives' storage";
+    EXPECT_GT(allocations, 20) << "the vectors of both halves, the cells' tables and the primitives' storage";
     std::vector<FailureCase> cases;
     for (int allocation = 0; allocation < allocations; ++allocation)
         cases.push_back({"device allocation " + std::to_string(allocation),
@@ -532,22 +532,32 @@ TEST_F(FaultSweep, AFailedComputeEndsThePointCountSearch)
     runFailureCases(kCountedBalls, cases, baseline_);
 }
 
+std::vector<FailureCase> launchFailures(std::initializer_list<const char*> kernels)
+{
+    const std::string launchFailure = cudaStandin::errorString("cudaErrorLaunchFailure");
+    std::vector<FailureCase> cases;
+    for (const char* kernel : kernels)
+        cases.push_back({kernel, [=] { cudaStandin::failNextLaunch(kernel); }, MS::kFailure,
+                         std::string("Failed to launch ") + kernel + " kernel, error code: " + launchFailure + "\n",
+                         ""});
+    return cases;
+}
+
 // The stable layout's own launches, its budget checks, its selection and each of its device allocations.
 TEST_F(FaultSweep, StableLayoutFailuresAreReportedAndLoseNothing)
 {
     const std::string launchFailure = cudaStandin::errorString("cudaErrorLaunchFailure");
-    std::vector<FailureCase> cases;
-    for (const char* kernel : {"countStableCandidates", "markTriangleStarts", "placeStableCandidates"})
-        cases.push_back({kernel, [=] { cudaStandin::failNextLaunch(kernel); }, MS::kFailure,
-                         std::string("Failed to launch ") + kernel + " kernel, error code: " + launchFailure + "\n",
-                         ""});
+    std::vector<FailureCase> cases = launchFailures({"countStableCandidates", "keyStableCandidates",
+                                                     "indexStableCells", "phaseStableCells", "listKeptCells",
+                                                     "stableSampleSurface"});
     // The selection's first, middle and last launch: one pass of 27 phases.
     for (int launch : {0, 13, 26})
         cases.push_back({"selection launch " + std::to_string(launch),
                          [=] { cudaStandin::failNextLaunch("chooseSamplesInTurn", "cudaErrorLaunchFailure", launch); },
                          MS::kFailure, "", "Cuda error: " + launchFailure + ".\n"});
-    // After the mesh, its triangles and the areas: the strata, then the candidates.
-    for (int query : {3, 4})
+    // After the mesh, its triangles and the areas: the strata, the candidates' keys, the sort, the cell list, the
+    // cells' index and the phases.
+    for (int query : {3, 4, 5, 6, 7, 8})
         cases.push_back({"no memory at budget check " + std::to_string(query + 1),
                          [=] { cudaStandin::setFreeMemoryForQuery(0, query); }, MS::kFailure, "",
                          "^" + escapedForRegex("Not enough memory on GPU: " + errorText(MS::kSuccess)) +
@@ -555,6 +565,14 @@ TEST_F(FaultSweep, StableLayoutFailuresAreReportedAndLoseNothing)
                              "device memory, and 0 bytes \\(0\\.0 MiB\\) are free\n$"});
     runFailureCases(kStableBalls, cases, baseline_);
     failEveryAllocation(kStableBalls, baseline_);
+}
+
+// With a density map the stable layout keeps its candidates' places, to weigh them.
+TEST_F(FaultSweep, StableLayoutWithADensityMapReportsItsPlacementFailures)
+{
+    const Inputs stableRampedBalls[2] = {{&harness::rampedBall(), 0.25f, stableAndStrict(), true},
+                                         {&harness::rampedBall(), 0.35f, stableAndStrict(), true}};
+    runFailureCases(stableRampedBalls, launchFailures({"markTriangleStarts", "placeStableCandidates"}), baseline_);
 }
 
 }  // namespace

@@ -195,6 +195,7 @@ struct CandidateSet : StageObserver {
     ScatterGrid grid;
 
     void candidatesReady(const CandidateView& view) override;
+    bool wantsCandidatePlaces() const override { return true; }
 };
 
 }  // namespace harness

@@ -45,6 +45,11 @@ const std::vector<std::string> kKernelNames = {
     "markTriangleStarts",
     "placeStableCandidates",
     "chooseSamplesInTurn",
+    "keyStableCandidates",
+    "indexStableCells",
+    "phaseStableCells",
+    "listKeptCells",
+    "stableSampleSurface",
 };
 
 const std::pair<curandStatus_t, const char*> kCurandStatuses[] = {
