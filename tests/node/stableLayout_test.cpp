@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "scatter/gridShape.h"
 #include "support/pluginTest.h"
 #include "support/pointMeasures.h"
 
@@ -350,6 +351,29 @@ TEST_F(StableLayout, KeepsItsCandidatesAsKeysAlone)
     ASSERT_EQ(scatterPoints(mesh, settings, observed, &placed), ScatterStatus::ok);
     EXPECT_EQ(placed.positions.size(), count.candidates);
     EXPECT_EQ(observed.points, keyed.points);
+}
+
+// Every occupied cell can keep a point, however its key hashes: six small triangles, each alone in a cell of one row
+// of the grid, 24 cells apart, so that their keys are equal modulo four buckets a cell, all keep one.
+TEST_F(StableLayout, EveryOccupiedCellCanKeepAPoint)
+{
+    const float radius = 0.3f, cell = cellEdgeFor(radius);
+    Mesh specks;
+    for (int i = 0; i < 6; ++i) {
+        const float x = (24.0f * i + 0.5f) * cell, y = 0.5f * cell, z = 0.5f * cell;
+        const int first = static_cast<int>(specks.points.size());
+        specks.points.push_back({x - 0.3f * cell, y - 0.3f * cell, z});
+        specks.points.push_back({x + 0.3f * cell, y - 0.3f * cell, z});
+        specks.points.push_back({x, y + 0.3f * cell, z});
+        specks.counts.push_back(3);
+        specks.connects.insert(specks.connects.end(), {first, first + 1, first + 2});
+    }
+    const ScatterSettings settings = layout(radius, true);
+    const Candidates candidates = candidatesOf(specks, settings);
+    const std::set<unsigned int> cells(candidates.keys.begin(), candidates.keys.end());
+    ASSERT_EQ(cells.size(), 6u);
+    ASSERT_EQ(*cells.rbegin() - *cells.begin(), 5u * 24u) << "one row, 24 cells apart";
+    EXPECT_EQ(scatter(specks, settings).size(), 6u);
 }
 
 // A mesh too small for any triangle to draw a candidate gives an empty record.
