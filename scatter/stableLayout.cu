@@ -199,8 +199,10 @@ ScatterStatus indexCells(CandidateArrays& c, SortedCandidates& sorted, StableInd
     index.slots.resize(4 * cellCount, kNoKey);  // a free slot's cell number is never read
     index.sample.resize(cellCount, kNoSample);
     index.sampleDraw.resize(cellCount, 0u);
+    // A cell of the same launch, reached across the end of a row, may be read while its thread writes it: on a GPU
+    // its sample may be seen before its place, which then reads as no place at all, never as one near the candidate.
     for (thrust::device_vector<float>* place : {&index.x, &index.y, &index.z})
-        place->resize(cellCount, 0.0f);
+        place->resize(cellCount, NAN);
     if (!launchChecked({"indexStableCells", "Failed to launch indexStableCells kernel, error code: ",
                         blocksFor(static_cast<long long>(cellCount), 64), 64},
                        indexStableCells, viewOfCells(c, sorted, index), raw(c.cellId)))
