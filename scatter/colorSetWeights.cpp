@@ -26,10 +26,7 @@ MStatus chooseColorSet(const MFnMesh& meshFn, const MString& asked, MString& cho
     status = meshFn.getColorSetNames(names);
     if (status != MS::kSuccess)
         return reportCall("meshFn.getColorSetNames", status);
-    for (unsigned int i = 0; i < names.length(); ++i)
-        if (names[i] == chosen)
-            return MS::kSuccess;
-    return refuse(std::string("densityColorSet '") + chosen.asChar() + "' is not a colour set of the mesh");
+    return requireSet(names, chosen, "densityColorSet", "colour set");
 }
 
 }  // namespace

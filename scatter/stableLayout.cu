@@ -171,6 +171,15 @@ void orderByTrialKey(CandidateArrays& c, thrust::device_vector<unsigned int>& ma
 
 namespace {
 
+// The occupied cells of candidates laid by layStableKeys, found through an index of their own, and the sample each
+// keeps with its place.
+struct StableIndex {
+    thrust::device_vector<unsigned int> keys;   // each cell's key
+    thrust::device_vector<unsigned int> slots;  // the index: a run of keys and its first cell's number in each slot
+    thrust::device_vector<unsigned int> sample, sampleDraw;
+    thrust::device_vector<float> x, y, z;
+};
+
 StableCells viewOfCells(CandidateArrays& c, SortedCandidates& sorted, StableIndex& index)
 {
     return {raw(sorted.cellStarts),

@@ -41,15 +41,6 @@ ScatterStatus layStableKeys(const DeviceTriangles& mesh, const ScatterGrid& grid
 // leaves each cell's candidates in trial order. The trial keys are spent.
 void orderByTrialKey(CandidateArrays& candidates, thrust::device_vector<unsigned int>& map);
 
-// The occupied cells of candidates laid by layStableKeys, found through an index of their own, and the sample each
-// keeps with its place.
-struct StableIndex {
-    thrust::device_vector<unsigned int> keys;   // each cell's key
-    thrust::device_vector<unsigned int> slots;  // the index: a run of keys and its first cell's number in each slot
-    thrust::device_vector<unsigned int> sample, sampleDraw;
-    thrust::device_vector<float> x, y, z;
-};
-
 // The second half of a compute for candidates laid by layStableKeys: one launch per phase in which every cell tries
 // all its candidates in turn, and then up to `passes` - 1 further draws of each of their strata.
 ScatterStatus selectStableSamples(const ScatterMesh& mesh, CandidateArrays& candidates, const ScatterGrid& grid,

@@ -45,10 +45,7 @@ MStatus chooseUVSet(const MFnMesh& meshFn, const MString& asked, MString& chosen
     status = meshFn.getUVSetNames(names);
     if (status != MS::kSuccess)
         return reportCall("meshFn.getUVSetNames", status);
-    for (unsigned int i = 0; i < names.length(); ++i)
-        if (names[i] == chosen)
-            return MS::kSuccess;
-    return refuse(std::string("densityUVSet '") + chosen.asChar() + "' is not a UV set of the mesh");
+    return requireSet(names, chosen, "densityUVSet", "UV set");
 }
 
 // Each face-vertex's UV id, polygon after polygon; -1 on polygons without UVs.

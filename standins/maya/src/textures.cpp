@@ -20,6 +20,15 @@ namespace mayaStandin {
 namespace detail {
 namespace {
 
+// A texture node's colour, computed, never set.
+MObject createOutColor() {
+    MFnNumericAttribute numericFn;
+    MObject attribute = numericFn.createColor("outColor", "oc");
+    numericFn.setWritable(false);
+    numericFn.setStorable(false);
+    return attribute;
+}
+
 // file: its image by name; its colour is not evaluated here, MImage reads the image.
 struct FileTextureNode : MPxNode {
     static MObject fileTextureName, outColor;
@@ -27,10 +36,7 @@ struct FileTextureNode : MPxNode {
     static MStatus initialize() {
         MFnTypedAttribute typedFn;
         fileTextureName = typedFn.create("fileTextureName", "ftn", MFnData::kString);
-        MFnNumericAttribute numericFn;
-        outColor = numericFn.createColor("outColor", "oc");
-        numericFn.setWritable(false);
-        numericFn.setStorable(false);
+        outColor = createOutColor();
         MStatus status = addAttribute(fileTextureName);
         if (status) status = addAttribute(outColor);
         if (status) status = attributeAffects(fileTextureName, outColor);
@@ -53,10 +59,7 @@ struct RampNode : MPxNode {
         interpolation = enumFn.create("interpolation", "in", 1);
         enumFn.addField("None", 0);
         enumFn.addField("Linear", 1);
-        MFnNumericAttribute numericFn;
-        outColor = numericFn.createColor("outColor", "oc");
-        numericFn.setWritable(false);
-        numericFn.setStorable(false);
+        outColor = createOutColor();
         MStatus status = addAttribute(type);
         if (status) status = addAttribute(interpolation);
         if (status) status = addAttribute(outColor);
