@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -58,6 +59,20 @@ TEST(SurfaceSampling, TriangleLookupByCumulativeArea)
     // The search ends for every value, even ones no real table produces.
     EXPECT_EQ(getTriIndex(table.data(), 3, NAN, 6.0f), 2);
     EXPECT_EQ(getTriIndex(table.data(), 3, 2.0f, 6.0f), 2);
+
+    // Every table length, runs of empty triangles among them, against the first entry past the value.
+    std::mt19937 rng(7);
+    for (int count = 2; count < 70; ++count) {
+        std::vector<float> sums(static_cast<size_t>(count));
+        float sum = 0.0f;
+        for (float& s : sums)
+            s = sum += rng() % 3 == 0 ? 0.0f : static_cast<float>(rng() % 5 + 1);
+        for (int k = 0; k <= 64; ++k) {
+            const float r = static_cast<float>(k) / 64.0f;
+            const auto past = std::upper_bound(sums.begin(), sums.end() - 1, sum * r);
+            EXPECT_EQ(getTriIndex(sums.data(), count, r, sum), past - sums.begin()) << count << " triangles, r " << r;
+        }
+    }
 }
 
 TEST(SurfaceSampling, CellKeysOfTheWorkedExamples)
