@@ -41,9 +41,11 @@ ScatterStatus listCells(const CandidateArrays& c, SortedCandidates& sorted)
 
 }  // namespace
 
-ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted)
+ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted, bool countScratch)
 {
-    const ScatterStatus budget = budgetFor(8ull * static_cast<unsigned long long>(c.count));
+    // A stable sort of key and value pairs takes a second pair of arrays while it runs.
+    const unsigned long long perCandidate = countScratch ? 16ull : 8ull;
+    const ScatterStatus budget = budgetFor(perCandidate * static_cast<unsigned long long>(c.count));
     if (budget != ScatterStatus::ok)
         return budget;
     sorted.map.resize(c.count, 0u);
@@ -278,7 +280,7 @@ ScatterStatus selectSamples(const ScatterMesh& mesh, CandidateArrays& candidates
                             const ScatterSettings& settings, ScatterResult& result, StageObserver& observer)
 {
     SortedCandidates sorted;
-    ScatterStatus status = sortByCell(candidates, sorted);
+    ScatterStatus status = sortByCell(candidates, sorted, false);
     CellTable table;
     if (status == ScatterStatus::ok)
         status = buildCellTable(candidates, sorted, table);

@@ -93,10 +93,11 @@ struct OfLevel {
     __host__ __device__ bool operator()(unsigned int candidate) const { return level[candidate] == wanted; }
 };
 
-// Gathers the level's candidates; a level without any leaves `members` empty.
+// Gathers the level's candidates; a level without any leaves `members` empty. Shrinking the list to its members
+// copies them while the whole list is still held.
 ScatterStatus collectMembers(CandidateArrays& all, DensityField& field, Level& level)
 {
-    const ScatterStatus budget = budgetFor(4ull * static_cast<unsigned long long>(all.count));
+    const ScatterStatus budget = budgetFor(8ull * static_cast<unsigned long long>(all.count));
     if (budget != ScatterStatus::ok)
         return budget;
     level.members.resize(all.count, 0u);
@@ -194,6 +195,9 @@ ScatterStatus appendLevelSamples(CellTable& table, const DensityField& field, co
                                  const unsigned int* drawKeys, Level& level,
                                  thrust::device_vector<unsigned int>& decided)
 {
+    ScatterStatus status = budgetFor(4ull * table.hashTableSize * kSlotsPerBucket);
+    if (status != ScatterStatus::ok)
+        return status;
     thrust::device_vector<unsigned int> samples;
     if (tableSamples(table, samples) != ScatterStatus::ok)
         return ScatterStatus::failed;
@@ -205,6 +209,11 @@ ScatterStatus appendLevelSamples(CellTable& table, const DensityField& field, co
         return ScatterStatus::failed;
     samples.erase(thrust::remove(samples.begin(), samples.end(), kNoSample), samples.end());
     const std::size_t before = decided.size();
+    // Grown to the exact size: the old points and the new array are held together while they are copied.
+    status = budgetFor(4ull * (2 * before + samples.size()));
+    if (status != ScatterStatus::ok)
+        return status;
+    decided.reserve(before + samples.size());
     decided.resize(before + samples.size());
     thrust::copy(samples.begin(), samples.end(), decided.begin() + static_cast<std::ptrdiff_t>(before));
     return ScatterStatus::ok;
@@ -216,7 +225,7 @@ ScatterStatus selectLevel(CandidateArrays& all, const DensityField& field, Level
 {
     CandidateArrays& c = level.candidates;
     SortedCandidates sorted;
-    ScatterStatus status = sortByCell(c, sorted);
+    ScatterStatus status = sortByCell(c, sorted, true);
     CellTable table;
     if (status == ScatterStatus::ok)
         status = buildCellTable(c, sorted, table);
@@ -266,7 +275,8 @@ ScatterStatus decideLayers(CandidateArrays& all, DensityField& field, float radi
 {
     const ScatterGrid grid = level.grid;
     const std::size_t count = level.members.size();
-    ScatterStatus status = budgetFor(4ull * count);
+    // The layers, and the second pair of arrays of their stable sort with the members.
+    ScatterStatus status = budgetFor(12ull * count);
     if (status != ScatterStatus::ok)
         return status;
     thrust::device_vector<unsigned int> layers(count, 0u);
@@ -362,7 +372,10 @@ ScatterStatus selectWeightedSamples(const ScatterMesh& mesh, CandidateArrays& ca
     observer.selectionDone();
     field = DensityField();
     // In candidate order before the stable sort by cell: points that share a cell of the final grid come in one
-    // order on every run.
+    // order on every run. The sort takes a second array while it runs.
+    status = budgetFor(4ull * decided.size());
+    if (status != ScatterStatus::ok)
+        return status;
     thrust::sort(decided.begin(), decided.end());
     status = publishSamples(mesh, candidates, grid, decided, settings, result);
     if (status == ScatterStatus::ok)

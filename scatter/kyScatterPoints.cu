@@ -265,11 +265,12 @@ ScatterStatus planGrid(const ScatterMesh& mesh, const ScatterSettings& settings,
 
 namespace {
 
-// The random buffer and the candidate arrays: one budget check for both.
-ScatterStatus drawRandoms(const ScatterSettings& settings, RandomSource& randoms)
+// The random buffer and the candidate arrays: one budget check for both. The default compute's figure is fixed; a
+// weighted one counts all it holds at once, the buffer and the seven arrays.
+ScatterStatus drawRandoms(const ScatterSettings& settings, bool weighted, RandomSource& randoms)
 {
     const int count = settings.candidateCount;
-    const ScatterStatus budget = budgetFor(24ull * static_cast<unsigned long long>(count) + 8);
+    const ScatterStatus budget = budgetFor((weighted ? 32ull : 24ull) * static_cast<unsigned long long>(count) + 8);
     if (budget != ScatterStatus::ok)
         return budget;
     if (failedAt(randoms.buffer.allocate(count * sizeof(float)) != cudaSuccess, __LINE__))
@@ -328,7 +329,7 @@ ScatterStatus makeCandidates(DeviceMesh& surface, const ScatterGrid& grid, const
     if (settings.stableLayout)
         return makeStableCandidates(surface, grid, settings, !weighted, candidates);
     RandomSource randoms;
-    const ScatterStatus status = drawRandoms(settings, randoms);
+    const ScatterStatus status = drawRandoms(settings, weighted, randoms);
     if (status != ScatterStatus::ok)
         return status;
     allocateCandidates(settings.candidateCount, candidates);

@@ -310,7 +310,7 @@ ScatterStatus selectStableSamples(const ScatterMesh& mesh, CandidateArrays& c, c
                                   const ScatterSettings& settings, ScatterResult& result, StageObserver& observer)
 {
     SortedCandidates sorted;
-    ScatterStatus status = sortByCell(c, sorted);
+    ScatterStatus status = sortByCell(c, sorted, true);
     StableIndex index;
     if (status == ScatterStatus::ok)
         status = indexCells(c, sorted, index);

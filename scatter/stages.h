@@ -99,7 +99,9 @@ struct PhaseRuns {
 };
 
 // The cell stages, each a step of selectSamples; a density map runs them once per level of its weights.
-ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted);
+// countScratch: the budget check counts the sorts' own temporary storage too, as every compute does but the default
+// one, whose figure is fixed.
+ScatterStatus sortByCell(CandidateArrays& c, SortedCandidates& sorted, bool countScratch);
 ScatterStatus buildCellTable(CandidateArrays& c, const SortedCandidates& sorted, CellTable& table);
 ScatterStatus assignPhases(CandidateArrays& c, const ScatterGrid& grid, SortedCandidates& sorted, PhaseRuns& phases);
 // The cells sorted by the phases given them, and the phases' runs.

@@ -575,6 +575,36 @@ TEST_F(FaultSweep, StableLayoutWithADensityMapReportsItsPlacementFailures)
     runFailureCases(stableRampedBalls, launchFailures({"markTriangleStarts", "placeStableCandidates"}), baseline_);
 }
 
+// A device too small for a stable layout, a density map or a layered grid is found out by a budget check before the
+// step that would not fit: the compute fails with the figure it needs, never with an allocation failing inside a
+// step, however short the device falls. (The default compute checks its fixed figures alone.)
+TEST_F(FaultSweep, ADeviceTooSmallIsReportedWithTheMemoryItNeeds)
+{
+    const Inputs stableRamped = {&harness::rampedBall(), 0.25f, stableAndStrict(), true};
+    const Inputs* sets[] = {&kStableBalls[0], &kRampedBalls[0], &kLayeredScenes[0], &stableRamped};
+    const std::size_t total = cudaStandin::deviceMemoryTotal();
+    for (const Inputs* in : sets) {
+        SCOPED_TRACE("radius " + std::to_string(in->radius));
+        ScatterNode node;
+        apply(node, *in);
+        cudaStandin::resetPeakBytesInUse();
+        ASSERT_EQ(node.pull(), MS::kSuccess);
+        const std::size_t peak = cudaStandin::devicePeakBytesInUse() - baseline_;
+        for (int sixteenths = 1; sixteenths < 16; ++sixteenths) {
+            ScatterNode small;
+            apply(small, *in);
+            cudaStandin::setDeviceMemory(baseline_ + peak * sixteenths / 16);
+            CapturedOutput output;
+            const MStatus status = small.pull();
+            output.finish();
+            cudaStandin::setDeviceMemory(total);
+            EXPECT_NE(status, MS::kSuccess) << sixteenths << "/16 of the peak";
+            EXPECT_NE(output.err().find("a step of this compute needs"), std::string::npos)
+                << sixteenths << "/16 of the peak: " << output.err();
+        }
+    }
+}
+
 }  // namespace
 
 // The attach node's every Maya call, failed once each on a frame of an animation: the compute fails with the call's
