@@ -144,19 +144,12 @@ struct StableCells {
 };
 
 constexpr unsigned int kIndexRun = 8;
-// Runs are hashed in groups of this many consecutive runs, which take consecutive slots: the cells a phase decides one
-// after the other look up the rows of overlapping neighbourhoods, and find them in the same few lines of memory
-// instead of one line each anywhere in the index. The index's slots are a multiple of it.
-constexpr unsigned int kIndexGroup = 16;
 
-// Where the search for a run in the index starts: its group by Fibonacci hashing, scaled to the index without a
-// division, then its place in the group.
+// Where the search for a run in the index starts: Fibonacci hashing, scaled to the index without a division.
 __device__ inline unsigned int indexSlotOf(unsigned int run, unsigned int indexSize)
 {
-    const unsigned int mixed = (run / kIndexGroup) * 2654435769u;
-    const unsigned int group =
-        static_cast<unsigned int>((static_cast<unsigned long long>(mixed) * (indexSize / kIndexGroup)) >> 32);
-    return group * kIndexGroup + run % kIndexGroup;
+    const unsigned int mixed = run * 2654435769u;
+    return static_cast<unsigned int>((static_cast<unsigned long long>(mixed) * indexSize) >> 32);
 }
 
 // The first occupied cell of run `run`, or kNoSample when no candidate lies in it.

@@ -196,17 +196,16 @@ StableCells viewOfCells(CandidateArrays& c, SortedCandidates& sorted, StableInde
             raw(index.z)};
 }
 
-// The cells' keys, samples and places, and an index with at least twice as many slots as there are cells, so that it
-// is at most half full whatever the runs: 40 bytes a cell.
+// The cells' keys, samples and places, and an index with twice as many slots as there are cells, so that it is at
+// most half full whatever the runs: 40 bytes a cell.
 ScatterStatus indexCells(CandidateArrays& c, SortedCandidates& sorted, StableIndex& index)
 {
     const unsigned long long cellCount = sorted.occupiedCellCount;
-    const unsigned long long slotCount = (2 * cellCount + kIndexGroup - 1) / kIndexGroup * kIndexGroup;
-    const ScatterStatus budget = budgetFor(24ull * cellCount + 8ull * slotCount);
+    const ScatterStatus budget = budgetFor(40ull * cellCount);
     if (budget != ScatterStatus::ok)
         return budget;
     index.keys.resize(cellCount, 0u);
-    index.slots.resize(2 * slotCount, kNoKey);  // a free slot's cell number is never read
+    index.slots.resize(4 * cellCount, kNoKey);  // a free slot's cell number is never read
     index.sample.resize(cellCount, kNoSample);
     index.sampleDraw.resize(cellCount, 0u);
     // A cell of the same launch, reached across the end of a row, may be read while its thread writes it: on a GPU
